@@ -1,5 +1,7 @@
 #pragma once
 // Dates are day counts from 30 December 1899 (fraction = time of day). Tests can set the clock.
+// Before that day the count is negative but its fraction is still the time of day:
+// -1.25 is 29 December 1899, 06:00 (the whole part names the day, the fraction adds time).
 #include <QDateTime>
 #include <QtGlobal>
 
@@ -9,8 +11,14 @@ inline constexpr double kMissingDate = -36522.0;  // 1 January 1800 stands for "
 QDateTime now();                      // local time, or the time a test set
 void setNow(const QDateTime& fixed);  // null QDateTime returns to the real clock
 double nowDays();
-double toDays(const QDateTime& t);
-QDateTime fromDays(double days);
-double dateToDays(const QDate& d);    // midnight of that day
-quint32 tickCount();                  // milliseconds, wraps like a 32-bit tick counter
+double toDays(const QDateTime& t);  // local wall-clock time; an invalid time gives kMissingDate
+QDateTime fromDays(double days);    // local time, rounded to the millisecond
+double dateToDays(const QDate& d);  // midnight of that day
+quint32 tickCount();                // milliseconds, wraps like a 32-bit tick counter
+
+// Texts in the user's locale. The general date is the short date and the long time without a
+// time zone (e.g. "12/5/26 11:27:03 PM" for en_US); the log headers and messages use these.
+QString generalDateText(const QDateTime& t);
+QString longDateText(const QDate& d);
+QString longTimeText(const QTime& t);
 }  // namespace tarn::clock

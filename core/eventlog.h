@@ -1,6 +1,9 @@
 #pragma once
 // The running event log: one step line per noteworthy step of every procedure,
-// "<ticks>\t<module>\t<procedure>\t<step>".
+// "<ticks>\t<module>\t<procedure>\t<step>". Each line reaches the file with its own write, so a
+// process that is killed leaves every line it logged. Logging never throws and never stops the
+// program: when the file cannot be opened, logging is off and lastError() says why.
+// Error events carry the prefix "[ERROR] " in front of their text; information events none.
 #include <QString>
 
 namespace tarn {
@@ -8,14 +11,29 @@ namespace tarn {
 enum class EventType { Error = 1, Information = 4 };
 
 namespace eventlog {
+inline constexpr char kLogFileName[] = "KMTARNRQ.log";
+inline constexpr char kErrorLogFileName[] = "KMTARNRQError.log";
+inline constexpr char kErrorPrefix[] = "[ERROR] ";
+
 bool start(const QString& path);  // opens for appending; false (and logging off) when it cannot
 void stop();
 bool isRunning();
 QString path();
+QString lastError();  // why the log is off; empty while it runs
 void logEvent(const QString& text, EventType type = EventType::Information);
 void logStep(const char* module, const char* procedure, const QString& step);
-void writeHeader(bool cleared);  // "Application Version x.y.z - Log Started/Cleared at <date time>"
-void clearLog();                 // stop, delete, start again, "Log Cleared at" header
+void logError(const char* module, const char* procedure, const QString& text);  // "Error: <text>"
+QString stepLine(const char* module, const char* procedure, const QString& step);
+QString headerText(bool cleared);  // "Application Version x.y.z - Log Started/Cleared at <date time>"
+void writeHeader(bool cleared);
+void clearLog();  // stop, delete, start again, "Log Cleared at" header
+
+// Start-up and shutdown of the station (the log lives in the common data folder).
+bool previousRunEndedAbnormally(const QString& folder);  // the log of the last run is still there
+// On send: replaces any older error log by the left-over log and hands it to the mail service.
+// Whatever the answer, the left-over log is deleted afterwards. Failures are ignored.
+void handOffErrorLog(const QString& folder, bool send);
+void endNormally();  // stop and delete the log: its absence marks a normal end
 }  // namespace eventlog
 
 // Cheap "Begin" / step / "Procedure Completed" lines for one procedure.

@@ -1,0 +1,85 @@
+#include "core/clock.h"
+
+#include <time.h>
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <cmath>
+#include <mutex>
+
+namespace tarn::clock {
+namespace {
+std::mutex g_mutex;
+QDateTime g_fixed;  // null: real clock
+
+const QDate kEpoch(1899, 12, 30);
+constexpr qint64 kMsPerDay = 86400000;
+
+// The locale's long time format without its time-zone part.
+QString longTimeFormat() {
+  QString f = QLocale::system().timeFormat(QLocale::LongFormat);
+  static const QRegularExpression zone(QStringLiteral("\\s*t+\\s*"));
+  f.replace(zone, QStringLiteral(" "));
+  return f.trimmed();
+}
+}  // namespace
+
+QDateTime now() {
+  {
+    std::lock_guard lock(g_mutex);
+    if (!g_fixed.isNull()) return g_fixed;
+  }
+  return QDateTime::currentDateTime();
+}
+
+void setNow(const QDateTime& fixed) {
+  std::lock_guard lock(g_mutex);
+  g_fixed = fixed.isNull() ? QDateTime() : fixed.toLocalTime();
+}
+
+double nowDays() { return toDays(now()); }
+
+double toDays(const QDateTime& t) {
+  if (!t.isValid()) return kMissingDate;
+  const QDateTime local = t.toLocalTime();
+  const double whole = static_cast<double>(kEpoch.daysTo(local.date()));
+  const double frac = local.time().msecsSinceStartOfDay() / static_cast<double>(kMsPerDay);
+  // Before the epoch the time of day still counts forward from midnight of that day.
+  return whole < 0 ? whole - frac : whole + frac;
+}
+
+QDateTime fromDays(double days) {
+  if (!std::isfinite(days) || std::fabs(days) > 3.0e6) return QDateTime();
+  const double whole = std::trunc(days);
+  qint64 ms = std::llround(std::fabs(days - whole) * kMsPerDay);
+  QDate date = kEpoch.addDays(static_cast<qint64>(whole));
+  if (ms >= kMsPerDay) {
+    date = date.addDays(1);
+    ms -= kMsPerDay;
+  }
+  return QDateTime(date, QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+}
+
+double dateToDays(const QDate& d) {
+  if (!d.isValid()) return kMissingDate;
+  return static_cast<double>(kEpoch.daysTo(d));
+}
+
+quint32 tickCount() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_BOOTTIME, &ts);
+  const quint64 ms = static_cast<quint64>(ts.tv_sec) * 1000u + static_cast<quint64>(ts.tv_nsec) / 1000000u;
+  return static_cast<quint32>(ms);  // wraps after about 49.7 days, as the counter it stands for
+}
+
+QString generalDateText(const QDateTime& t) {
+  const QDateTime local = t.toLocalTime();
+  const QLocale loc = QLocale::system();
+  return loc.toString(local.date(), QLocale::ShortFormat) + ' ' +
+         loc.toString(local.time(), longTimeFormat());
+}
+
+QString longDateText(const QDate& d) { return QLocale::system().toString(d, QLocale::LongFormat); }
+
+QString longTimeText(const QTime& t) { return QLocale::system().toString(t, longTimeFormat()); }
+}  // namespace tarn::clock

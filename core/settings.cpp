@@ -1,0 +1,414 @@
+#include "core/settings.h"
+
+#include <sqlite3.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include "core/clock.h"
+#include "core/eventlog.h"
+#include "core/folders.h"
+
+namespace tarn {
+namespace {
+// Value types as numbered by the registry the store stands in for.
+constexpr int kTypeText = 1;
+constexpr int kTypeExpandText = 2;
+constexpr int kTypeNumber = 4;
+constexpr int kMaxTextBytes = 512;
+constexpr int kBusyTimeoutMs = 5000;
+constexpr quint32 kRetryAfterMs = 2000;  // after a failed open, how long reads give defaults at once
+
+constexpr char kModule[] = "modRegistry";
+
+constexpr char kSchema[] =
+    "CREATE TABLE IF NOT EXISTS setting_keys("
+    " hive INTEGER NOT NULL, fold TEXT NOT NULL, path TEXT NOT NULL,"
+    " PRIMARY KEY(hive, fold)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS setting_values("
+    " hive INTEGER NOT NULL, key_fold TEXT NOT NULL, name_fold TEXT NOT NULL, name TEXT NOT NULL,"
+    " type INTEGER NOT NULL, value,"
+    " PRIMARY KEY(hive, key_fold, name_fold)) WITHOUT ROWID;";
+
+enum Stmt { kRead, kInsertKey, kUpsert, kDelete, kCount, kKeyExists, kBegin, kCommit, kRollback, kStmtCount };
+
+constexpr const char* kStmtSql[kStmtCount] = {
+    "SELECT type, value FROM setting_values WHERE hive=?1 AND key_fold=?2 AND name_fold=?3",
+    "INSERT OR IGNORE INTO setting_keys(hive, fold, path) VALUES(?1, ?2, ?3)",
+    "INSERT INTO setting_values(hive, key_fold, name_fold, name, type, value) VALUES(?1, ?2, ?3, ?4, ?5, ?6)"
+    " ON CONFLICT(hive, key_fold, name_fold) DO UPDATE SET name=excluded.name, type=excluded.type,"
+    " value=excluded.value",
+    "DELETE FROM setting_values WHERE hive=?1 AND key_fold=?2 AND name_fold=?3",
+    "SELECT count(*) FROM setting_values WHERE hive=?1 AND key_fold=?2",
+    "SELECT 1 FROM setting_keys WHERE hive=?1 AND fold=?2",
+    "BEGIN IMMEDIATE",
+    "COMMIT",
+    "ROLLBACK",
+};
+
+struct Connection {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* stmt[kStmtCount] = {};
+  QString path;
+  bool failed = false;
+  quint32 failedAt = 0;
+  QString lastError;
+
+  ~Connection() { close(); }
+  void close() {
+    for (auto& s : stmt) {
+      if (s) sqlite3_finalize(s);
+      s = nullptr;
+    }
+    if (db) sqlite3_close_v2(db);
+    db = nullptr;
+  }
+};
+
+thread_local Connection t_conn;
+
+bool isDamage(int rc) {
+  const int primary = rc & 0xff;
+  return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+void fail(Connection& c, const char* op, const QString& what) {
+  c.lastError = what;
+  eventlog::logError(kModule, op, what);
+}
+
+QString dbError(sqlite3* db) {
+  return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+}
+
+// Opens the file and checks it; returns an SQLite result code (SQLITE_OK when usable).
+int openChecked(Connection& c, QString* why) {
+  const QByteArray file = QFile::encodeName(c.path);
+  int rc = sqlite3_open_v2(file.constData(), &c.db,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    *why = dbError(c.db);
+    return rc;
+  }
+  sqlite3_busy_timeout(c.db, kBusyTimeoutMs);
+  // WAL lets readers and one writer of other processes go on together; NORMAL syncing keeps
+  // every commit across a crash of the program (only a power loss may drop the newest ones).
+  rc = sqlite3_exec(c.db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    *why = dbError(c.db);
+    return rc;
+  }
+  sqlite3_stmt* check = nullptr;
+  rc = sqlite3_prepare_v2(c.db, "PRAGMA quick_check", -1, &check, nullptr);
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_step(check);
+    if (rc == SQLITE_ROW) {
+      const QString result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)));
+      rc = result == QLatin1String("ok") ? SQLITE_OK : SQLITE_CORRUPT;
+      if (rc != SQLITE_OK) *why = result;
+    } else {
+      *why = dbError(c.db);
+    }
+  } else {
+    *why = dbError(c.db);
+  }
+  sqlite3_finalize(check);
+  if (rc != SQLITE_OK) return rc;
+  rc = sqlite3_exec(c.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_exec(c.db, kSchema, nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_exec(c.db, "COMMIT", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    *why = dbError(c.db);
+    sqlite3_exec(c.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return rc;
+  }
+  for (int i = 0; i < kStmtCount; ++i) {
+    rc = sqlite3_prepare_v3(c.db, kStmtSql[i], -1, SQLITE_PREPARE_PERSISTENT, &c.stmt[i], nullptr);
+    if (rc != SQLITE_OK) {
+      // A database of some other layout under our name: as unusable as a damaged one.
+      *why = dbError(c.db);
+      return SQLITE_CORRUPT;
+    }
+  }
+  return SQLITE_OK;
+}
+
+// Keeps a damaged store (and its journal) for rescue under a new name; the next open starts fresh.
+bool setAside(const QString& path, QString* aside) {
+  *aside = path + ".damaged-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss-zzz");
+  if (!QFile::rename(path, *aside)) return false;
+  QFile::rename(path + "-wal", *aside + "-wal");
+  QFile::remove(path + "-shm");
+  return true;
+}
+
+Connection* connection(const char* op, bool create) {
+  Connection& c = t_conn;
+  const QString path = folders::settingsStorePath();
+  if (c.path != path) {
+    c.close();
+    c.path = path;
+    c.failed = false;
+  }
+  if (c.db) return &c;
+  if (c.failed && clock::tickCount() - c.failedAt < kRetryAfterMs) return nullptr;
+  c.failed = false;
+  if (!create && !QFileInfo::exists(path)) return nullptr;  // nothing stored yet: defaults
+  if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+    fail(c, op, QStringLiteral("The settings folder for %1 cannot be created.").arg(path));
+    c.failed = true;
+    c.failedAt = clock::tickCount();
+    return nullptr;
+  }
+  QString why;
+  int rc = openChecked(c, &why);
+  if (isDamage(rc)) {
+    c.close();
+    QString aside;
+    if (setAside(path, &aside)) {
+      fail(c, op,
+           QStringLiteral("The settings store %1 is damaged (%2); it was kept as %3 and a new one started.")
+               .arg(path, why, aside));
+      rc = openChecked(c, &why);
+    } else {
+      fail(c, op,
+           QStringLiteral("The settings store %1 is damaged (%2) and cannot be moved aside.").arg(path, why));
+      rc = SQLITE_CORRUPT;
+      why.clear();
+    }
+  }
+  if (rc != SQLITE_OK) {
+    if (!why.isEmpty())
+      fail(c, op, QStringLiteral("The settings store %1 cannot be opened: %2").arg(path, why));
+    c.close();
+    c.failed = true;
+    c.failedAt = clock::tickCount();
+    return nullptr;
+  }
+  c.lastError.clear();
+  return &c;
+}
+
+QString normalKey(const QString& key) {
+  QString k = key;
+  while (k.endsWith('\\')) k.chop(1);
+  return k;
+}
+
+void bindText(sqlite3_stmt* s, int index, const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  sqlite3_bind_text(s, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+}
+
+void finish(sqlite3_stmt* s) {
+  sqlite3_reset(s);
+  sqlite3_clear_bindings(s);
+}
+
+// A failed step: damage closes the connection so that the next call checks the file again.
+void stepFailed(Connection& c, const char* op, int rc) {
+  fail(c, op, QStringLiteral("The settings store %1 failed: %2").arg(c.path, dbError(c.db)));
+  if (isDamage(rc)) c.close();
+}
+
+struct Lookup {
+  int type = 0;
+  qint64 number = 0;
+  QByteArray text;
+  bool found = false;
+};
+
+Lookup lookup(const char* op, Hive hive, const QString& key, const QString& name) {
+  Lookup r;
+  Connection* c = connection(op, false);
+  if (!c) return r;
+  sqlite3_stmt* s = c->stmt[kRead];
+  sqlite3_bind_int(s, 1, static_cast<int>(hive));
+  bindText(s, 2, normalKey(key).toCaseFolded());
+  bindText(s, 3, name.toCaseFolded());
+  const int rc = sqlite3_step(s);
+  if (rc == SQLITE_ROW) {
+    r.found = true;
+    r.type = sqlite3_column_int(s, 0);
+    if (sqlite3_column_type(s, 1) == SQLITE_INTEGER) {
+      r.number = sqlite3_column_int64(s, 1);
+    } else {
+      const auto* p = static_cast<const char*>(sqlite3_column_blob(s, 1));
+      r.text = QByteArray(p, sqlite3_column_bytes(s, 1));
+    }
+  } else if (rc != SQLITE_DONE) {
+    stepFailed(*c, op, rc);
+    if (c->db) finish(s);
+    return r;
+  }
+  finish(s);
+  c->lastError.clear();
+  return r;
+}
+
+bool exec(Connection& c, Stmt which, const char* op) {
+  sqlite3_stmt* s = c.stmt[which];
+  const int rc = sqlite3_step(s);
+  const bool ok = rc == SQLITE_DONE || rc == SQLITE_ROW;
+  if (!ok) stepFailed(c, op, rc);
+  if (c.db) finish(s);
+  return ok;
+}
+
+// Writes one value, creating every missing level of its key, in one transaction.
+template <typename Bind>
+void writeValue(const char* op, Hive hive, const QString& key, const QString& name, int type,
+                Bind bindValue) {
+  Connection* c = connection(op, true);
+  if (!c) return;
+  if (!exec(*c, kBegin, op)) return;
+  const QString path = normalKey(key);
+  bool ok = true;
+  qsizetype from = 0;
+  while (ok) {
+    const qsizetype slash = path.indexOf('\\', from);
+    const QString level = slash < 0 ? path : path.left(slash);
+    if (!level.isEmpty() || slash < 0) {
+      sqlite3_stmt* s = c->stmt[kInsertKey];
+      sqlite3_bind_int(s, 1, static_cast<int>(hive));
+      bindText(s, 2, level.toCaseFolded());
+      bindText(s, 3, level);
+      ok = exec(*c, kInsertKey, op);
+    }
+    if (slash < 0) break;
+    from = slash + 1;
+  }
+  if (ok) {
+    sqlite3_stmt* s = c->stmt[kUpsert];
+    sqlite3_bind_int(s, 1, static_cast<int>(hive));
+    bindText(s, 2, path.toCaseFolded());
+    bindText(s, 3, name.toCaseFolded());
+    bindText(s, 4, name);
+    sqlite3_bind_int(s, 5, type);
+    bindValue(s, 6);
+    ok = exec(*c, kUpsert, op);
+  }
+  if (!c->db) return;  // closed after damage: the transaction went with it
+  if (ok && exec(*c, kCommit, op)) {
+    c->lastError.clear();
+    return;
+  }
+  sqlite3_exec(c->db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+QString expandEnvironment(const QString& text) {
+  static const QRegularExpression var(
+      QStringLiteral("\\$\\{([A-Za-z_][A-Za-z0-9_]*)\\}|\\$([A-Za-z_][A-Za-z0-9_]*)"));
+  QString out;
+  qsizetype last = 0;
+  for (auto it = var.globalMatch(text); it.hasNext();) {
+    const QRegularExpressionMatch m = it.next();
+    out += text.mid(last, m.capturedStart() - last);
+    const QString name = m.captured(1).isEmpty() ? m.captured(2) : m.captured(1);
+    out += QString::fromLocal8Bit(qgetenv(name.toLocal8Bit().constData()));
+    last = m.capturedEnd();
+  }
+  out += text.mid(last);
+  return out;
+}
+}  // namespace
+
+QString SettingReadString(Hive hive, const QString& key, const QString& name, const QString& def) {
+  const Lookup v = lookup("SettingReadString", hive, key, name);
+  if (!v.found || (v.type != kTypeText && v.type != kTypeExpandText) || v.text.size() > kMaxTextBytes) {
+    return def.trimmed();
+  }
+  QString text = QString::fromUtf8(v.text);
+  const qsizetype nul = text.indexOf(QChar(0));
+  if (nul >= 0) text.truncate(nul);
+  if (v.type == kTypeExpandText) text = expandEnvironment(text);
+  text = text.trimmed();
+  return text.isEmpty() ? def.trimmed() : text;
+}
+
+qint32 SettingReadLong(Hive hive, const QString& key, const QString& name, qint32 def) {
+  const Lookup v = lookup("SettingReadLong", hive, key, name);
+  if (!v.found || v.type != kTypeNumber) return def;
+  return static_cast<qint32>(v.number);
+}
+
+void SettingWriteString(Hive hive, const QString& key, const QString& name, const QString& text) {
+  const QString stored = text.isEmpty() ? QStringLiteral(" ") : text;
+  writeValue("SettingWriteString", hive, key, name, kTypeText,
+             [&](sqlite3_stmt* s, int i) { bindText(s, i, stored); });
+}
+
+void SettingWriteExpandString(Hive hive, const QString& key, const QString& name, const QString& text) {
+  const QString stored = text.isEmpty() ? QStringLiteral(" ") : text;
+  writeValue("SettingWriteExpandString", hive, key, name, kTypeExpandText,
+             [&](sqlite3_stmt* s, int i) { bindText(s, i, stored); });
+}
+
+void SettingWriteLong(Hive hive, const QString& key, const QString& name, qint32 value) {
+  writeValue("SettingWriteLong", hive, key, name, kTypeNumber,
+             [&](sqlite3_stmt* s, int i) { sqlite3_bind_int64(s, i, value); });
+}
+
+bool SettingDeleteValue(Hive hive, const QString& key, const QString& name) {
+  constexpr char op[] = "SettingDeleteValue";
+  Connection* c = connection(op, false);
+  if (!c) return false;
+  sqlite3_stmt* s = c->stmt[kDelete];
+  sqlite3_bind_int(s, 1, static_cast<int>(hive));
+  bindText(s, 2, normalKey(key).toCaseFolded());
+  bindText(s, 3, name.toCaseFolded());
+  if (!exec(*c, kDelete, op)) return false;
+  c->lastError.clear();
+  return sqlite3_changes(c->db) > 0;
+}
+
+int SettingCountValues(Hive hive, const QString& key) {
+  constexpr char op[] = "SettingCountValues";
+  Connection* c = connection(op, false);
+  if (!c) return 0;
+  sqlite3_stmt* s = c->stmt[kCount];
+  sqlite3_bind_int(s, 1, static_cast<int>(hive));
+  bindText(s, 2, normalKey(key).toCaseFolded());
+  int n = 0;
+  const int rc = sqlite3_step(s);
+  if (rc == SQLITE_ROW) {
+    n = sqlite3_column_int(s, 0);
+  } else {
+    stepFailed(*c, op, rc);
+    if (!c->db) return 0;
+  }
+  finish(s);
+  return n;
+}
+
+bool SettingKeyExists(Hive hive, const QString& key) {
+  constexpr char op[] = "SettingKeyExists";
+  Connection* c = connection(op, false);
+  if (!c) return false;
+  sqlite3_stmt* s = c->stmt[kKeyExists];
+  sqlite3_bind_int(s, 1, static_cast<int>(hive));
+  bindText(s, 2, normalKey(key).toCaseFolded());
+  const int rc = sqlite3_step(s);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    stepFailed(*c, op, rc);
+    if (!c->db) return false;
+  }
+  finish(s);
+  return rc == SQLITE_ROW;
+}
+
+namespace settingsstore {
+void closeConnection() {
+  t_conn.close();
+  t_conn.path.clear();
+  t_conn.failed = false;
+}
+
+QString lastError() { return t_conn.lastError; }
+}  // namespace settingsstore
+
+}  // namespace tarn
