@@ -1,0 +1,670 @@
+#include "balance/analysis/analysis.h"
+
+#include <liquid/liquid.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "balance/plate/plate.h"
+#include "core/eventlog.h"
+#include "core/settingkeys.h"
+
+namespace tarn {
+namespace {
+
+constexpr char kModule[] = "Analysis";
+constexpr double kPi = std::numbers::pi;
+constexpr double kZ95 = 1.96;  // two-sided 95 % quantile of the normal distribution
+constexpr double kDegreesPerRadian = 57.29577951308238;
+constexpr double kExtremeStart = 1e10;
+// Subtracted from every path step: the length a still CoP would gain per step from plate noise.
+constexpr double kStepNoise = 4.64503121170875e-6;
+constexpr qint32 kMinWeightSamples = 11;
+constexpr qint32 kWeightSeedSamples = 10;  // join the weight mean unconditionally
+constexpr double kWeightTolerance = 0.02;  // then only within 2 % of the running mean
+constexpr float kFilterCutoffHz = 20;
+constexpr int kEllipseDirections = 3600;
+
+// Butterworth low-pass: fourth order, as two second-order sections.
+constexpr int kFilterOrder = 4;
+constexpr int kSections = kFilterOrder / 2;
+
+// ---- Checked arithmetic -------------------------------------------------------------------
+// A measure whose formula would divide by zero or overflow keeps its previous value and the
+// analysis goes on; these helpers assign only finite results.
+
+bool checkedQuotient(double num, double den, double& q) {
+  if (den == 0 || !std::isfinite(num) || !std::isfinite(den)) return false;
+  q = num / den;
+  return std::isfinite(q);
+}
+
+void safeDiv(double num, double den, double& field) {
+  double q;
+  if (checkedQuotient(num, den, q)) field = q;
+}
+
+void safeSet(double value, double& field) {
+  if (std::isfinite(value)) field = value;
+}
+
+// field = √(abs(num) / den)
+void safeSqrtDiv(double num, double den, double& field) {
+  double q;
+  if (checkedQuotient(std::fabs(num), den, q)) field = std::sqrt(q);
+}
+
+// Sample standard deviation from running sums: √(abs(Σq² − (Σq)² / n) / (n − 1)).
+void safeSampleSD(double sumSq, double sum, double n, double& field) {
+  double sqOverN;
+  if (checkedQuotient(sum * sum, n, sqOverN)) safeSqrtDiv(sumSq - sqOverN, n - 1, field);
+}
+
+// Round to nearest, ties to even, whatever the floating-point environment says.
+double roundHalfEven(double v) {
+  const double r = std::round(v);  // ties away from zero
+  if (std::fabs(v - std::trunc(v)) == 0.5) return 2.0 * std::round(v / 2.0);
+  return r;
+}
+
+// ---- Working arrays ------------------------------------------------------------------------
+// One set per thread, grown as needed and reused, so repeated calls do not allocate.
+struct Scratch {
+  std::vector<double> fz, m1, m2, x, y;  // the analysed range, Fz tilt-corrected
+  std::vector<unsigned char> valid;
+  std::vector<double> lfz, lm1, lm2, lx, ly, vx, vy;  // filtered and decimated
+  std::vector<unsigned char> lvalid, vvalid;
+};
+
+Scratch& scratch() {
+  thread_local Scratch s;
+  return s;
+}
+
+// The conditions every part of one test is analysed with.
+struct Conditions {
+  float thrFz;
+  PlateGeometry geometry;
+  double cosPhi, sinPhi;
+  qint32 stance;
+  double fLoSX, fLoSY;
+  float fs;
+  double date;
+};
+
+// CoP of one sample. Valid when the load reaches the threshold (Fz, in single precision, at or
+// below the negated threshold); a zero Fz has no CoP whatever the threshold.
+inline bool copOf(double fz, double m1, double m2, const Conditions& c, double& x, double& y) {
+  if (!(static_cast<float>(fz) <= c.thrFz) || fz == 0) return false;
+  const double xp = -m2 / fz;
+  const double yp = m1 / fz;
+  if (c.geometry.rotation != 0) {
+    x = xp * c.cosPhi + yp * c.sinPhi;
+    y = -xp * c.sinPhi + yp * c.cosPhi;
+  } else {
+    x = xp;
+    y = yp;
+  }
+  return true;
+}
+
+// ---- Low-pass design and run ---------------------------------------------------------------
+
+struct SosFilter {
+  bool bypass = true;  // cut-off at or above Nyquist: nothing to remove
+  double b[kSections][3] = {};
+  double a[kSections][3] = {};
+};
+
+// Designed once per rate on each thread; the design itself allocates inside the library.
+const SosFilter& lowPassFor(float fs, float fc) {
+  thread_local float cachedFs = -1, cachedFc = -1;
+  thread_local SosFilter cached;
+  if (fs == cachedFs && fc == cachedFc) return cached;
+  SosFilter f;
+  const double rel = static_cast<double>(fc) / fs;
+  if (fs > 0 && fc > 0 && rel < 0.5) {
+    float b[3 * kSections], a[3 * kSections];
+    if (liquid_iirdes(LIQUID_IIRDES_BUTTER, LIQUID_IIRDES_LOWPASS, LIQUID_IIRDES_SOS, kFilterOrder,
+                      static_cast<float>(rel), 0, 1, 60, b, a) == LIQUID_OK) {
+      f.bypass = false;
+      for (int s = 0; s < kSections; ++s) {
+        const double a0 = a[3 * s];
+        for (int k = 0; k < 3; ++k) {
+          f.b[s][k] = b[3 * s + k] / a0;
+          f.a[s][k] = a[3 * s + k] / a0;
+        }
+      }
+    }
+  }
+  cachedFs = fs;
+  cachedFc = fc;
+  cached = f;
+  return cached;
+}
+
+// Runs the sections over K series at once (independent recursions interleave well) and keeps
+// every step-th output from the first, count / step of them.
+//
+// Forward only, not forward-backward: the three series share the filter, so the CoP (a ratio of
+// them) sees one common delay, and sway lives far below the 20 Hz cut-off where the phase is
+// nearly linear, so speeds and accelerations are not distorted. A second, backward pass would
+// double the cost for no change in the measures. The state starts at the steady state of the
+// first sample, so the filter does not ring in from zero at the start of the test.
+template <int K>
+qint32 runLowPass(const SosFilter& f, const double* const* in, double* const* out, qint32 count, int step) {
+  const qint32 kept = count / step;
+  if (kept <= 0) return 0;
+  if (f.bypass) {
+    for (int c = 0; c < K; ++c)
+      for (qint32 j = 0; j < kept; ++j) out[c][j] = in[c][static_cast<qint64>(j) * step];
+    return kept;
+  }
+  double s1[K][kSections], s2[K][kSections];
+  for (int c = 0; c < K; ++c) {
+    double v = in[c][0];
+    for (int s = 0; s < kSections; ++s) {
+      const double* b = f.b[s];
+      const double* a = f.a[s];
+      const double gain = (b[0] + b[1] + b[2]) / (1 + a[1] + a[2]);
+      s1[c][s] = (gain - b[0]) * v;
+      s2[c][s] = (b[2] - a[2] * gain) * v;
+      v *= gain;
+    }
+  }
+  const qint32 end = (kept - 1) * step + 1;  // nothing after the last kept sample is needed
+  qint32 j = 0;
+  int phase = 0;
+  for (qint32 i = 0; i < end; ++i) {
+    for (int c = 0; c < K; ++c) {
+      double v = in[c][i];
+      for (int s = 0; s < kSections; ++s) {  // transposed direct form II
+        const double* b = f.b[s];
+        const double* a = f.a[s];
+        const double yv = b[0] * v + s1[c][s];
+        s1[c][s] = b[1] * v - a[1] * yv + s2[c][s];
+        s2[c][s] = b[2] * v - a[2] * yv;
+        v = yv;
+      }
+      if (phase == 0) out[c][j] = v;
+    }
+    if (phase == 0) ++j;
+    if (++phase == step) phase = 0;
+  }
+  return kept;
+}
+
+// ---- Analysis of a loaded range ------------------------------------------------------------
+
+void writeHeader(qint32 first, qint32 last, const Conditions& c, AnalysisResult& r) {
+  r.dtDate = c.date;
+  r.lTotalSamples = last - first + 1;
+  r.fFrequency = c.fs;
+  safeDiv(r.lTotalSamples, c.fs, r.fDuration);
+  r.lStance = c.stance;
+  r.fThreshold = c.thrFz;
+  r.fRotation = c.geometry.rotation;
+  r.fTilt1 = c.geometry.tilt1;
+  r.fTilt2 = c.geometry.tilt2;
+  r.fLoSX = c.fLoSX;
+  r.fLoSY = c.fLoSY;
+}
+
+// Position, direction, ellipse, stability, path and radial measures of the samples b..e of
+// the scratch arrays (index base + k is the sample index). False when too few weight samples.
+bool analyseRange(const Scratch& s, qint32 b, qint32 e, qint32 base, const Conditions& c, AnalysisResult& r) {
+  const double* X = s.x.data();
+  const double* Y = s.y.data();
+  const double* Fz = s.fz.data();
+  const unsigned char* valid = s.valid.data();
+
+  // First pass over the valid samples: sums, extremes and the weight.
+  qint32 n = 0;
+  double sx = 0, sxx = 0, sy = 0, syy = 0, sxy = 0;
+  double minX = kExtremeStart, maxX = -kExtremeStart, minY = kExtremeStart, maxY = -kExtremeStart;
+  qint32 w = 0;
+  double sfz = 0, sfzz = 0, weight = 0;
+  for (qint32 k = b; k <= e; ++k) {
+    if (!valid[k]) continue;
+    ++n;
+    const double x = X[k], y = Y[k];
+    sx += x;
+    sxx += x * x;
+    sy += y;
+    syy += y * y;
+    sxy += x * y;
+    minX = std::min(minX, x);
+    maxX = std::max(maxX, x);
+    minY = std::min(minY, y);
+    maxY = std::max(maxY, y);
+    // Steps off the plate and other jolts stay out of the weight: abs(Fz − mean) / abs(mean)
+    // < 2 %, written without the division.
+    const double fz = Fz[k];
+    if (w < kWeightSeedSamples || std::fabs(fz - weight) < kWeightTolerance * std::fabs(weight)) {
+      ++w;
+      sfz += fz;
+      sfzz += fz * fz;
+      weight = sfz / w;
+    }
+  }
+  r.lValidSamples = n;
+  r.fValidSamples = n;
+  r.lWeightSamples = w;
+  r.fWeight = weight;
+  if (w < kMinWeightSamples) {
+    r.fWeight = 0;
+    return false;
+  }
+
+  // Position: mean CoP, standard deviations, centred sums and correlation.
+  safeDiv(sx, n, r.fXo);
+  safeDiv(sy, n, r.fYo);
+  safeSampleSD(sxx, sx, n, r.fSDX);
+  safeSampleSD(syy, sy, n, r.fSDY);
+  safeSampleSD(sfzz, sfz, w, r.fWeightSD);
+  const double cxx = sxx - r.fXo * r.fXo * n;
+  const double cyy = syy - r.fYo * r.fYo * n;
+  const double cxy = sxy - r.fXo * r.fYo * n;
+  safeDiv(cxy, std::sqrt(std::fabs(cxx * cyy)), r.fCorrelation);
+
+  // Principal direction of sway and the spread along and across it.
+  double theta = 0.5 * AngleOf(2 * cxy, cxx - cyy);
+  while (theta < -kPi / 2) theta += kPi;
+  while (theta > kPi / 2) theta -= kPi;
+  r.fTheta = theta;
+  const double ct = std::cos(theta), st = std::sin(theta);
+  safeSqrtDiv(ct * ct * cxx + st * st * cyy + 2 * cxy * ct * st, n - 1, r.fSigma1);
+  safeSqrtDiv(st * st * cxx + ct * ct * cyy - 2 * cxy * ct * st, n - 1, r.fSigma2);
+
+  // 95 % confidence ellipse and ranges.
+  safeSet(2 * kZ95 * r.fSigma1, r.f95MaxSway);
+  safeSet(2 * kZ95 * r.fSigma2, r.f95MinSway);
+  safeDiv(r.fSigma2, r.fSigma1, r.fMinMaxRatio);
+  r.fDirectionality = 1 - r.fMinMaxRatio;
+  safeSet(kZ95 * kZ95 * kPi * r.fSigma1 * r.fSigma2, r.f95Area);
+  safeSet(2 * kZ95 * r.fSDY, r.f95APSway);
+  safeSet(2 * kZ95 * r.fSDX, r.f95MLSway);
+  r.fSwayDirection = theta;
+  r.fMinSwayDirection = theta + kPi / 2;
+  r.fMaxX = maxX;
+  r.fMinX = minX;
+  r.fMaxY = maxY;
+  r.fMinY = minY;
+  r.fMidX = (maxX + minX) / 2;
+  r.fMidY = (maxY + minY) / 2;
+  r.fRangeAP = maxY - minY;
+  r.fRangeML = maxX - minX;
+  r.fLoSRangeAP = 2 * r.fLoSY;
+  r.fLoSRangeML = 2 * r.fLoSX;
+
+  // Stability: how far the sway ellipse reaches towards the limits of stability.
+  EllipseRadiusRatio(0, 0, kZ95 * r.fSigma1, kZ95 * r.fSigma2, theta * kDegreesPerRadian, 0, 0, r.fLoSX,
+                     r.fLoSY, 0, r.fLoSUsedMax, r.fLoSUsedMin);
+  r.fStability = std::clamp(1 - r.fLoSUsedMax, 0.0, 1.0);
+  if (std::isnan(r.fStability)) r.fStability = 0;
+
+  // Second pass: path over consecutive valid samples, distances from the mean CoP, midpoint.
+  const double half = roundHalfEven(n / 2.0);
+  qint32 counted = 0;
+  bool previousInvalid = true;
+  double path = 0, steps = 0;
+  double sd = 0, sdd = 0, sadx = 0, sdxx = 0, sady = 0, sdyy = 0;
+  double maxD2 = -kExtremeStart, minD2 = kExtremeStart;
+  double maxAdx = -kExtremeStart, minAdx = kExtremeStart, maxAdy = -kExtremeStart, minAdy = kExtremeStart;
+  const double xo = r.fXo, yo = r.fYo;
+  for (qint32 k = b; k <= e; ++k) {
+    if (!valid[k]) {
+      previousInvalid = true;
+      continue;
+    }
+    if (!previousInvalid) {  // a step may come out negative: that is the noise correction
+      const double ddx = X[k] - X[k - 1], ddy = Y[k] - Y[k - 1];
+      path += std::sqrt(ddx * ddx + ddy * ddy) - kStepNoise;
+      steps += 1;
+    }
+    previousInvalid = false;
+    const double dx = X[k] - xo, dy = Y[k] - yo;
+    const double d2 = dx * dx + dy * dy;
+    const double adx = std::fabs(dx), ady = std::fabs(dy);
+    sd += std::sqrt(d2);
+    sdd += d2;
+    sadx += adx;
+    sdxx += dx * dx;
+    sady += ady;
+    sdyy += dy * dy;
+    maxD2 = std::max(maxD2, d2);
+    minD2 = std::min(minD2, d2);
+    maxAdx = std::max(maxAdx, adx);
+    minAdx = std::min(minAdx, adx);
+    maxAdy = std::max(maxAdy, ady);
+    minAdy = std::min(minAdy, ady);
+    if (++counted == half) r.fMidIndex = base + k;
+  }
+  r.fRadialMax = std::sqrt(maxD2);
+  r.fRadialMin = std::sqrt(minD2);
+  safeDiv(sd, n, r.fRadialAve);
+  safeSampleSD(sdd, sd, n, r.fRadialSD);
+  r.fAbsDevExtremes[0] = maxAdx;
+  r.fAbsDevExtremes[1] = minAdx;
+  r.fAbsDevExtremes[2] = maxAdy;
+  r.fAbsDevExtremes[3] = minAdy;
+  safeDiv(sadx, n, r.fMeanAbsX);
+  safeDiv(sady, n, r.fMeanAbsY);
+  safeSampleSD(sdxx, sadx, n, r.fSDAbsX);
+  safeSampleSD(sdyy, sady, n, r.fSDAbsY);
+  r.fPathLength = std::max(path, 0.0);
+  r.fSteps = steps;
+  double perStep;
+  if (checkedQuotient(r.fPathLength, steps, perStep)) safeSet(perStep * c.fs, r.fVAve);
+  return true;
+}
+
+// Velocity of each valid sample from its valid neighbours: central difference inside a run,
+// one-sided at its ends; a sample without valid neighbours has none. Returns the mean and
+// largest magnitude over the samples that have one, and how many do.
+qint32 differentiate(const double* px, const double* py, const unsigned char* ok, qint32 m, double* vx,
+                     double* vy, unsigned char* vok, double& sumMag, double& maxMag) {
+  qint32 count = 0;
+  sumMag = 0;
+  maxMag = 0;
+  for (qint32 i = 0; i < m; ++i) {
+    vok[i] = 0;
+    if (!ok[i]) continue;
+    const bool prev = i > 0 && ok[i - 1];
+    const bool next = i + 1 < m && ok[i + 1];
+    if (prev && next) {
+      vx[i] = (px[i + 1] - px[i - 1]) / 2;
+      vy[i] = (py[i + 1] - py[i - 1]) / 2;
+    } else if (prev) {
+      vx[i] = px[i] - px[i - 1];
+      vy[i] = py[i] - py[i - 1];
+    } else if (next) {
+      vx[i] = px[i + 1] - px[i];
+      vy[i] = py[i + 1] - py[i];
+    } else {
+      continue;
+    }
+    vok[i] = 1;
+    const double mag = std::sqrt(vx[i] * vx[i] + vy[i] * vy[i]);
+    sumMag += mag;
+    maxMag = std::max(maxMag, mag);
+    ++count;
+  }
+  return count;
+}
+
+// Speeds, accelerations and the p parameter from the filtered, decimated series.
+void analyseDynamics(Scratch& s, qint32 total, const Conditions& c, AnalysisResult& r) {
+  const int n = DecimationFactor(c.fs, kFilterCutoffHz);
+  const int step = n > 1 ? n : 1;
+  const qint32 m = total / step;
+  for (auto* v : {&s.lfz, &s.lm1, &s.lm2, &s.lx, &s.ly, &s.vx, &s.vy}) v->resize(m);
+  s.lvalid.resize(m);
+  s.vvalid.resize(m);
+
+  // Low-pass all three channels with the same filter, then decimate.
+  const double* in[3] = {s.fz.data(), s.m1.data(), s.m2.data()};
+  double* out[3] = {s.lfz.data(), s.lm1.data(), s.lm2.data()};
+  runLowPass<3>(lowPassFor(c.fs, kFilterCutoffHz), in, out, total, step);
+
+  // Validity and CoP again, on the filtered samples.
+  for (qint32 i = 0; i < m; ++i) {
+    double x, y;
+    s.lvalid[i] = copOf(s.lfz[i], s.lm1[i], s.lm2[i], c, x, y);
+    if (s.lvalid[i]) {
+      s.lx[i] = x;
+      s.ly[i] = y;
+    } else {
+      s.lx[i] = i > 0 ? s.lx[i - 1] : 0;
+      s.ly[i] = i > 0 ? s.ly[i - 1] : 0;
+    }
+  }
+
+  double sumV, maxV, sumA, maxA;
+  const qint32 nv = differentiate(s.lx.data(), s.ly.data(), s.lvalid.data(), m, s.vx.data(), s.vy.data(),
+                                  s.vvalid.data(), sumV, maxV);
+  // Accelerations reuse the CoP arrays: the positions are not needed any more.
+  const qint32 na = differentiate(s.vx.data(), s.vy.data(), s.vvalid.data(), m, s.lx.data(), s.ly.data(),
+                                  s.lvalid.data(), sumA, maxA);
+
+  // Per decimated step to per second; an undecimated series keeps its own rate.
+  const double rate = n > 1 ? static_cast<double>(c.fs) / n : c.fs;
+  double vMean = 0, aMean = 0;
+  const bool haveV = nv > 0 && checkedQuotient(sumV, nv, vMean);
+  const bool haveA = na > 0 && checkedQuotient(sumA, na, aMean);
+  if (haveV) safeSet(maxV * rate, r.fVMax);
+  if (haveA) {
+    safeSet(maxA * rate * rate, r.fAMax);
+    safeSet(aMean * rate * rate, r.fAAve);
+  }
+  // p = ā · mean radius / v̄², all per decimated step, so it has no unit.
+  if (haveV && haveA) safeDiv(aMean * r.fRadialAve, vMean * vMean, r.fParP);
+}
+
+void analyse(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& data, const PlateGeometry& g,
+             qint32 stance, double losX, double losY, AnalysisResult& r, bool withHalves, bool withDynamics) {
+  ProcLog log(kModule, "AnalyseBalanceTest",
+              QStringLiteral("first %1, last %2, stance %3").arg(first).arg(last).arg(stance));
+  const qint32 count = data.Count();
+  if (first < 1) first = 0;
+  if (last < 1 || last > count - 1) last = count - 1;
+  if (first > last) first = last;
+  if (first == last) {
+    log.step(QStringLiteral("One sample or none: nothing to analyse"));
+    log.completed();
+    return;
+  }
+
+  Conditions c;
+  c.thrFz = thrFz;
+  c.geometry = g;
+  c.cosPhi = std::cos(static_cast<double>(g.rotation));
+  c.sinPhi = std::sin(static_cast<double>(g.rotation));
+  c.stance = stance;
+  StanceLimits(stance, losX, losY, ReadStanceFactors(), c.fLoSX, c.fLoSY);
+  c.fs = data.Frequency();
+  c.date = data.DateTime();
+  writeHeader(first, last, c, r);
+
+  // Read the samples, correct Fz for the plate's tilt, and find each sample's CoP.
+  Scratch& s = scratch();
+  const qint32 total = last - first + 1;
+  for (auto* v : {&s.fz, &s.m1, &s.m2, &s.x, &s.y}) v->resize(total);
+  s.valid.resize(total);
+  const float* direct[3] = {nullptr, nullptr, nullptr};
+  if (const auto* buffer = dynamic_cast<const PlateTestDataBuffer*>(&data))
+    for (int ch = 0; ch < 3; ++ch) direct[ch] = buffer->channel(ch);
+  const double tiltDiv2 = g.tilt2 != 0 ? std::cos(static_cast<double>(g.tilt2)) : 1.0;
+  const double tiltDiv1 = g.tilt1 != 0 ? std::cos(static_cast<double>(g.tilt1)) : 1.0;
+  for (qint32 k = 0; k < total; ++k) {
+    const qint32 i = first + k;
+    double fz, m1, m2;
+    if (direct[0]) {
+      fz = direct[0][i];
+      m1 = direct[1][i];
+      m2 = direct[2][i];
+    } else {
+      fz = data.Sample(0, i);
+      m1 = data.Sample(1, i);
+      m2 = data.Sample(2, i);
+    }
+    fz = fz / tiltDiv2 / tiltDiv1;
+    s.fz[k] = fz;
+    s.m1[k] = m1;
+    s.m2[k] = m2;
+    double x, y;
+    s.valid[k] = copOf(fz, m1, m2, c, x, y);
+    if (s.valid[k]) {
+      s.x[k] = x;
+      s.y[k] = y;
+    } else {  // keeps the last position so that nothing downstream sees a jump to zero
+      s.x[k] = k > 0 ? s.x[k - 1] : 0;
+      s.y[k] = k > 0 ? s.y[k - 1] : 0;
+    }
+  }
+
+  if (!analyseRange(s, 0, total - 1, first, c, r)) {
+    log.step(QStringLiteral("Fewer than %1 weight samples: no measures").arg(kMinWeightSamples));
+    log.completed();
+    return;
+  }
+
+  // Halves: both are analysed like a test of their own (without halves or dynamics) on the
+  // samples already read, first..mid and mid + 1..last.
+  if (withHalves) {
+    const qint32 mid = static_cast<qint32>(roundHalfEven(r.fMidIndex));
+    AnalysisResult h[2];
+    const qint32 from[2] = {first, mid + 1};
+    const qint32 to[2] = {mid, last};
+    for (int part = 0; part < 2; ++part) {
+      qint32 hf = std::max(from[part], first), hl = std::min(to[part], last);
+      if (hf > hl) hf = hl;
+      if (hf == hl) continue;  // an empty half computes nothing
+      writeHeader(hf, hl, c, h[part]);
+      analyseRange(s, hf - first, hl - first, first, c, h[part]);
+    }
+    safeDiv(h[1].f95Area - h[0].f95Area, h[0].f95Area, r.fAreaChange);
+    safeDiv(h[1].fLoSUsedMax - h[0].fLoSUsedMax, h[0].fLoSUsedMax, r.fFatigue);
+  }
+
+  if (withDynamics) {
+    if (c.fs > 0)
+      analyseDynamics(s, total, c, r);
+    else
+      log.step(QStringLiteral("No sampling frequency: no dynamics"));
+  }
+  log.completed();
+}
+
+}  // namespace
+
+StanceFactors ReadStanceFactors() {
+  return {settings::read(settings::LoSXOneFoot), settings::read(settings::LoSYTwoFeet)};
+}
+
+void StanceLimits(qint32 stance, double losX, double losY, const StanceFactors& k, double& fLoSX,
+                  double& fLoSY) {
+  const double kx = k.kX / 1000.0, ky = k.kY / 1000.0;
+  fLoSX = losX;
+  fLoSY = losY;
+  switch (stance) {
+    case StanceFeetTogether:  // two feet side by side, no gap
+      fLoSX = 2 * losX * kx;
+      break;
+    case StanceHeelToToeRFront:
+    case StanceHeelToToeLFront:
+    case StanceHeelToToeDominantFront:
+    case StanceHeelToToeDominantBack:  // one foot wide, two feet long
+      fLoSX = losX * kx;
+      fLoSY = losY * ky;
+      break;
+    case StanceSingleLegR:
+    case StanceSingleLegL:
+    case StanceSingleLegDominant:
+    case StanceSingleLegNonDominant:
+      fLoSX = losX * kx;
+      break;
+    default:
+      break;
+  }
+}
+
+void AnalyseBalanceTest(qint32 first, qint32 last, float thrFz, const KMX_BalancePlate& plate, qint32 stance,
+                        double losX, double losY, AnalysisResult& result, bool withHalves,
+                        bool withDynamics) {
+  const auto data = plate.TestData();
+  if (!data) {
+    ProcLog log(kModule, "AnalyseBalanceTest");
+    log.error(QStringLiteral("The plate holds no test data"));
+    return;
+  }
+  const PlateGeometry g{plate.RotationAngle(), plate.TiltAngle1(), plate.TiltAngle2()};
+  analyse(first, last, thrFz, *data, g, stance, losX, losY, result, withHalves, withDynamics);
+}
+
+void AnalyseBalanceTest(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& data,
+                        const PlateGeometry& geometry, qint32 stance, double losX, double losY,
+                        AnalysisResult& result, bool withHalves, bool withDynamics) {
+  analyse(first, last, thrFz, data, geometry, stance, losX, losY, result, withHalves, withDynamics);
+}
+
+void EllipseRadiusRatio(double x1, double y1, double a1, double b1, double angleDeg1, double x2, double y2,
+                        double a2, double b2, double angleDeg2, double& maxRatio, double& minRatio) {
+  const double al1 = angleDeg1 * kPi / 180, al2 = angleDeg2 * kPi / 180;
+  const double ca1 = std::cos(al1), sa1 = std::sin(al1), ca2 = std::cos(al2), sa2 = std::sin(al2);
+  const double delta = 2 * kPi / kEllipseDirections;
+  const double cd = std::cos(delta), sd = std::sin(delta);
+  // (cu, su) = (cos u, sin u) with u = t·Δ − angle, advanced by Δ per direction by rotation.
+  double cu1 = ca1, su1 = -sa1, cu2 = ca2, su2 = -sa2;
+  // Squared radii are compared; the square root is taken once at the end.
+  double maxSq = -1, minSq = std::numeric_limits<double>::infinity();
+  for (int t = 0; t < kEllipseDirections; ++t) {
+    const double ex1 = a1 * cu1, ey1 = b1 * su1;  // point on the axis-aligned ellipse
+    const double px1 = x1 + ca1 * ex1 - sa1 * ey1, py1 = y1 + sa1 * ex1 + ca1 * ey1;
+    const double ex2 = a2 * cu2, ey2 = b2 * su2;
+    const double px2 = x2 + ca2 * ex2 - sa2 * ey2, py2 = y2 + sa2 * ex2 + ca2 * ey2;
+    const double r1sq = px1 * px1 + py1 * py1;
+    double r2sq = px2 * px2 + py2 * py2;
+    if (r2sq == 0) r2sq = 1e-20;  // a zero radius counts as 1e-10
+    const double q = r1sq / r2sq;
+    maxSq = std::max(maxSq, q);
+    minSq = std::min(minSq, q);
+    const double n1 = cu1 * cd - su1 * sd, n2 = cu2 * cd - su2 * sd;
+    su1 = su1 * cd + cu1 * sd;
+    cu1 = n1;
+    su2 = su2 * cd + cu2 * sd;
+    cu2 = n2;
+  }
+  maxRatio = maxSq >= 0 ? std::sqrt(maxSq) : -kExtremeStart;
+  minRatio = std::isfinite(minSq) ? std::sqrt(minSq) : kExtremeStart;
+}
+
+int DecimationFactor(float fs, float fc) {
+  // (factor, divisor): the first with fs·factor / divisor ≤ fc sets n.
+  struct Rung {
+    int factor, divisor, n;
+  };
+  static constexpr Rung kLadder[] = {{45, 100, 0},   {45, 200, 0},    {46, 400, 2},
+                                     {46, 800, 4},   {46, 1600, 8},   {46, 3200, 16},
+                                     {46, 6400, 32}, {46, 12800, 64}, {46, 25600, 128}};
+  for (const Rung& rung : kLadder)
+    if (static_cast<double>(fs) * rung.factor / rung.divisor <= fc) return rung.n;
+  return 256;
+}
+
+int LowPassFilter(std::span<const double> in, std::vector<double>& out, float fs, float fc) {
+  const int n = DecimationFactor(fs, fc);
+  const int step = n > 1 ? n : 1;
+  const auto count = static_cast<qint32>(in.size());
+  out.resize(count / step);
+  const double* src[1] = {in.data()};
+  double* dst[1] = {out.data()};
+  runLowPass<1>(lowPassFor(fs, fc), src, dst, count, step);
+  return n;
+}
+
+double AngleOf(double y, double x) {
+  constexpr double tiny = 1e-7;
+  if (std::fabs(x) < tiny) {
+    if (std::fabs(y) < tiny) return 0;
+    return y > 0 ? kPi / 2 : -kPi / 2;
+  }
+  return std::atan2(y, x);
+}
+
+std::optional<LimitsOfStability> BaseLimitsOfStability(double heightM, double stanceWidthM) {
+  if (!(heightM >= 0.5 && heightM <= 2.6) || !(stanceWidthM >= 0 && stanceWidthM <= 1.5)) {
+    ProcLog log(kModule, "BaseLimitsOfStability");
+    log.error(QStringLiteral("Height %1 m or stance width %2 m out of range").arg(heightM).arg(stanceWidthM));
+    return std::nullopt;
+  }
+  constexpr double kFootLength = 0.152, kFootBreadth = 0.055, kHipBreadth = 0.191;  // × height
+  constexpr double kUsableHalf = 0.30;  // 60 % of the base of support, centred
+  const double footLength = kFootLength * heightM;
+  const double width = stanceWidthM > 0 ? stanceWidthM : (kHipBreadth + kFootBreadth) * heightM;
+  return LimitsOfStability{kUsableHalf * width, kUsableHalf * footLength};
+}
+
+}  // namespace tarn
