@@ -22,6 +22,12 @@ QString longTimeFormat() {
   f.replace(zone, QStringLiteral(" "));
   return f.trimmed();
 }
+// The locale's short date with a four-digit year, so that logged dates are never ambiguous.
+QString shortDateFormat() {
+  QString f = QLocale::system().dateFormat(QLocale::ShortFormat);
+  if (!f.contains(QLatin1String("yyyy"))) f.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+  return f;
+}
 }  // namespace
 
 QDateTime now() {
@@ -75,8 +81,7 @@ quint32 tickCount() {
 QString generalDateText(const QDateTime& t) {
   const QDateTime local = t.toLocalTime();
   const QLocale loc = QLocale::system();
-  return loc.toString(local.date(), QLocale::ShortFormat) + ' ' +
-         loc.toString(local.time(), longTimeFormat());
+  return loc.toString(local.date(), shortDateFormat()) + ' ' + loc.toString(local.time(), longTimeFormat());
 }
 
 QString longDateText(const QDate& d) { return QLocale::system().toString(d, QLocale::LongFormat); }

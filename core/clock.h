@@ -16,8 +16,8 @@ QDateTime fromDays(double days);    // local time, rounded to the millisecond
 double dateToDays(const QDate& d);  // midnight of that day
 quint32 tickCount();                // milliseconds, wraps like a 32-bit tick counter
 
-// Texts in the user's locale. The general date is the short date and the long time without a
-// time zone (e.g. "12/5/26 11:27:03 PM" for en_US); the log headers and messages use these.
+// Texts in the user's locale. The general date is the short date with a four-digit year and the
+// long time without a time zone (e.g. "12/5/2026 11:27:03 PM" for en_US); log headers use it.
 QString generalDateText(const QDateTime& t);
 QString longDateText(const QDate& d);
 QString longTimeText(const QTime& t);

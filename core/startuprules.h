@@ -1,0 +1,19 @@
+#pragma once
+// Plain decisions of the main window's start-up.
+#include <QtGlobal>
+
+namespace tarn {
+// A settings root with fewer than 3 values is a new installation.
+inline constexpr int kNewInstallationBelow = 3;
+bool IsNewInstallation();
+// Writes the factory digests into "Key1" and "Key2" (first start of a new installation).
+void InitializeNewInstallation();
+// Both digests present; a missing one means the access control was tampered with.
+bool AccessKeysPresent();
+
+// The reminder is due when the whole number of days between now and the last check (either
+// direction, fraction cut off) exceeds the days between checks. A last check of 0 always reminds.
+bool NeedsClockReminder(double nowDays, double lastCheck, qint32 daysBetween);
+// The day number stored as "LastClockCheck": now rounded to a whole day.
+qint32 ClockCheckDay(double nowDays);
+}  // namespace tarn
