@@ -233,6 +233,9 @@ int NormsVersion() {
   bool ok = false;
   const int version = text.toInt(&ok);
   if (ok) return version;
+  // "3.0" names version 3 as well.
+  const double number = text.toDouble(&ok);
+  if (ok && number == std::trunc(number) && std::fabs(number) < 1000) return static_cast<int>(number);
   ProcLog log("Analysis", "NormsVersion");
   log.error(QStringLiteral("The norms version \"%1\" is not a whole number; no norms apply").arg(text));
   return 0;

@@ -40,7 +40,7 @@ KM_RQNormsClass NormsClassOf(double s, double L1, double L2, double L3, double L
 
 // The norms version in force ("NormsVersion" in the main settings key, text, default 3), read
 // on every call so a change applies to the next classification. Text that is not a whole
-// number is logged and read as 0, a version without norms.
+// number ("3" or "3.0") is logged and read as 0, a version without norms.
 int NormsVersion();
 
 // The whole rule for a score at a known age under a given version; nullopt when no norms apply
