@@ -1,0 +1,20 @@
+#pragma once
+// What the program does with its command line, and the timed end of a headless demonstration run.
+#include <QString>
+#include <QStringList>
+
+namespace tarn::app {
+
+class frmPMain;
+
+enum class EntryAction { RegisterOnly, ShowMainWindow };
+
+// Rebuilds the command line from the arguments (quoting those with blanks or tabs) so that it is
+// split the one way the station splits every command line.
+QString commandLineOf(const QStringList& arguments);
+EntryAction entryAction(const QStringList& arguments);
+
+// TARNRQ_QUIT_AFTER_MS=N: close the main window the normal way N ms after it became idle.
+void scheduleQuitAfterIdle(frmPMain& window);
+
+}  // namespace tarn::app

@@ -1,0 +1,139 @@
+#pragma once
+// The main window: runs the start-up checks, offers the five main commands, follows the platform
+// driver's events and ends the program in order. The decisions live in startup.h and access.h.
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "balance/plate/plate.h"
+#include "core/app/access.h"
+#include "core/windows/frmpprogress.h"
+#include "core/windows/frmpsplash.h"
+#include "core/windows/htmlhelp.h"
+#include "core/windows/showmodal.h"
+
+namespace tarn {
+class KMX_HID_Devices;
+class KMX_BalancePlate;
+class KMTARNRQSF;
+class frmPSplash;
+class frmPProgress;
+class CmdButtonColouring;
+class InstanceLock;
+class ProcLog;
+}  // namespace tarn
+
+namespace tarn::app {
+
+class ClickableLabel : public QLabel {
+  Q_OBJECT
+ public:
+  using QLabel::QLabel;
+ signals:
+  void clicked();
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* e) override;
+};
+
+class frmPMain : public QWidget {
+  Q_OBJECT
+ public:
+  explicit frmPMain(QWidget* parent = nullptr);
+  ~frmPMain() override;
+
+  // The start-up sequence. False when the program must end (the window was never shown).
+  bool Form_Load();
+  // Checks run each time the window becomes active outside a test session.
+  void Form_Activate();
+  // The shutdown sequence; false when it was cancelled and the window stays.
+  bool Form_Unload();
+
+  void Commands_Update();
+  void Lists_Refresh();
+
+  void cmdBegin_Click();
+  void cmdFileMngm_Click();
+  void cmdOptions_Click();
+  void cmdReportReprint_Click();
+  void cmdExit_Click();
+  void lblTitle_Click();
+  void imgKMXLogo_Click();
+
+  int DialogExitButton() const { return dialogExitButton_; }
+  void setDialogExitButton(int code) { dialogExitButton_ = code; }
+
+  KMX_HID_Devices* plateDriver() const { return plateDriver_.get(); }
+  KMTARNRQSF* subjectForms() const { return subjectForms_; }
+  frmPProgress* progressWindow() const { return progress_; }
+  const PasswordGate& passwordGate() const { return gate_; }
+  bool shutdownAllowed() const { return shutdownAllowed_; }
+  bool testSessionRunning() const { return sessionRunning_; }
+
+  // The program lock after three wrong passwords waits here; tests replace the wait.
+  using LockWait = std::function<void(int ms)>;
+  void setLockWait(LockWait wait) { lockWait_ = std::move(wait); }
+
+  QLabel* lblTitle;
+  QLabel* lblStatus;
+  ClickableLabel* imgKMXLogo;
+  QPushButton* cmdBegin;
+  QPushButton* cmdFileMngm;
+  QPushButton* cmdOptions;
+  QPushButton* cmdReportReprint;
+  QPushButton* cmdExit;
+
+ signals:
+  void idle();  // the window is up and waiting for the operator
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private slots:
+  void prv_objPlateDriver_PlateListUpdateBegin();
+  void prv_objPlateDriver_PlateArrived(const QString& devicePath, const QString& serialNumber);
+  void prv_objPlateDriver_PlateNotResponding(const QString& devicePath, const QString& serialNumber);
+  void prv_objPlateDriver_PlateRemoved(const QString& devicePath, const QString& serialNumber);
+  void prv_objPlateDriver_PlateListUpdateDone(qint32 plates, qint32 hids, bool changed);
+
+ public slots:
+  void prv_objLists_RefreshDelOld();
+  void prv_objLists_RefreshAddNew();
+  void prv_objLists_RefreshUpdate();
+
+ private:
+  void buildControls();
+  void setCommandsEnabled(bool on);
+  void showProgress(const QString& message);
+  bool fnFileRecover(const QString& lastName, const QString& lastTemp);
+  bool fnFileClose(bool noPrompt);
+  void showLaterIssueNotice(const ProcLog& log, const QString& what);
+  void applySubjectMonitor();
+  void applyStartWithDesktop();
+  void runActivationChecks(const ProcLog& log);
+
+  std::unique_ptr<InstanceLock> instanceLock_;
+  std::unique_ptr<KMX_HID_Devices> plateDriver_;
+  QPointer<KMX_BalancePlate> plate_;
+  KMTARNRQSF* subjectForms_ = nullptr;
+  KMX_cShowModal showModal_;
+  KMX_HTMLHelp help_;
+  QPointer<frmPSplash> splash_;
+  QPointer<frmPProgress> progress_;
+  CmdButtonColouring* colouring_ = nullptr;
+  PasswordGate gate_;
+  LockWait lockWait_;
+  int dialogExitButton_ = -99;
+  quint32 startTick_ = 0;
+  bool loaded_ = false;
+  bool unloaded_ = false;
+  bool activating_ = false;
+  bool sessionRunning_ = false;
+  bool shutdownAllowed_ = false;
+};
+
+}  // namespace tarn::app
