@@ -10,11 +10,11 @@
 #include <QTemporaryFile>
 #include <utility>
 
-#include "core/app/templatekinds.h"
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "core/folders.h"
 #include "core/settingkeys.h"
+#include "data/templates/template.h"
 
 namespace tarn::app {
 
@@ -134,10 +134,7 @@ BeginDecision decideBegin() {
     if (!QFileInfo(path).isFile()) {
       d.tooltip = "Testing not enabled because no Test Template has been defined";
     } else {
-      const auto kinds = readTemplateTestKinds(path);
-      const bool usable = kinds && ((balance && kinds->balance > 0) || (vision && kinds->vision > 0));
-      if (!kinds) log.step("Template could not be read: " + path);
-      if (!usable) {
+      if (!TemplateHasEnabledTests(path, balance, vision)) {
         d.tooltip = "Testing not enabled because no enabled tests are defined in the test template";
       } else if (!folderWritable(settings::read(settings::LastPath))) {
         d.tooltip = "Testing not enabled because the Test Data Folder is Read Only";
