@@ -116,6 +116,7 @@ struct SosFilter {
   bool bypass = true;  // cut-off at or above Nyquist: nothing to remove
   double b[kSections][3] = {};
   double a[kSections][3] = {};
+  qint32 preroll = 0;  // samples the filter settles over before the series starts
 };
 
 // Designed once per rate on each thread; the design itself allocates inside the library.
@@ -137,6 +138,9 @@ const SosFilter& lowPassFor(float fs, float fc) {
           f.a[s][k] = a[3 * s + k] / a0;
         }
       }
+      // The slowest pole of the fourth-order Butterworth decays at 0.38·2π·fc per second, so its
+      // response falls below 1e-4 of a step within 4 / fc seconds.
+      f.preroll = static_cast<qint32>(std::ceil(4.0 / rel));
     }
   }
   cachedFs = fs;
@@ -150,9 +154,13 @@ const SosFilter& lowPassFor(float fs, float fc) {
 //
 // Forward only, not forward-backward: the three series share the filter, so the CoP (a ratio of
 // them) sees one common delay, and sway lives far below the 20 Hz cut-off where the phase is
-// nearly linear, so speeds and accelerations are not distorted. A second, backward pass would
-// double the cost for no change in the measures. The state starts at the steady state of the
-// first sample, so the filter does not ring in from zero at the start of the test.
+// nearly linear, so speeds and accelerations are not distorted. A backward pass would double
+// the cost for no change in the measures.
+//
+// Start-up: a filter started from rest, or even from the first sample's steady state, lags a
+// CoP that is already moving and shows a false burst of speed at the start of the test. So the
+// filter first settles over the series mirrored through its first sample (2·x₀ − x_k, k = L..1),
+// which continues the starting slope, and only then runs over the series itself.
 template <int K>
 qint32 runLowPass(const SosFilter& f, const double* const* in, double* const* out, qint32 count, int step) {
   const qint32 kept = count / step;
@@ -163,8 +171,21 @@ qint32 runLowPass(const SosFilter& f, const double* const* in, double* const* ou
     return kept;
   }
   double s1[K][kSections], s2[K][kSections];
+  const auto filterSample = [&](int c, double v) {
+    for (int s = 0; s < kSections; ++s) {  // transposed direct form II
+      const double* b = f.b[s];
+      const double* a = f.a[s];
+      const double yv = b[0] * v + s1[c][s];
+      s1[c][s] = b[1] * v - a[1] * yv + s2[c][s];
+      s2[c][s] = b[2] * v - a[2] * yv;
+      v = yv;
+    }
+    return v;
+  };
+  const qint32 preroll = std::min(f.preroll, count - 1);
   for (int c = 0; c < K; ++c) {
-    double v = in[c][0];
+    const double x0 = in[c][0];
+    double v = 2 * x0 - in[c][preroll];  // steady state of the first mirrored sample
     for (int s = 0; s < kSections; ++s) {
       const double* b = f.b[s];
       const double* a = f.a[s];
@@ -173,21 +194,14 @@ qint32 runLowPass(const SosFilter& f, const double* const* in, double* const* ou
       s2[c][s] = (b[2] - a[2] * gain) * v;
       v *= gain;
     }
+    for (qint32 k = preroll; k >= 1; --k) filterSample(c, 2 * x0 - in[c][k]);
   }
   const qint32 end = (kept - 1) * step + 1;  // nothing after the last kept sample is needed
   qint32 j = 0;
   int phase = 0;
   for (qint32 i = 0; i < end; ++i) {
     for (int c = 0; c < K; ++c) {
-      double v = in[c][i];
-      for (int s = 0; s < kSections; ++s) {  // transposed direct form II
-        const double* b = f.b[s];
-        const double* a = f.a[s];
-        const double yv = b[0] * v + s1[c][s];
-        s1[c][s] = b[1] * v - a[1] * yv + s2[c][s];
-        s2[c][s] = b[2] * v - a[2] * yv;
-        v = yv;
-      }
+      const double v = filterSample(c, in[c][i]);
       if (phase == 0) out[c][j] = v;
     }
     if (phase == 0) ++j;
