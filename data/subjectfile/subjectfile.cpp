@@ -1,0 +1,1073 @@
+#include "data/subjectfile/subjectfile.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QStringList>
+#include <QTemporaryFile>
+#include <QtEndian>
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <variant>
+
+#include "core/clock.h"
+#include "core/eventlog.h"
+
+namespace tarn {
+namespace {
+
+constexpr qint64 kMaxFileBytes = qint64(1) << 30;
+constexpr double kMissing = clock::kMissingDate;
+const char kModule[] = "SubjectFile";
+
+// ---- Column descriptions: one list per record kind, used for the schema, writing and reading.
+
+template <class T>
+struct Field {
+  const char* name;
+  std::variant<QString T::*, qint32 T::*, qint16 T::*, float T::*, double T::*> member;
+};
+
+template <class T>
+using Fields = std::vector<Field<T>>;
+
+#define F(T, m) \
+  Field<T> { #m, &T::m }
+
+const Fields<SubjectInfo>& subjectFields() {
+  static const Fields<SubjectInfo> f = {
+      F(SubjectInfo, sNameFirst), F(SubjectInfo, sNameMiddle), F(SubjectInfo, sNameLast),
+      F(SubjectInfo, sSubjectID), F(SubjectInfo, lIsMale),     F(SubjectInfo, dtDoB),
+      F(SubjectInfo, sStreet),    F(SubjectInfo, sCity),       F(SubjectInfo, sState),
+      F(SubjectInfo, sZip),       F(SubjectInfo, sPhone),      F(SubjectInfo, sFax),
+      F(SubjectInfo, sEmail),     F(SubjectInfo, sNotes)};
+  return f;
+}
+
+const Fields<PhysInfo>& physFields() {
+  static const Fields<PhysInfo> f = {F(PhysInfo, dHeight),       F(PhysInfo, dMass),
+                                     F(PhysInfo, lPhysImpaired), F(PhysInfo, sPhysImpairedSpecify),
+                                     F(PhysInfo, lBlind),        F(PhysInfo, sBlindSpecify),
+                                     F(PhysInfo, lDeaf),         F(PhysInfo, sDeafSpecify),
+                                     F(PhysInfo, lDominantSide), F(PhysInfo, lPregnant),
+                                     F(PhysInfo, sNotes)};
+  return f;
+}
+
+const Fields<MedContact>& contactFields() {
+  static const Fields<MedContact> f = {
+      F(MedContact, sName),   F(MedContact, sSpecialty), F(MedContact, sUPIN),  F(MedContact, sCompany),
+      F(MedContact, sStreet), F(MedContact, sCity),      F(MedContact, sState), F(MedContact, sZip),
+      F(MedContact, sPhone),  F(MedContact, sFax),       F(MedContact, sEmail)};
+  return f;
+}
+
+const Fields<OperatorInfo>& operatorFields() {
+  static const Fields<OperatorInfo> f = {F(OperatorInfo, sOperatorName), F(OperatorInfo, sTestingCity),
+                                         F(OperatorInfo, sTestingState), F(OperatorInfo, sNotes)};
+  return f;
+}
+
+const Fields<Visit>& visitFields() {
+  static const Fields<Visit> f = {F(Visit, sVisitID), F(Visit, sName), F(Visit, dtDate),
+                                  F(Visit, dtTimeBegin), F(Visit, dtTimeEnd)};
+  return f;
+}
+
+const Fields<Session>& sessionFields() {
+  static const Fields<Session> f = {F(Session, sSessionID), F(Session, sName), F(Session, dtDate),
+                                    F(Session, sEvaluation), F(Session, sIntervention)};
+  return f;
+}
+
+const Fields<BalanceTest>& balanceFields() {
+  using B = BalanceTest;
+  static const Fields<B> f = {F(B, sTestID),
+                              F(B, sName),
+                              F(B, dtDate),
+                              F(B, bIsDone),
+                              F(B, lTestType),
+                              F(B, lSurface),
+                              F(B, lEyes),
+                              F(B, lStance),
+                              F(B, lArms),
+                              F(B, lShoes),
+                              F(B, lHead),
+                              F(B, lGaze),
+                              F(B, lBreathing),
+                              F(B, lMentalTask),
+                              F(B, sShoesSpecify),
+                              F(B, sOtherConditions),
+                              F(B, fFrequency),
+                              F(B, fPretest),
+                              F(B, fOrigDuration),
+                              F(B, fActDuration),
+                              F(B, bBeepBegin),
+                              F(B, bBeepEnd),
+                              F(B, sPlate),
+                              F(B, sPlateSerial),
+                              F(B, bSouthernHemisphere),
+                              F(B, lZeroDurationMs),
+                              F(B, lExcitationMv),
+                              F(B, lZeroSurface),
+                              F(B, dtZeroDate),
+                              F(B, fZeroAve1),
+                              F(B, fZeroAve2),
+                              F(B, fZeroAve3),
+                              F(B, fZeroSD1),
+                              F(B, fZeroSD2),
+                              F(B, fZeroSD3),
+                              F(B, fZeroRMS1),
+                              F(B, fZeroRMS2),
+                              F(B, fZeroRMS3),
+                              F(B, lTotalSamples),
+                              F(B, lValidSamples),
+                              F(B, bIsInterrupted),
+                              F(B, bIsFallen),
+                              F(B, fXo),
+                              F(B, fYo),
+                              F(B, fLoSX),
+                              F(B, fLoSY),
+                              F(B, fMaxMLSway),
+                              F(B, fMaxAPSway),
+                              F(B, f95MLSway),
+                              F(B, f95APSway),
+                              F(B, f95MaxSway),
+                              F(B, f95MinSway),
+                              F(B, fMaxSway),
+                              F(B, fAveSway),
+                              F(B, fVMax),
+                              F(B, fVAve),
+                              F(B, fAMax),
+                              F(B, fAAve),
+                              F(B, fPlen),
+                              F(B, f95Area),
+                              F(B, fStability),
+                              F(B, lStabilityClass),
+                              F(B, fSwayDirection),
+                              F(B, fDirectionality),
+                              F(B, fMinMaxRatio),
+                              F(B, fFatigue),
+                              F(B, fParP),
+                              F(B, fHeight),
+                              F(B, fWeight),
+                              F(B, fBMI),
+                              F(B, lBMIClass),
+                              F(B, bBMIEnabled),
+                              F(B, sNotes)};
+  return f;
+}
+
+const Fields<VisionTest>& visionFields() {
+  using V = VisionTest;
+  static const Fields<V> f = {
+      F(V, sTestID),       F(V, sName),     F(V, dtDate),        F(V, bIsDone),         F(V, lEye),
+      F(V, dInterval),     F(V, dDistance), F(V, lTestsPerSize), F(V, lCorrectAnswers), F(V, lFullScreen),
+      F(V, lHighContrast), F(V, dAcuity),   F(V, lAcuityClass),  F(V, sNotes)};
+  return f;
+}
+
+#undef F
+
+template <class T>
+void addColumns(QStringList& ddl, QStringList& names, const char* prefix, const Fields<T>& fields) {
+  for (const auto& f : fields) {
+    const QString name = QLatin1String(prefix) + QLatin1String(f.name);
+    const char* type = std::visit(
+        [](auto m) -> const char* {
+          using M = std::remove_reference_t<decltype(std::declval<T>().*m)>;
+          if constexpr (std::is_same_v<M, QString>) return "TEXT NOT NULL DEFAULT ''";
+          if constexpr (std::is_integral_v<M>) return "INTEGER NOT NULL DEFAULT 0";
+          return "REAL NOT NULL DEFAULT 0";
+        },
+        f.member);
+    ddl << QStringLiteral("\"%1\" %2").arg(name, QLatin1String(type));
+    names << QStringLiteral("\"%1\"").arg(name);
+  }
+}
+
+// Columns of each table after its key and parent columns.
+struct TableColumns {
+  QStringList ddl, names;
+};
+
+const TableColumns& subjectColumns() {
+  static const TableColumns t = [] {
+    TableColumns c;
+    addColumns(c.ddl, c.names, "", subjectFields());
+    return c;
+  }();
+  return t;
+}
+
+const TableColumns& visitColumns() {
+  static const TableColumns t = [] {
+    TableColumns c;
+    addColumns(c.ddl, c.names, "", visitFields());
+    addColumns(c.ddl, c.names, "phys_", physFields());
+    addColumns(c.ddl, c.names, "refby_", contactFields());
+    addColumns(c.ddl, c.names, "sendto_", contactFields());
+    return c;
+  }();
+  return t;
+}
+
+const TableColumns& sessionColumns() {
+  static const TableColumns t = [] {
+    TableColumns c;
+    addColumns(c.ddl, c.names, "", sessionFields());
+    addColumns(c.ddl, c.names, "km_", operatorFields());
+    addColumns(c.ddl, c.names, "sg_", operatorFields());
+    return c;
+  }();
+  return t;
+}
+
+const TableColumns& balanceColumns() {
+  static const TableColumns t = [] {
+    TableColumns c;
+    addColumns(c.ddl, c.names, "", balanceFields());
+    return c;
+  }();
+  return t;
+}
+
+const TableColumns& visionColumns() {
+  static const TableColumns t = [] {
+    TableColumns c;
+    addColumns(c.ddl, c.names, "", visionFields());
+    return c;
+  }();
+  return t;
+}
+
+QStringList schemaStatements() {
+  const auto cols = [](const TableColumns& t) { return t.ddl.join(QStringLiteral(", ")); };
+  return {
+      QStringLiteral("CREATE TABLE properties(name TEXT PRIMARY KEY NOT NULL, value ANY) STRICT"),
+      QStringLiteral("CREATE TABLE subject(only_row INTEGER PRIMARY KEY CHECK(only_row = 1), %1) STRICT")
+          .arg(cols(subjectColumns())),
+      QStringLiteral("CREATE TABLE visit(id INTEGER PRIMARY KEY, position INTEGER NOT NULL, %1) STRICT")
+          .arg(cols(visitColumns())),
+      QStringLiteral("CREATE TABLE session(id INTEGER PRIMARY KEY, "
+                     "visit INTEGER NOT NULL REFERENCES visit(id) ON DELETE CASCADE, "
+                     "position INTEGER NOT NULL, %1) STRICT")
+          .arg(cols(sessionColumns())),
+      QStringLiteral("CREATE INDEX session_by_visit ON session(visit)"),
+      QStringLiteral("CREATE TABLE balance_test(id INTEGER PRIMARY KEY, "
+                     "session INTEGER NOT NULL REFERENCES session(id) ON DELETE CASCADE, "
+                     "position INTEGER NOT NULL, %1) STRICT")
+          .arg(cols(balanceColumns())),
+      QStringLiteral("CREATE INDEX balance_test_by_session ON balance_test(session)"),
+      QStringLiteral("CREATE TABLE balance_samples(test INTEGER PRIMARY KEY "
+                     "REFERENCES balance_test(id) ON DELETE CASCADE, frequency REAL NOT NULL, "
+                     "acquired REAL NOT NULL, sample_count INTEGER NOT NULL CHECK(sample_count >= 0), "
+                     "fz BLOB NOT NULL, m1 BLOB NOT NULL, m2 BLOB NOT NULL) STRICT"),
+      QStringLiteral("CREATE TABLE vision_test(id INTEGER PRIMARY KEY, "
+                     "session INTEGER NOT NULL REFERENCES session(id) ON DELETE CASCADE, "
+                     "position INTEGER NOT NULL, %1) STRICT")
+          .arg(cols(visionColumns())),
+      QStringLiteral("CREATE INDEX vision_test_by_session ON vision_test(session)"),
+  };
+}
+
+// ---- Small SQLite helpers.
+
+class Stmt {
+ public:
+  Stmt(sqlite3* db, const QString& sql) : db_(db) {
+    const QByteArray u = sql.toUtf8();
+    rc_ = sqlite3_prepare_v2(db, u.constData(), static_cast<int>(u.size()), &st_, nullptr);
+  }
+  ~Stmt() { sqlite3_finalize(st_); }
+  Stmt(const Stmt&) = delete;
+  Stmt& operator=(const Stmt&) = delete;
+  bool ok() const { return rc_ == SQLITE_OK && st_ != nullptr; }
+  sqlite3_stmt* get() const { return st_; }
+  int step() { return rc_ = sqlite3_step(st_); }
+  bool run() {  // executes a statement that returns no rows and readies it for the next binding
+    const int rc = step();
+    sqlite3_reset(st_);
+    sqlite3_clear_bindings(st_);
+    return rc == SQLITE_DONE;
+  }
+  QString error() const { return QString::fromUtf8(sqlite3_errmsg(db_)); }
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* st_ = nullptr;
+  int rc_ = SQLITE_ERROR;
+};
+
+bool exec(sqlite3* db, const QString& sql, QString* error = nullptr) {
+  char* msg = nullptr;
+  const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &msg);
+  if (rc != SQLITE_OK && error) *error = QString::fromUtf8(msg ? msg : sqlite3_errstr(rc));
+  sqlite3_free(msg);
+  return rc == SQLITE_OK;
+}
+
+void bindText(sqlite3_stmt* st, int i, const QString& s) {
+  const QByteArray u = s.toUtf8();
+  sqlite3_bind_text(st, i, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
+}
+
+QString columnText(sqlite3_stmt* st, int i) {
+  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+  return p ? QString::fromUtf8(p, sqlite3_column_bytes(st, i)) : QString();
+}
+
+template <class T>
+void bindFields(sqlite3_stmt* st, int& i, const T& obj, const Fields<T>& fields) {
+  for (const auto& f : fields) {
+    std::visit(
+        [&](auto m) {
+          const auto& v = obj.*m;
+          using M = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<M, QString>) {
+            bindText(st, i, v);
+          } else if constexpr (std::is_same_v<M, qint16>) {
+            sqlite3_bind_int(st, i, v != 0 ? kTrue : kFalse);  // any true is stored as -1
+          } else if constexpr (std::is_integral_v<M>) {
+            sqlite3_bind_int(st, i, v);
+          } else {
+            sqlite3_bind_double(st, i, static_cast<double>(v));
+          }
+        },
+        f.member);
+    ++i;
+  }
+}
+
+template <class T>
+void readFields(sqlite3_stmt* st, int& i, T& obj, const Fields<T>& fields) {
+  for (const auto& f : fields) {
+    std::visit(
+        [&](auto m) {
+          auto& v = obj.*m;
+          using M = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<M, QString>) {
+            v = columnText(st, i);
+          } else if constexpr (std::is_same_v<M, qint16>) {
+            v = sqlite3_column_int64(st, i) != 0 ? kTrue : kFalse;
+          } else if constexpr (std::is_integral_v<M>) {
+            const sqlite3_int64 x = sqlite3_column_int64(st, i);
+            v = static_cast<M>(
+                std::clamp<sqlite3_int64>(x, std::numeric_limits<M>::min(), std::numeric_limits<M>::max()));
+          } else {
+            v = static_cast<M>(sqlite3_column_double(st, i));
+          }
+        },
+        f.member);
+    ++i;
+  }
+}
+
+QString placeholders(int n) {
+  QStringList q;
+  for (int i = 0; i < n; ++i) q << QStringLiteral("?");
+  return q.join(QStringLiteral(", "));
+}
+
+// Samples are stored as little-endian float32 whatever the machine.
+QByteArray floatsToBlob(const std::vector<float>& v) {
+  QByteArray b(static_cast<qsizetype>(v.size() * 4), Qt::Uninitialized);
+  for (size_t i = 0; i < v.size(); ++i) {
+    quint32 u = std::bit_cast<quint32>(v[i]);
+    if constexpr (std::endian::native == std::endian::big) u = qbswap(u);
+    std::memcpy(b.data() + i * 4, &u, 4);
+  }
+  return b;
+}
+
+std::vector<float> blobToFloats(const void* p, int n) {
+  std::vector<float> v(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    quint32 u = 0;
+    std::memcpy(&u, static_cast<const char*>(p) + size_t(i) * 4, 4);
+    if constexpr (std::endian::native == std::endian::big) u = qbswap(u);
+    v[static_cast<size_t>(i)] = std::bit_cast<float>(u);
+  }
+  return v;
+}
+
+// The schema as SQLite records it, to recognise files of our own making.
+QStringList schemaFingerprint(sqlite3* db) {
+  QStringList out;
+  Stmt s(db, QStringLiteral(
+                 "SELECT type, name, tbl_name, ifnull(sql, '') FROM sqlite_schema ORDER BY type, name"));
+  if (!s.ok()) return {QStringLiteral("?")};
+  while (s.step() == SQLITE_ROW) {
+    out << columnText(s.get(), 0) + QLatin1Char('|') + columnText(s.get(), 1) + QLatin1Char('|') +
+               columnText(s.get(), 2) + QLatin1Char('|') + columnText(s.get(), 3);
+  }
+  return out;
+}
+
+bool createSchema(sqlite3* db, QString* error) {
+  if (!exec(db, QStringLiteral("BEGIN"), error)) return false;
+  for (const QString& sql : schemaStatements()) {
+    if (!exec(db, sql, error)) {
+      exec(db, QStringLiteral("ROLLBACK"));
+      return false;
+    }
+  }
+  if (!exec(db, QStringLiteral("PRAGMA user_version = %1").arg(SubjectFile::kSchemaVersion), error) ||
+      !exec(db, QStringLiteral("COMMIT"), error)) {
+    exec(db, QStringLiteral("ROLLBACK"));
+    return false;
+  }
+  return true;
+}
+
+const QStringList& referenceFingerprint() {
+  static const QStringList fp = [] {
+    sqlite3* db = nullptr;
+    QStringList r;
+    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK &&
+        createSchema(db, nullptr))
+      r = schemaFingerprint(db);
+    sqlite3_close_v2(db);
+    return r;
+  }();
+  return fp;
+}
+
+sqlite3* openMemory() {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  // A file from elsewhere must not be able to run anything but plain reads and writes.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+  return db;
+}
+
+QString idWithNumber(const char* prefix, qint32 n) {
+  return QLatin1String(prefix) + QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0'));
+}
+
+// The number after a two-letter prefix such as "B1", or 0.
+qint32 idNumber(const QString& id, const char* prefix) {
+  if (!id.startsWith(QLatin1String(prefix))) return 0;
+  bool ok = false;
+  const qint32 n = id.mid(2).toInt(&ok);
+  return ok && n > 0 ? n : 0;
+}
+
+SubjectFile::BeforeRenameHook& beforeRenameHook() {
+  static SubjectFile::BeforeRenameHook hook;
+  return hook;
+}
+
+bool syncPath(const QString& path, bool directory) {
+  const int fd = ::open(QFile::encodeName(path).constData(), directory ? O_RDONLY | O_DIRECTORY : O_RDWR);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+// ---- Recorded samples.
+
+StoredTestData::StoredTestData(float frequency, double dateTime, std::vector<float> fz, std::vector<float> m1,
+                               std::vector<float> m2)
+    : frequency_(frequency), dateTime_(dateTime), ch_{std::move(fz), std::move(m1), std::move(m2)} {
+  const size_t n = std::min({ch_[0].size(), ch_[1].size(), ch_[2].size()});
+  for (auto& c : ch_) c.resize(n);
+}
+
+std::shared_ptr<const StoredTestData> StoredTestData::copyOf(const KMX_PlateTestData& source) {
+  const qint32 n = std::max<qint32>(0, source.Count());
+  std::vector<float> c[3];
+  for (int ch = 0; ch < 3; ++ch) {
+    c[ch].resize(static_cast<size_t>(n));
+    for (qint32 i = 0; i < n; ++i) c[ch][static_cast<size_t>(i)] = source.Sample(ch, i);
+  }
+  return std::make_shared<StoredTestData>(source.Frequency(), source.DateTime(), std::move(c[0]),
+                                          std::move(c[1]), std::move(c[2]));
+}
+
+float StoredTestData::Sample(int channel, qint32 index) const {
+  if (channel < 0 || channel > 2 || index < 0 || index >= Count()) return 0.0f;
+  return ch_[channel][static_cast<size_t>(index)];
+}
+
+// ---- Object model.
+
+QString BalanceTest::sVisitID() const {
+  return session_ && session_->visit() ? session_->visit()->sVisitID : QString();
+}
+QString BalanceTest::sSessionID() const { return session_ ? session_->sSessionID : QString(); }
+QString VisionTest::sVisitID() const {
+  return session_ && session_->visit() ? session_->visit()->sVisitID : QString();
+}
+QString VisionTest::sSessionID() const { return session_ ? session_->sSessionID : QString(); }
+
+bool BalanceTest::hasZero() const { return dtZeroDate > kMissing; }
+
+void BalanceTest::ClearResults() {
+  BalanceTest blank(session_);
+  data_.reset();
+  bIsDone = kFalse;
+  dtDate = blank.dtDate;
+  fActDuration = 0;
+  lTotalSamples = lValidSamples = 0;
+  bIsInterrupted = bIsFallen = kFalse;
+  fXo = fYo = fMaxMLSway = fMaxAPSway = f95MLSway = f95APSway = f95MaxSway = f95MinSway = 0;
+  fMaxSway = fAveSway = fVMax = fVAve = fAMax = fAAve = fPlen = f95Area = fStability = 0;
+  lStabilityClass = 0;
+  fSwayDirection = fDirectionality = fMinMaxRatio = fFatigue = fParP = 0;
+  fBMI = 0;
+  lBMIClass = 0;
+}
+
+void BalanceTest::ClearZero() {
+  dtZeroDate = kMissing;
+  lZeroSurface = 0;
+  fZeroAve1 = fZeroAve2 = fZeroAve3 = fZeroSD1 = fZeroSD2 = fZeroSD3 = 0;
+  fZeroRMS1 = fZeroRMS2 = fZeroRMS3 = 0;
+}
+
+void BalanceTest::copyValuesFrom(const BalanceTest& other) {
+  Session* keep = session_;
+  *this = other;
+  session_ = keep;
+}
+
+qint32 Session::nextTestNumber() const {
+  qint32 n = 0;
+  for (const auto& t : balance_) n = std::max(n, idNumber(t->sTestID, "B1"));
+  for (const auto& t : vision_) n = std::max(n, idNumber(t->sTestID, "W1"));
+  return n + 1;
+}
+
+BalanceTest* Session::AddBalanceTest() {
+  auto t = std::make_unique<BalanceTest>(this);
+  t->sTestID = idWithNumber("B1", nextTestNumber());
+  return balance_.append(std::move(t));
+}
+
+VisionTest* Session::AddVisionTest() {
+  auto t = std::make_unique<VisionTest>(this);
+  t->sTestID = idWithNumber("W1", nextTestNumber());
+  return vision_.append(std::move(t));
+}
+
+Session* Visit::AddSession() {
+  qint32 n = 0;
+  for (const auto& s : sessions_) n = std::max(n, idNumber(s->sSessionID, "S1"));
+  auto s = std::make_unique<Session>(this);
+  s->sSessionID = idWithNumber("S1", n + 1);
+  s->dtDate = clock::nowDays();
+  return sessions_.append(std::move(s));
+}
+
+// ---- The file.
+
+SubjectFile::SubjectFile() = default;
+
+SubjectFile::~SubjectFile() { Close(); }
+
+void SubjectFile::setBeforeRenameHook(BeforeRenameHook hook) { beforeRenameHook() = std::move(hook); }
+
+bool SubjectFile::fail(const QString& text) {
+  lastError_ = text;
+  eventlog::logEvent(QStringLiteral("%1: %2").arg(QLatin1String(kModule), text), EventType::Error);
+  return false;
+}
+
+void SubjectFile::resetContents() {
+  visits_.clear();
+  subject = SubjectInfo();
+  sTitle.clear();
+  sAuthor.clear();
+  identification_.clear();
+  creationDate_ = lastEditDate_ = kMissing;
+}
+
+void SubjectFile::Close() {
+  if (db_) {
+    ProcLog log(kModule, "Close", fileName_);
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    log.completed();
+  }
+  resetContents();
+  fileName_.clear();
+}
+
+qint32 SubjectFile::SessionCount() const {
+  qint32 n = 0;
+  for (const auto& v : visits_) n += v->SessionCount();
+  return n;
+}
+
+Visit* SubjectFile::AddVisit() {
+  qint32 n = 0;
+  for (const auto& v : visits_) n = std::max(n, idNumber(v->sVisitID, "V1"));
+  auto v = std::make_unique<Visit>();
+  v->sVisitID = idWithNumber("V1", n + 1);
+  const QDateTime now = clock::now();
+  v->dtDate = clock::dateToDays(now.date());
+  v->dtTimeBegin = v->dtTimeEnd = clock::toDays(now);
+  return visits_.append(std::move(v));
+}
+
+bool SubjectFile::CreateEmpty(const QString& identification) {
+  ProcLog log(kModule, "CreateEmpty", identification);
+  Close();
+  lastError_.clear();
+  sqlite3* db = openMemory();
+  QString error;
+  if (!db || !createSchema(db, &error)) {
+    sqlite3_close_v2(db);
+    return fail(QStringLiteral("Cannot create an empty subject file: %1").arg(error));
+  }
+  db_ = db;
+  identification_ = identification;
+  creationDate_ = lastEditDate_ = clock::nowDays();
+  log.completed();
+  return true;
+}
+
+bool SubjectFile::Open(const QString& path, const QString& identification) {
+  ProcLog log(kModule, "Open", path);
+  Close();
+  lastError_.clear();
+  if (!QFileInfo(path).isFile())
+    return fail(QStringLiteral("The subject file \"%1\" does not exist.").arg(path));
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly))
+    return fail(QStringLiteral("The subject file \"%1\" cannot be read: %2").arg(path, f.errorString()));
+  if (f.size() > kMaxFileBytes)
+    return fail(QStringLiteral("\"%1\" is too large to be a subject file.").arg(path));
+  const QByteArray bytes = f.readAll();
+  if (f.error() != QFileDevice::NoError)
+    return fail(QStringLiteral("The subject file \"%1\" cannot be read: %2").arg(path, f.errorString()));
+  f.close();
+  if (!OpenBytes(bytes, identification, path)) return false;
+  fileName_ = path;
+  log.completed();
+  return true;
+}
+
+bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identification, const QString& path) {
+  Close();
+  lastError_.clear();
+  const QString name = path.isEmpty() ? QStringLiteral("(data)") : path;
+  static const char kMagic[] = "SQLite format 3";  // with its terminating zero: 16 bytes
+  if (bytes.size() < 100 || std::memcmp(bytes.constData(), kMagic, sizeof kMagic) != 0)
+    return fail(QStringLiteral("\"%1\" is not a subject file.").arg(name));
+
+  sqlite3* db = openMemory();
+  if (!db) return fail(QStringLiteral("Not enough memory to open \"%1\".").arg(name));
+  auto* buf = static_cast<unsigned char*>(sqlite3_malloc64(static_cast<sqlite3_uint64>(bytes.size())));
+  if (!buf) {
+    sqlite3_close_v2(db);
+    return fail(QStringLiteral("Not enough memory to open \"%1\".").arg(name));
+  }
+  std::memcpy(buf, bytes.constData(), static_cast<size_t>(bytes.size()));
+  if (sqlite3_deserialize(db, "main", buf, bytes.size(), bytes.size(),
+                          SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_RESIZEABLE) != SQLITE_OK) {
+    sqlite3_close_v2(db);
+    return fail(QStringLiteral("\"%1\" is not a subject file.").arg(name));
+  }
+  db_ = db;
+  const auto damaged = [&](const QString& why) {
+    const QString text = QStringLiteral("The subject file \"%1\" is damaged (%2).").arg(name, why);
+    Close();
+    return fail(text);
+  };
+  const auto notOurs = [&]() {
+    Close();
+    return fail(QStringLiteral("\"%1\" is not a subject file.").arg(name));
+  };
+
+  {
+    Stmt check(db_, QStringLiteral("PRAGMA quick_check(1)"));
+    if (!check.ok() || check.step() != SQLITE_ROW) {
+      const int rc = sqlite3_errcode(db_);
+      if (rc == SQLITE_NOTADB) return notOurs();
+      return damaged(check.error());
+    }
+    const QString verdict = columnText(check.get(), 0);
+    if (verdict != QLatin1String("ok")) return damaged(verdict);
+  }
+  qint64 version = 0;
+  {
+    Stmt v(db_, QStringLiteral("PRAGMA user_version"));
+    if (!v.ok() || v.step() != SQLITE_ROW) return damaged(v.error());
+    version = sqlite3_column_int64(v.get(), 0);
+  }
+  if (version > kSchemaVersion) {
+    Close();
+    return fail(
+        QStringLiteral("The subject file \"%1\" was written by a newer version of the program.").arg(name));
+  }
+  if (version != kSchemaVersion || schemaFingerprint(db_) != referenceFingerprint()) return notOurs();
+  QString error;
+  if (!exec(db_, QStringLiteral("PRAGMA foreign_keys = ON"), &error)) return damaged(error);
+  {
+    Stmt fk(db_, QStringLiteral("PRAGMA foreign_key_check"));
+    if (!fk.ok()) return damaged(fk.error());
+    const int rc = fk.step();
+    if (rc == SQLITE_ROW) return damaged(QStringLiteral("records without their visit or session"));
+    if (rc != SQLITE_DONE) return damaged(fk.error());
+  }
+
+  // Properties first: a file of another kind is refused before anything else is read.
+  {
+    Stmt p(db_, QStringLiteral("SELECT name, value FROM properties"));
+    if (!p.ok()) return damaged(p.error());
+    bool haveId = false;
+    int rc;
+    while ((rc = p.step()) == SQLITE_ROW) {
+      const QString key = columnText(p.get(), 0);
+      if (key == QLatin1String("Identification")) {
+        identification_ = columnText(p.get(), 1);
+        haveId = true;
+      } else if (key == QLatin1String("CreationDate")) {
+        creationDate_ = sqlite3_column_double(p.get(), 1);
+      } else if (key == QLatin1String("LastEditDate")) {
+        lastEditDate_ = sqlite3_column_double(p.get(), 1);
+      } else if (key == QLatin1String("Title")) {
+        sTitle = columnText(p.get(), 1);
+      } else if (key == QLatin1String("Author")) {
+        sAuthor = columnText(p.get(), 1);
+      } else if (key == QLatin1String("SchemaVersion")) {
+        if (sqlite3_column_int64(p.get(), 1) != version) return damaged(QStringLiteral("version mismatch"));
+      }
+    }
+    if (rc != SQLITE_DONE) return damaged(p.error());
+    if (!haveId) return damaged(QStringLiteral("no identification"));
+    if (identification_ != identification) {
+      const QString found = identification_;
+      Close();
+      return fail(QStringLiteral("\"%1\" is not a subject file of this program (identification \"%2\").")
+                      .arg(name, found));
+    }
+  }
+  if (!readAll()) return damaged(lastError_);
+  return true;
+}
+
+bool SubjectFile::readAll() {
+  const auto sqlError = [&](const Stmt& s) {
+    lastError_ = s.error();
+    return false;
+  };
+  {
+    Stmt s(
+        db_,
+        QStringLiteral("SELECT %1 FROM subject WHERE only_row = 1").arg(subjectColumns().names.join(u',')));
+    if (!s.ok()) return sqlError(s);
+    const int rc = s.step();
+    if (rc == SQLITE_ROW) {
+      int i = 0;
+      readFields(s.get(), i, subject, subjectFields());
+    } else if (rc == SQLITE_DONE) {
+      lastError_ = QStringLiteral("no subject information");
+      return false;
+    } else {
+      return sqlError(s);
+    }
+  }
+  QHash<qint64, Visit*> visits;
+  {
+    Stmt s(db_, QStringLiteral("SELECT id, %1 FROM visit ORDER BY position, id")
+                    .arg(visitColumns().names.join(u',')));
+    if (!s.ok()) return sqlError(s);
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW) {
+      auto v = std::make_unique<Visit>();
+      int i = 1;
+      readFields(s.get(), i, *v, visitFields());
+      readFields(s.get(), i, v->phys, physFields());
+      readFields(s.get(), i, v->contacts.referredBy, contactFields());
+      readFields(s.get(), i, v->contacts.sendResultsTo, contactFields());
+      visits.insert(sqlite3_column_int64(s.get(), 0), visits_.append(std::move(v)));
+    }
+    if (rc != SQLITE_DONE) return sqlError(s);
+  }
+  QHash<qint64, Session*> sessions;
+  {
+    Stmt s(db_, QStringLiteral("SELECT id, visit, %1 FROM session ORDER BY position, id")
+                    .arg(sessionColumns().names.join(u',')));
+    if (!s.ok()) return sqlError(s);
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW) {
+      Visit* parent = visits.value(sqlite3_column_int64(s.get(), 1));
+      if (!parent) {
+        lastError_ = QStringLiteral("a session without its visit");
+        return false;
+      }
+      auto x = std::make_unique<Session>(parent);
+      int i = 2;
+      readFields(s.get(), i, *x, sessionFields());
+      readFields(s.get(), i, x->kmOperator, operatorFields());
+      readFields(s.get(), i, x->sgOperator, operatorFields());
+      sessions.insert(sqlite3_column_int64(s.get(), 0), parent->sessions_.append(std::move(x)));
+    }
+    if (rc != SQLITE_DONE) return sqlError(s);
+  }
+  QHash<qint64, BalanceTest*> balance;
+  {
+    Stmt s(db_, QStringLiteral("SELECT id, session, %1 FROM balance_test ORDER BY position, id")
+                    .arg(balanceColumns().names.join(u',')));
+    if (!s.ok()) return sqlError(s);
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW) {
+      Session* parent = sessions.value(sqlite3_column_int64(s.get(), 1));
+      if (!parent) {
+        lastError_ = QStringLiteral("a test without its session");
+        return false;
+      }
+      auto t = std::make_unique<BalanceTest>(parent);
+      int i = 2;
+      readFields(s.get(), i, *t, balanceFields());
+      balance.insert(sqlite3_column_int64(s.get(), 0), parent->balance_.append(std::move(t)));
+    }
+    if (rc != SQLITE_DONE) return sqlError(s);
+  }
+  {
+    Stmt s(db_,
+           QStringLiteral("SELECT test, frequency, acquired, sample_count, fz, m1, m2 FROM balance_samples"));
+    if (!s.ok()) return sqlError(s);
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW) {
+      BalanceTest* t = balance.value(sqlite3_column_int64(s.get(), 0));
+      const sqlite3_int64 n = sqlite3_column_int64(s.get(), 3);
+      if (!t || n < 0 || n > std::numeric_limits<qint32>::max() / 4) {
+        lastError_ = QStringLiteral("recorded samples without their test");
+        return false;
+      }
+      std::vector<float> ch[3];
+      for (int c = 0; c < 3; ++c) {
+        const void* p = sqlite3_column_blob(s.get(), 4 + c);
+        const int bytes = sqlite3_column_bytes(s.get(), 4 + c);
+        if (bytes != n * 4 || (n > 0 && !p)) {
+          lastError_ = QStringLiteral("recorded samples of test %1 are incomplete").arg(t->sTestID);
+          return false;
+        }
+        ch[c] = blobToFloats(p, static_cast<int>(n));
+      }
+      t->SetTestData(std::make_shared<StoredTestData>(static_cast<float>(sqlite3_column_double(s.get(), 1)),
+                                                      sqlite3_column_double(s.get(), 2), std::move(ch[0]),
+                                                      std::move(ch[1]), std::move(ch[2])));
+    }
+    if (rc != SQLITE_DONE) return sqlError(s);
+  }
+  {
+    Stmt s(db_, QStringLiteral("SELECT id, session, %1 FROM vision_test ORDER BY position, id")
+                    .arg(visionColumns().names.join(u',')));
+    if (!s.ok()) return sqlError(s);
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW) {
+      Session* parent = sessions.value(sqlite3_column_int64(s.get(), 1));
+      if (!parent) {
+        lastError_ = QStringLiteral("a test without its session");
+        return false;
+      }
+      auto t = std::make_unique<VisionTest>(parent);
+      int i = 2;
+      readFields(s.get(), i, *t, visionFields());
+      parent->vision_.append(std::move(t));
+    }
+    if (rc != SQLITE_DONE) return sqlError(s);
+  }
+  return true;
+}
+
+bool SubjectFile::writeAll() {
+  QString error;
+  if (!exec(db_, QStringLiteral("BEGIN IMMEDIATE"), &error)) return fail(error);
+  const auto rollback = [&](const QString& why) {
+    exec(db_, QStringLiteral("ROLLBACK"));
+    return fail(QStringLiteral("Cannot store the subject data: %1").arg(why));
+  };
+  for (const char* table :
+       {"balance_samples", "balance_test", "vision_test", "session", "visit", "subject", "properties"}) {
+    if (!exec(db_, QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)), &error))
+      return rollback(error);
+  }
+  {
+    Stmt p(db_, QStringLiteral("INSERT INTO properties(name, value) VALUES (?, ?)"));
+    if (!p.ok()) return rollback(p.error());
+    const auto put = [&](const char* key, auto value) {
+      bindText(p.get(), 1, QLatin1String(key));
+      if constexpr (std::is_same_v<decltype(value), QString>)
+        bindText(p.get(), 2, value);
+      else if constexpr (std::is_same_v<decltype(value), double>)
+        sqlite3_bind_double(p.get(), 2, value);
+      else
+        sqlite3_bind_int(p.get(), 2, value);
+      return p.run();
+    };
+    if (!put("Identification", identification_) || !put("SchemaVersion", kSchemaVersion) ||
+        !put("CreationDate", creationDate_) || !put("LastEditDate", lastEditDate_) || !put("Title", sTitle) ||
+        !put("Author", sAuthor))
+      return rollback(p.error());
+  }
+  {
+    const auto& c = subjectColumns();
+    Stmt s(db_, QStringLiteral("INSERT INTO subject(only_row, %1) VALUES (1, %2)")
+                    .arg(c.names.join(u','), placeholders(static_cast<int>(c.names.size()))));
+    if (!s.ok()) return rollback(s.error());
+    int i = 1;
+    bindFields(s.get(), i, subject, subjectFields());
+    if (!s.run()) return rollback(s.error());
+  }
+  const auto& vc = visitColumns();
+  const auto& sc = sessionColumns();
+  const auto& bc = balanceColumns();
+  const auto& wc = visionColumns();
+  Stmt iv(db_, QStringLiteral("INSERT INTO visit(id, position, %1) VALUES (?, ?, %2)")
+                   .arg(vc.names.join(u','), placeholders(static_cast<int>(vc.names.size()))));
+  Stmt is(db_, QStringLiteral("INSERT INTO session(id, visit, position, %1) VALUES (?, ?, ?, %2)")
+                   .arg(sc.names.join(u','), placeholders(static_cast<int>(sc.names.size()))));
+  Stmt ib(db_, QStringLiteral("INSERT INTO balance_test(id, session, position, %1) VALUES (?, ?, ?, %2)")
+                   .arg(bc.names.join(u','), placeholders(static_cast<int>(bc.names.size()))));
+  Stmt iw(db_, QStringLiteral("INSERT INTO vision_test(id, session, position, %1) VALUES (?, ?, ?, %2)")
+                   .arg(wc.names.join(u','), placeholders(static_cast<int>(wc.names.size()))));
+  Stmt id(db_,
+          QStringLiteral("INSERT INTO balance_samples(test, frequency, acquired, sample_count, fz, m1, m2) "
+                         "VALUES (?, ?, ?, ?, ?, ?, ?)"));
+  for (const Stmt* s : {&iv, &is, &ib, &iw, &id})
+    if (!s->ok()) return rollback(s->error());
+  qint64 visitId = 0, sessionId = 0, balanceId = 0, visionId = 0;
+  int visitPos = 0;
+  for (const auto& v : visits_) {
+    ++visitId;
+    int i = 1;
+    sqlite3_bind_int64(iv.get(), i++, visitId);
+    sqlite3_bind_int(iv.get(), i++, ++visitPos);
+    bindFields(iv.get(), i, *v, visitFields());
+    bindFields(iv.get(), i, v->phys, physFields());
+    bindFields(iv.get(), i, v->contacts.referredBy, contactFields());
+    bindFields(iv.get(), i, v->contacts.sendResultsTo, contactFields());
+    if (!iv.run()) return rollback(iv.error());
+    int sessionPos = 0;
+    for (const auto& x : v->sessions_) {
+      ++sessionId;
+      i = 1;
+      sqlite3_bind_int64(is.get(), i++, sessionId);
+      sqlite3_bind_int64(is.get(), i++, visitId);
+      sqlite3_bind_int(is.get(), i++, ++sessionPos);
+      bindFields(is.get(), i, *x, sessionFields());
+      bindFields(is.get(), i, x->kmOperator, operatorFields());
+      bindFields(is.get(), i, x->sgOperator, operatorFields());
+      if (!is.run()) return rollback(is.error());
+      int testPos = 0;
+      for (const auto& t : x->balance_) {
+        ++balanceId;
+        i = 1;
+        sqlite3_bind_int64(ib.get(), i++, balanceId);
+        sqlite3_bind_int64(ib.get(), i++, sessionId);
+        sqlite3_bind_int(ib.get(), i++, ++testPos);
+        bindFields(ib.get(), i, *t, balanceFields());
+        if (!ib.run()) return rollback(ib.error());
+        if (const auto data = t->storedData()) {
+          sqlite3_bind_int64(id.get(), 1, balanceId);
+          sqlite3_bind_double(id.get(), 2, data->Frequency());
+          sqlite3_bind_double(id.get(), 3, data->DateTime());
+          sqlite3_bind_int(id.get(), 4, data->Count());
+          for (int c = 0; c < 3; ++c) {
+            const QByteArray blob = floatsToBlob(data->channel(c));
+            sqlite3_bind_blob(id.get(), 5 + c, blob.constData(), static_cast<int>(blob.size()),
+                              SQLITE_TRANSIENT);
+          }
+          if (!id.run()) return rollback(id.error());
+        }
+      }
+      testPos = 0;
+      for (const auto& t : x->vision_) {
+        ++visionId;
+        i = 1;
+        sqlite3_bind_int64(iw.get(), i++, visionId);
+        sqlite3_bind_int64(iw.get(), i++, sessionId);
+        sqlite3_bind_int(iw.get(), i++, ++testPos);
+        bindFields(iw.get(), i, *t, visionFields());
+        if (!iw.run()) return rollback(iw.error());
+      }
+    }
+  }
+  if (!exec(db_, QStringLiteral("COMMIT"), &error)) return rollback(error);
+  return true;
+}
+
+bool SubjectFile::Save(const QString& path) {
+  ProcLog log(kModule, "Save", path);
+  lastError_.clear();
+  if (!db_) return fail(QStringLiteral("No subject file is open."));
+  const QString target = path.trimmed().isEmpty() ? fileName_ : path.trimmed();
+  if (target.isEmpty()) return fail(QStringLiteral("The subject file has no name to be saved under."));
+
+  const double previousEdit = lastEditDate_;
+  lastEditDate_ = clock::nowDays();
+  if (!writeAll()) {
+    lastEditDate_ = previousEdit;
+    return false;
+  }
+  log.step(QStringLiteral("Data stored"));
+
+  const QFileInfo info(target);
+  QTemporaryFile tmp(
+      info.absoluteDir().filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".XXXXXX")));
+  tmp.setAutoRemove(false);
+  if (!tmp.open()) {
+    lastEditDate_ = previousEdit;
+    return fail(QStringLiteral("Cannot write in the folder of \"%1\": %2").arg(target, tmp.errorString()));
+  }
+  const QString tempPath = tmp.fileName();
+  tmp.close();
+  const auto abandon = [&](const QString& why) {
+    QFile::remove(tempPath);
+    lastEditDate_ = previousEdit;
+    return fail(QStringLiteral("The subject file \"%1\" was not saved: %2").arg(target, why));
+  };
+
+  sqlite3* out = nullptr;
+  if (sqlite3_open_v2(QFile::encodeName(tempPath).constData(), &out, SQLITE_OPEN_READWRITE, nullptr) !=
+      SQLITE_OK) {
+    const QString why = QString::fromUtf8(sqlite3_errmsg(out));
+    sqlite3_close_v2(out);
+    return abandon(why);
+  }
+  // The temporary file is worthless until renamed, so it needs no journal of its own.
+  exec(out, QStringLiteral("PRAGMA journal_mode = OFF"));
+  sqlite3_backup* b = sqlite3_backup_init(out, "main", db_, "main");
+  int rc = b ? sqlite3_backup_step(b, -1) : sqlite3_errcode(out);
+  if (b) sqlite3_backup_finish(b);
+  const QString backupError = QString::fromUtf8(sqlite3_errstr(rc));
+  sqlite3_close_v2(out);
+  if (rc != SQLITE_DONE) return abandon(backupError);
+  if (!syncPath(tempPath, false)) return abandon(QString::fromLocal8Bit(std::strerror(errno)));
+  log.step(QStringLiteral("Written and synced"));
+
+  if (const auto& hook = beforeRenameHook(); hook && !hook(tempPath))
+    return abandon(QStringLiteral("interrupted before the file was replaced"));
+  if (std::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(target).constData()) != 0)
+    return abandon(QString::fromLocal8Bit(std::strerror(errno)));
+  syncPath(info.absolutePath(), true);  // makes the rename itself durable
+  fileName_ = target;
+  log.completed();
+  return true;
+}
+
+}  // namespace tarn
