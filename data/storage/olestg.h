@@ -1,0 +1,253 @@
+#pragma once
+// Structured storage: named storages holding named streams of tagged values, nested to any depth,
+// kept in one SQLite database per root. Memory roots are in-memory databases; storage files are
+// read whole into memory when opened and written whole (temporary file, then rename) when their
+// root is committed, so a file on disk is always either the old one or the complete new one.
+//
+// Names follow compound-file rules: 1 to 31 characters, none of / \ : !, unique within a storage
+// without regard to case. Objects are handed out as shared pointers; an absent element opens as null.
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <memory>
+#include <stdexcept>
+#include <unordered_map>
+#include <vector>
+
+namespace tarn {
+
+// Open modes: flag words of the storage calls.
+namespace stgmode {
+constexpr int Read = 16;                  // read, exclusive
+constexpr int ReadWrite = 18;             // read/write, exclusive
+constexpr int CreateReplace = 4114;       // create or replace, read/write, exclusive
+constexpr int PriorityDenyNone = 262208;  // priority, deny none: open a file only to copy it
+}  // namespace stgmode
+
+// Commit flags.
+namespace stgcommit {
+constexpr int Default = 0;
+constexpr int Overwrite = 4;
+}  // namespace stgcommit
+
+// MoveElementTo flags.
+namespace stgmove {
+constexpr int Move = 0;
+constexpr int Copy = 1;
+}  // namespace stgmove
+
+// What an enumeration step found.
+enum class StgElementType { End = 0, Storage = 1, Stream = 2 };
+
+// Tags of the values a stream holds. Error marks a failed read and is never stored.
+enum class StgType : quint8 {
+  Empty = 0,
+  String = 1,
+  Long = 2,     // signed 32-bit
+  Integer = 3,  // signed 16-bit
+  Single = 4,   // 32-bit float
+  Double = 5,   // 64-bit float
+  Date = 6,     // 64-bit float, days from 30 Dec 1899
+  Boolean = 7,  // 16-bit, true = -1
+  Error = 0xFF
+};
+
+const char* stgTypeName(StgType type);
+
+class StorageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// One tagged value. Conversions accept the value's own type and the exact widenings
+// (Integer -> Long -> Double, Single -> Double, Date <-> Double, Boolean -> Integer/Long);
+// anything else, and every conversion of an Error value, throws StorageError.
+class StgValue {
+ public:
+  StgValue() = default;
+  static StgValue fromString(const QString& s);
+  static StgValue fromLong(qint32 v);
+  static StgValue fromInteger(qint16 v);
+  static StgValue fromSingle(float v);
+  static StgValue fromDouble(double v);
+  static StgValue fromDate(double dayCount);
+  static StgValue fromBoolean(bool v);
+  static StgValue error(const QString& why);
+
+  StgType type() const { return type_; }
+  bool isError() const { return type_ == StgType::Error; }
+  bool isEmpty() const { return type_ == StgType::Empty; }
+  QString errorText() const { return isError() ? text_ : QString(); }
+  bool flagA() const { return flagA_; }
+  bool flagB() const { return flagB_; }
+
+  QString toString() const;
+  qint32 toLong() const;
+  qint16 toInteger() const;
+  float toSingle() const;
+  double toDouble() const;
+  double toDate() const;
+  bool toBool() const;
+  qint16 toBoolean16() const { return toBool() ? -1 : 0; }
+
+  bool operator==(const StgValue& o) const;
+
+ private:
+  friend class KMX_OLEStream;
+  [[noreturn]] void fail(const char* wanted) const;
+
+  StgType type_ = StgType::Empty;
+  bool flagA_ = false;
+  bool flagB_ = false;
+  union {
+    qint32 l;
+    qint16 i;
+    float f;
+    double d;
+  } num_ = {0};
+  QString text_;  // String value, or the reason of an Error
+};
+
+namespace stgdetail {
+struct Database;
+class ElementObject;
+}  // namespace stgdetail
+
+class KMX_OLEStream;
+
+class KMX_OLEStorage {
+ public:
+  KMX_OLEStorage(std::shared_ptr<stgdetail::Database> db, qint64 id, const QString& name, bool writable);
+  ~KMX_OLEStorage();
+  KMX_OLEStorage(const KMX_OLEStorage&) = delete;
+  KMX_OLEStorage& operator=(const KMX_OLEStorage&) = delete;
+
+  // Create (mode 4114 replaces a same-named element of either kind) or open (16 or 18).
+  // Null when the name is invalid, the element is absent or of the other kind, or access is denied.
+  std::shared_ptr<KMX_OLEStorage> CreateStorage(const QString& name, int mode = stgmode::CreateReplace);
+  std::shared_ptr<KMX_OLEStream> CreateStream(const QString& name, int mode = stgmode::CreateReplace);
+  std::shared_ptr<KMX_OLEStorage> OpenStorage(const QString& name, int mode = stgmode::Read);
+  std::shared_ptr<KMX_OLEStream> OpenStream(const QString& name, int mode = stgmode::Read);
+
+  // Copies every element into dest; same-named elements there are replaced whole.
+  bool CopyTo(KMX_OLEStorage& dest);
+  // Copies (flags stgmove::Copy) or moves (stgmove::Move) one element into dest under newName
+  // (blank: the same name), replacing a same-named element there.
+  bool MoveElementTo(const QString& name, KMX_OLEStorage& dest, const QString& newName, int flags);
+  bool CopyElementTo(const QString& name, KMX_OLEStorage& dest) {
+    return MoveElementTo(name, dest, QString(), stgmove::Copy);
+  }
+  bool DestroyElement(const QString& name);
+
+  // On a root: ends the pending transaction; a storage file is then written whole.
+  bool Commit(int flags = stgcommit::Default);
+
+  // next 0 starts over (taking a snapshot, so destroying elements meanwhile is safe), 1 goes on.
+  // Gives the element's type and name; End with an empty name when there are no more.
+  StgElementType EnumElements(int next, QString& name);
+
+  // Summary-information property set: named text properties in the stream "\x05SummaryInformation".
+  // Open reads it (absent: an empty set; false only when present but unreadable); Write stores it.
+  bool OpenSummaryInfo();
+  QString GetSummaryProperty(const QString& name) const;
+  bool SetSummaryProperty(const QString& name, const QString& value);
+  bool WriteSummaryInfo();
+  static QString summaryInfoStreamName();
+
+  QString name() const { return name_; }
+  bool isRoot() const;
+  bool isWritable() const { return writable_; }
+  bool isReverted() const;
+
+ private:
+  std::shared_ptr<stgdetail::Database> db_;
+  std::unique_ptr<stgdetail::ElementObject> self_;
+  QString name_;
+  bool writable_;
+  QList<QPair<QString, QString>> summary_;
+  std::vector<std::pair<QString, int>> enumSnapshot_;
+  size_t enumPos_ = 0;
+  bool enumStarted_ = false;
+};
+
+class KMX_OLEStream {
+ public:
+  KMX_OLEStream(std::shared_ptr<stgdetail::Database> db, qint64 id, const QString& name, bool writable,
+                QByteArray content, bool loaded);
+  ~KMX_OLEStream();  // writes pending values
+  KMX_OLEStream(const KMX_OLEStream&) = delete;
+  KMX_OLEStream& operator=(const KMX_OLEStream&) = delete;
+
+  // The first write on a stream object replaces the stream's contents; later ones append.
+  bool Write(const StgValue& value, bool flagA = true, bool flagB = false);
+  // The next value in the order written; past the end or on damage an Error value.
+  StgValue ReadNext(bool flagA = true, bool flagB = false);
+  // As above, but a value of another type than asked is an Error value too (and is consumed).
+  StgValue ReadNext(StgType asked, bool flagA = true, bool flagB = false);
+  bool Commit(int flags = stgcommit::Default);
+
+  QString name() const { return name_; }
+  bool isWritable() const { return writable_; }
+  bool atEnd();
+
+ private:
+  friend struct stgdetail::Database;
+  bool flush();
+  bool ensureLoaded();
+
+  std::shared_ptr<stgdetail::Database> db_;
+  std::unique_ptr<stgdetail::ElementObject> self_;
+  QString name_;
+  bool writable_;
+  QByteArray content_;
+  bool loaded_;
+  bool replaced_ = false;
+  bool dirty_ = false;
+  qsizetype pos_ = 0;
+};
+
+// A readable listing of everything below a storage, for diagnostics: one line per element,
+// "path/" for a storage and "path: Type value, ..." for a stream (values as stored, damage noted).
+// Storages nested deeper than maxDepth are listed but not entered.
+QStringList StgListTree(KMX_OLEStorage& storage, int maxDepth = 64);
+
+// The tool object: memory blocks, memory roots and storage files.
+class KMX_OLEStgTool {
+ public:
+  static constexpr qint64 DefaultMemoryBlockSize = 10240000;
+
+  KMX_OLEStgTool();
+  ~KMX_OLEStgTool();
+
+  // A memory block is a handle (never 0) carrying a size hint; images grow past it as needed.
+  qint64 AllocMemoryBlock(qint64 size = DefaultMemoryBlockSize, int flags = 0);
+  bool ResizeMemoryBlock(qint64 handle, qint64 size);
+  // A fresh, empty in-memory root on the block; name is for the log ("MEM_" + path by convention).
+  std::shared_ptr<KMX_OLEStorage> CreateRootStorageOnMemory(const QString& name, int mode, qint64 handle,
+                                                            int reserved = 0, bool deleteOnRelease = true);
+  // Drops the block; roots made on it stay usable until their last holder lets go.
+  bool ReleaseMemoryBlock(qint64 handle);
+
+  // A new, empty storage file root. Nothing reaches the disk until the root is committed, and then
+  // the file at path is replaced whole.
+  std::shared_ptr<KMX_OLEStorage> CreateStorageFile(const QString& path, int mode = stgmode::CreateReplace,
+                                                    int reserved = 0, bool deleteOnRelease = true);
+  // Reads the whole file into memory. Modes 16 and 262208 give a read-only root; 18 a writable
+  // one that writes the file back whole on commit. Null for a missing, damaged or foreign file.
+  std::shared_ptr<KMX_OLEStorage> OpenStorageFile(const QString& path, int mode);
+  // The same from bytes already in memory (a read-only root).
+  std::shared_ptr<KMX_OLEStorage> OpenStorageImage(const QByteArray& image, const QString& label);
+  // Cheap header test: a database file of this store's kind.
+  bool IsStorageFile(const QString& path);
+
+ private:
+  std::unordered_map<qint64, qint64> blocks_;  // handle -> size hint
+  qint64 nextHandle_ = 1;
+};
+
+}  // namespace tarn
