@@ -1,0 +1,49 @@
+#include "data/records/recordio.h"
+
+namespace tarn::recordio {
+
+QString resolveName(const QString& name, QString& remembered, const char* defaultName) {
+  const QString n = name.trimmed();
+  if (!n.isEmpty()) {
+    remembered = n;
+    return n;
+  }
+  const QString r = remembered.trimmed();
+  return r.isEmpty() ? QString::fromLatin1(defaultName) : r;
+}
+
+std::shared_ptr<KMX_OLEStorage> openOrCreateStorage(KMX_OLEStorage& parent, const QString& name) {
+  auto s = parent.OpenStorage(name, stgmode::ReadWrite);
+  if (!s) s = parent.CreateStorage(name, stgmode::CreateReplace);
+  return s;
+}
+
+std::shared_ptr<KMX_OLEStream> openOrCreateStream(KMX_OLEStorage& parent, const QString& name) {
+  auto s = parent.OpenStream(name, stgmode::ReadWrite);
+  if (!s) s = parent.CreateStream(name, stgmode::CreateReplace);
+  return s;
+}
+
+bool readVersion(KMX_OLEStorage& storage, QString& text, float& number) {
+  auto s = storage.OpenStream(QStringLiteral("Version"), stgmode::Read);
+  if (!s) return false;
+  try {
+    text = s->ReadNext(true, true).toString();
+    number = s->ReadNext(true, true).toSingle();
+  } catch (const StorageError&) {
+    return false;
+  }
+  return true;
+}
+
+bool writeVersionIfCurrent(KMX_OLEStorage& storage, const QString& text, float& number) {
+  if (number > kVersionNumber) return true;
+  number = kVersionNumber;
+  auto s = openOrCreateStream(storage, QStringLiteral("Version"));
+  if (!s) return false;
+  bool ok = s->Write(StgValue::fromString(text), true, true);
+  ok = s->Write(StgValue::fromSingle(number), true, true) && ok;
+  return s->Commit(stgcommit::Default) && ok;
+}
+
+}  // namespace tarn::recordio
