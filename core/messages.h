@@ -13,7 +13,7 @@ enum class MsgResult { OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes
 
 struct MessageRequest {
   QString text;
-  QString title;     // always the product title
+  QString title;  // always the product title
   MsgIcon icon = MsgIcon::Information;
   MsgButtons buttons = MsgButtons::OK;
   int defaultButton = 1;  // 1-based position among the buttons
