@@ -12,10 +12,10 @@ constexpr double kG = 9.80665;
 
 // Share of the variance, slow and quick time constants (s) of the three sway stages:
 // drift, pendulum sway, corrections.
-struct StageSpec {
+struct StageShape {
   double share, tau1, tau2;
 };
-constexpr StageSpec kStages[3] = {{0.40, 10.0, 1.5}, {0.55, 1.5, 0.3}, {0.05, 0.3, 0.1}};
+constexpr StageShape kStages[3] = {{0.40, 10.0, 1.5}, {0.55, 1.5, 0.3}, {0.05, 0.3, 0.1}};
 
 // Eyes-open firm ground: about 4.5 mm RMS antero-posterior, 70 % of that medio-lateral.
 constexpr double kApRms = 0.0045;
