@@ -38,6 +38,7 @@ bool PlateDriverBase::PlateDevicesOpen() {
     lastError_.clear();
     for (auto* p : openPlates()) {
       watch(p);
+      gone_.erase(std::remove(gone_.begin(), gone_.end(), p), gone_.end());
       p->setConnected(true);
       plates_.push_back(p);
     }

@@ -190,8 +190,12 @@ SimulatedPlate* SimulatedPlateDriver::makePlate() {
 }
 
 std::vector<AcquiringPlate*> SimulatedPlateDriver::openPlates() {
+  // Opening again after a close finds the same plates, still powered.
   std::vector<AcquiringPlate*> out;
-  for (int i = 0; i < plates_; ++i) out.push_back(makePlate());
+  for (int i = 1; i <= plates_; ++i) {
+    AcquiringPlate* known = findGone(QString("SIM%1").arg(i, 5, 10, QChar('0')));
+    out.push_back(known ? known : makePlate());
+  }
   return out;
 }
 

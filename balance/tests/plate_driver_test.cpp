@@ -108,6 +108,10 @@ TEST(PlateDriver, CloseReleasesThePlatesFromTheList) {
   EXPECT_EQ(d.PlateCount(), 0);
   EXPECT_FALSE(p->IsAcquiring());
   EXPECT_FALSE(p->IsConnected());
+  ASSERT_TRUE(d.PlateDevicesOpen());  // the same plate is found again
+  EXPECT_EQ(d.PlateCount(), 1);
+  EXPECT_EQ(d.Plate(1), p);
+  EXPECT_TRUE(p->IsConnected());
 }
 
 TEST(PlateDriverChoice, EnvironmentTextsChooseTheDriver) {
