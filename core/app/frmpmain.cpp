@@ -443,7 +443,7 @@ void frmPMain::lblTitle_Click() {
 
 void frmPMain::imgKMXLogo_Click() {
   ProcLog log(kModule, "imgKMXLogo_Click");
-  if (cmdFileMngm->isVisible() && cmdReportReprint->isVisible() && cmdOptions->isVisible()) {
+  if (!cmdFileMngm->isHidden() && !cmdReportReprint->isHidden() && !cmdOptions->isHidden()) {
     log.step("Hide Buttons");
     for (auto* b : {cmdFileMngm, cmdReportReprint, cmdOptions}) b->setVisible(false);
     log.completed();

@@ -37,14 +37,17 @@ int KMTARNRQSF::ColorDepth() const {
 
 QString KMTARNRQSF::DeviceName() const {
   QScreen* s = displayScreen();
-  return s ? s->name() : QString();
+  if (!s) return QString();
+  // Some platforms leave screens unnamed; a stored empty name would read back as "never entered".
+  return s->name().isEmpty() ? QStringLiteral("Display %1").arg(QGuiApplication::screens().indexOf(s) + 1)
+                             : s->name();
 }
 
 QString KMTARNRQSF::DeviceString() const {
   QScreen* s = displayScreen();
   if (!s) return QString();
   const QString text = (s->manufacturer() + ' ' + s->model()).trimmed();
-  return text.isEmpty() ? s->name() : text;
+  return text.isEmpty() ? DeviceName() : text;
 }
 
 int KMTARNRQSF::ResHor() const {
