@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <limits>
 #include <numbers>
 
@@ -131,16 +132,27 @@ const SosFilter& lowPassFor(float fs, float fc) {
     if (liquid_iirdes(LIQUID_IIRDES_BUTTER, LIQUID_IIRDES_LOWPASS, LIQUID_IIRDES_SOS, kFilterOrder,
                       static_cast<float>(rel), 0, 1, 60, b, a) == LIQUID_OK) {
       f.bypass = false;
+      // The coefficients come in single precision: rescale each section to exactly unit gain
+      // at DC so that a steady load passes unchanged.
       for (int s = 0; s < kSections; ++s) {
         const double a0 = a[3 * s];
         for (int k = 0; k < 3; ++k) {
           f.b[s][k] = b[3 * s + k] / a0;
           f.a[s][k] = a[3 * s + k] / a0;
         }
+        const double dc = (f.b[s][0] + f.b[s][1] + f.b[s][2]) / (1 + f.a[s][1] + f.a[s][2]);
+        for (double& bk : f.b[s]) bk /= dc;
       }
-      // The slowest pole of the fourth-order Butterworth decays at 0.38·2π·fc per second, so its
-      // response falls below 1e-4 of a step within 4 / fc seconds.
-      f.preroll = static_cast<qint32>(std::ceil(4.0 / rel));
+      // Long enough for the slowest pole to forget the start to a millionth.
+      double slowest = 0;
+      for (int s = 0; s < kSections; ++s) {
+        const std::complex<double> root =
+            std::sqrt(std::complex<double>(f.a[s][1] * f.a[s][1] - 4 * f.a[s][2]));
+        slowest =
+            std::max({slowest, std::abs((-f.a[s][1] + root) / 2.0), std::abs((-f.a[s][1] - root) / 2.0)});
+      }
+      f.preroll =
+          slowest > 0 && slowest < 1 ? static_cast<qint32>(std::ceil(std::log(1e-6) / std::log(slowest))) : 0;
     }
   }
   cachedFs = fs;

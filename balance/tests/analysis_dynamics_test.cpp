@@ -1,0 +1,167 @@
+// The low-pass and decimation ladder, the ellipse comparison, the arctangent, and the speeds
+// and accelerations computed from the filtered series.
+#include <gtest/gtest.h>
+#include <liquid/liquid.h>
+
+#include "balance/analysis/analysis.h"
+#include "balance/tests/analysis_testdata.h"
+
+namespace tarn {
+namespace {
+
+using namespace analysistest;
+
+TEST(AnalysisFilter, DecimationLadder) {
+  const std::pair<float, int> cases[] = {{30, 0},    {50, 0},     {88, 0},      {88.8f, 0},   {89, 2},
+                                         {100, 2},   {173, 2},    {174, 4},     {200, 4},     {347, 4},
+                                         {348, 8},   {400, 8},    {990, 16},    {1000, 16},   {2000, 32},
+                                         {4000, 64}, {8000, 128}, {11130, 128}, {11140, 256}, {20000, 256}};
+  for (const auto& [fs, n] : cases) EXPECT_EQ(DecimationFactor(fs, 20), n) << fs;
+  // The ladder's test is "at or below the cut-off": 400 Hz · 46 / 400 is exactly 46.
+  EXPECT_EQ(DecimationFactor(400, 46), 2);
+  EXPECT_EQ(DecimationFactor(400, 45.99f), 4);
+}
+
+TEST(AnalysisFilter, EveryRungKeepsEveryNthSampleOfASteadySeries) {
+  const std::pair<float, int> rungs[] = {{50, 0},    {100, 2},   {200, 4},    {400, 8},    {990, 16},
+                                         {2000, 32}, {4000, 64}, {8000, 128}, {20000, 256}};
+  for (const auto& [fs, n] : rungs) {
+    SCOPED_TRACE(fs);
+    // A constant passes unchanged; a ramp keeps its slope, n per kept sample (from the first
+    // kept sample on: the filter has settled before the series starts).
+    const int count = 20001;
+    std::vector<double> flat(count, -712.5), ramp(count), out;
+    for (int i = 0; i < count; ++i) ramp[i] = i;
+    ASSERT_EQ(LowPassFilter(flat, out, fs, 20), n);
+    const size_t kept = n > 1 ? count / n : count;
+    ASSERT_EQ(out.size(), kept);
+    for (double v : out) ASSERT_NEAR(v, -712.5, 1e-9);
+    LowPassFilter(ramp, out, fs, 20);
+    for (size_t j = 1; j < kept; ++j) {
+      ASSERT_NEAR(out[j] - out[j - 1], n > 1 ? n : 1, 1e-6 * (n > 1 ? n : 1)) << j;
+    }
+  }
+}
+
+TEST(AnalysisFilter, CutOffAboveNyquistLeavesTheSeriesAlone) {
+  std::vector<double> in = {1, -3, 7, 2, 0.5}, out;
+  EXPECT_EQ(LowPassFilter(in, out, 30, 20), 0);
+  EXPECT_EQ(out, in);
+}
+
+double gainAt(double f, float fs) {
+  std::vector<double> in(20000), out;
+  for (size_t i = 0; i < in.size(); ++i) in[i] = std::sin(2 * kPi * f * i / fs);
+  LowPassFilter(in, out, fs, 20);
+  double sq = 0;
+  const size_t skip = out.size() / 5;  // past the start
+  for (size_t j = skip; j < out.size(); ++j) sq += out[j] * out[j];
+  return std::sqrt(2 * sq / (out.size() - skip));
+}
+
+TEST(AnalysisFilter, FourthOrderButterworthAt20Hz) {
+  // Bilinear Butterworth: |H| = 1 / √(1 + (tan(πf/fs) / tan(πfc/fs))^8).
+  const float fs = 1000;
+  for (const double f : {5.0, 20.0, 40.0}) {
+    const double w = std::tan(kPi * f / fs) / std::tan(kPi * 20 / fs);
+    const double expected = 1 / std::sqrt(1 + std::pow(w, 8));
+    EXPECT_NEAR(gainAt(f, fs), expected, 0.01 * expected) << f;
+  }
+}
+
+TEST(AnalysisFilter, SectionsMatchTheLibraryFilter) {
+  // Undecimated at 80 Hz; the library runs in single precision from rest, so compare once the
+  // different starts have died away.
+  const float fs = 80;
+  std::vector<double> in(800), out;
+  for (size_t i = 0; i < in.size(); ++i)
+    in[i] = std::sin(2 * kPi * 3 * i / fs) + 0.5 * std::sin(2 * kPi * 17 * i / fs) + 0.2 * std::cos(i * 1.3);
+  ASSERT_EQ(LowPassFilter(in, out, fs, 20), 0);
+  iirfilt_rrrf q = iirfilt_rrrf_create_prototype(LIQUID_IIRDES_BUTTER, LIQUID_IIRDES_LOWPASS,
+                                                 LIQUID_IIRDES_SOS, 4, 20 / fs, 0, 1, 60);
+  for (size_t i = 0; i < in.size(); ++i) {
+    float y;
+    iirfilt_rrrf_execute(q, static_cast<float>(in[i]), &y);
+    if (i >= 80) {
+      ASSERT_NEAR(out[i], y, 1e-4) << i;
+    }
+  }
+  iirfilt_rrrf_destroy(q);
+}
+
+TEST(AnalysisEllipse, RadiusRatios) {
+  double mx, mn;
+  EllipseRadiusRatio(0, 0, 0.03, 0.01, 25, 0, 0, 0.03, 0.01, 25, mx, mn);
+  EXPECT_NEAR(mx, 1, 1e-9);
+  EXPECT_NEAR(mn, 1, 1e-9);
+  EllipseRadiusRatio(0, 0, 1, 1, 0, 0, 0, 2, 2, 0, mx, mn);
+  EXPECT_NEAR(mx, 0.5, 1e-12);
+  EXPECT_NEAR(mn, 0.5, 1e-12);
+  // A 2 × 1 ellipse against the unit circle, lying along x or along y.
+  for (const double angle : {0.0, 90.0, -90.0}) {
+    EllipseRadiusRatio(0, 0, 2, 1, angle, 0, 0, 1, 1, 0, mx, mn);
+    EXPECT_NEAR(mx, 2, 1e-9) << angle;
+    EXPECT_NEAR(mn, 1, 1e-9) << angle;
+  }
+  // The same ellipse described the other way round.
+  EllipseRadiusRatio(0, 0, 0.02, 0.05, 90, 0, 0, 0.05, 0.02, 0, mx, mn);
+  EXPECT_NEAR(mx, 1, 1e-9);
+  EXPECT_NEAR(mn, 1, 1e-9);
+  // A unit circle moved 1 along x passes through the origin and reaches 2 away.
+  EllipseRadiusRatio(1, 0, 1, 1, 0, 0, 0, 1, 1, 0, mx, mn);
+  EXPECT_NEAR(mx, 2, 1e-6);
+  EXPECT_NEAR(mn, 0, 1e-3);
+  // A point-sized second ellipse counts as radius 1e-10.
+  EllipseRadiusRatio(0, 0, 1, 1, 0, 0, 0, 0, 0, 0, mx, mn);
+  EXPECT_NEAR(mx, 1e10, 1);
+  EXPECT_NEAR(mn, 1e10, 1);
+}
+
+TEST(AnalysisEllipse, AngleOfReadsTinyComponentsAsZero) {
+  EXPECT_EQ(AngleOf(0, 0), 0);
+  EXPECT_EQ(AngleOf(5e-8, -5e-8), 0);
+  EXPECT_EQ(AngleOf(1e-3, 5e-8), kPi / 2);
+  EXPECT_EQ(AngleOf(-1e-3, 0), -kPi / 2);
+  EXPECT_DOUBLE_EQ(AngleOf(1, -1), 3 * kPi / 4);
+  EXPECT_DOUBLE_EQ(AngleOf(-1, -1), -3 * kPi / 4);
+  EXPECT_DOUBLE_EQ(AngleOf(0, -1), kPi);
+  EXPECT_DOUBLE_EQ(AngleOf(3e-8, 1), std::atan2(3e-8, 1));
+}
+
+// Turning once every two seconds on a 10 mm circle: ω = π rad/s. Central differences over the
+// decimated step Δ see r·sin(ωΔ) per step for the speed and r·sin²(ωΔ) for the acceleration.
+void expectCircleDynamics(float fs, int n) {
+  SCOPED_TRACE(fs);
+  const double r = 0.01, w = kPi;
+  const int perTurn = static_cast<int>(2 * fs);
+  const auto data = record(fs, circle(0.01, -0.02, r, perTurn, 10));
+  AnalysisResult a;
+  AnalyseBalanceTest(0, -1, -10, *data, {}, StanceNormal, 0.1, 0.1, a, false, true);
+  const double dt = (n > 1 ? n : 1) / static_cast<double>(fs);
+  const double v = r * std::sin(w * dt) / dt, acc = r * std::pow(std::sin(w * dt) / dt, 2);
+  // The one-sided differences at both ends of the series give a few smaller accelerations, and
+  // the filter's mirrored start bends the path the other way for a moment.
+  EXPECT_NEAR(a.fVMax, v, 0.005 * v);
+  EXPECT_NEAR(a.fAAve, acc, 0.005 * acc);
+  EXPECT_NEAR(a.fAMax, acc, 0.05 * acc);
+  EXPECT_NEAR(a.fParP, 1, 0.005);  // ā·r / v̄² for uniform circular motion
+}
+
+TEST(AnalysisDynamics, CircleSpeedAndAccelerationAtEachRate) {
+  expectCircleDynamics(50, 0);   // undecimated, scaled by fs
+  expectCircleDynamics(100, 2);  // 50 decimated steps per second
+  expectCircleDynamics(990, 16);
+}
+
+TEST(AnalysisDynamics, SteadyDriftShowsNoBurstAtTheStart) {
+  // 10 mm/s along y from the first sample on.
+  std::vector<Cop> cop;
+  for (int i = 0; i < 2000; ++i) cop.push_back({0, 1e-4 * i});
+  AnalysisResult a;
+  AnalyseBalanceTest(0, -1, -10, *record(100, cop), {}, StanceNormal, 0.1, 0.1, a, false, true);
+  EXPECT_NEAR(a.fVMax, 0.01, 1e-4);
+  EXPECT_NEAR(a.fAMax, 0, 1e-3);
+}
+
+}  // namespace
+}  // namespace tarn
