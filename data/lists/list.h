@@ -1,0 +1,112 @@
+#pragma once
+// The catalogue of the data folder: one entry per subject file found there and statistics over
+// all of them, cached in a list file so that a refresh only re-reads files that changed.
+#include <QString>
+#include <QtGlobal>
+
+#include <memory>
+#include <vector>
+
+#include "data/lists/listfile.h"
+
+namespace tarn {
+
+class KMX_OLEStorage;
+
+// Progress of a refresh, delivered on the thread that called Refresh, in pass order:
+// (total, current) with current counting from 1.
+class KM_RQListEvents {
+ public:
+  virtual ~KM_RQListEvents() = default;
+  virtual void RefreshDelOld(qint32 total, qint32 current) = 0;  // each existing entry checked
+  virtual void RefreshAddNew(qint32 total, qint32 current) = 0;  // each new file added
+  virtual void RefreshUpdate(qint32 total, qint32 current) = 0;  // each entry refreshed
+};
+
+inline constexpr char kListIdentification[] = "Kamrith Labs MARC";
+
+class KM_RQList {
+ public:
+  static constexpr char kDefaultStorageName[] = "List";
+
+  KM_RQList();
+  ~KM_RQList();
+
+  // Folder of the subject files, kept with a trailing separator; only an existing folder is taken.
+  const QString& sDataPath() const { return sDataPath_; }
+  bool setDataPath(const QString& path);
+  // Extension of subject files, kept with a leading ".".
+  const QString& sDataExt() const { return sDataExt_; }
+  void setDataExt(const QString& ext);
+  const QString& sFileName() const { return sFileName_; }
+
+  qint32 lFilesCount() const { return static_cast<qint32>(files_.size()); }
+  // 1..lFilesCount; index 0 is an empty entry that is never listed; nullptr otherwise.
+  const KM_RQListFile* lfFile(qint32 index) const;
+  float fMinCoPFzForAnalysis() const { return fMinCoPFz_; }
+
+  qint32 lVisitCount() const { return stats_.lVisitCount; }
+  qint32 lSessionCount() const { return stats_.lSessionCount; }
+  qint32 lSTVisitCount() const { return stats_.lSTVisitCount; }
+  qint32 lSTSessionCount() const { return stats_.lSTSessionCount; }
+  qint32 lSTTestBalanceCount() const { return stats_.lSTTestBalanceCount; }
+  qint32 lSTTestVisionCount() const { return stats_.lSTTestVisionCount; }
+  qint32 lSTTestBMICount() const { return stats_.lSTTestBMICount; }
+  qint32 lSTFilesCount() const { return stats_.lSTFilesCount; }
+  qint32 lSTBadBalanceFilesCount() const { return stats_.lSTBadBalanceFilesCount; }
+  qint32 lSTBadVisionFilesCount() const { return stats_.lSTBadVisionFilesCount; }
+  qint32 lSTUnderweightFilesCount() const { return stats_.lSTUnderweightFilesCount; }
+  qint32 lSTOverweightFilesCount() const { return stats_.lSTOverweightFilesCount; }
+
+  // Listener of the refresh progress (not owned; may be null).
+  void setEvents(KM_RQListEvents* events) { events_ = events; }
+  // Threads that rebuild changed entries: 0 = one per processor, 1 = all on the calling thread.
+  // The results and the order of the events do not depend on it.
+  void setWorkerThreads(int n) { workerThreads_ = n < 0 ? 0 : n; }
+
+  // The list file: load with the expected identification (a missing, damaged or foreign file
+  // leaves the list empty and returns false), save (blank path: the one last used).
+  bool FileLoad(const QString& path,
+                const QString& identification = QString::fromLatin1(kListIdentification));
+  bool FileSave(const QString& path = QString());
+
+  // The list's storage inside a list file.
+  bool Load(KMX_OLEStorage* storage, const QString& name = QString());
+  bool Save(KMX_OLEStorage* storage, const QString& name = QString());
+
+  // Brings the list in line with the folder. Returns the number of entries rebuilt from their
+  // subject files, or -1 when no folder or extension is known and nothing was scanned.
+  qint32 Refresh(float minCoPFz, const QString& dataPath, const QString& dataExt);
+
+  // Clears entries and statistics (path and extension stay).
+  void clear();
+
+  // Memory held by the entries, roughly; for the statistics of the tools.
+  qint64 approximateBytes() const;
+
+ private:
+  struct Stats {
+    qint32 lVisitCount = 0, lSessionCount = 0, lSTVisitCount = 0, lSTSessionCount = 0;
+    qint32 lSTTestBalanceCount = 0, lSTTestVisionCount = 0, lSTTestBMICount = 0, lSTFilesCount = 0;
+    qint32 lSTBadBalanceFilesCount = 0, lSTBadVisionFilesCount = 0;
+    qint32 lSTUnderweightFilesCount = 0, lSTOverweightFilesCount = 0;
+  };
+  template <class IO, class Self>
+  static void dataFields(IO& io, Self& self, QString& path);
+  void addToStats(const KM_RQListFile& e);
+
+  QString sDataPath_;
+  QString sDataExt_;
+  QString sFileName_;
+  float fMinCoPFz_ = 0;
+  Stats stats_;
+  std::vector<std::unique_ptr<KM_RQListFile>> files_;
+  KM_RQListFile empty_;
+  KM_RQListEvents* events_ = nullptr;
+  int workerThreads_ = 0;
+  QString sVersion_;
+  float fVersion_;
+  QString sStorageName_;
+};
+
+}  // namespace tarn
