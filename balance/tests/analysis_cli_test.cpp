@@ -1,0 +1,187 @@
+// tarnrq-analyse without a process: arguments, the CSV reader and the JSON it prints.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <fstream>
+
+#include "balance/analysis/analysecli.h"
+#include "balance/tests/analysis_testdata.h"
+#include "testing/sandbox.h"
+
+namespace tarn {
+namespace {
+
+using namespace analysistest;
+
+std::string sandboxFile(const char* name) { return (testing::sandboxFolder() + "/" + name).toStdString(); }
+
+std::string writeFile(const char* name, const std::string& text) {
+  const std::string path = sandboxFile(name);
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+// A circle of 10 mm about (20, −10) mm at 100 Hz, as a six-component plate with positive Fz.
+std::string circleCsv(int samples) {
+  std::string text = "Fx_N,Fy_N,Fz_N,Mx_Nm,My_Nm,Mz_Nm\r\n";
+  const auto data = record(100, circle(0.02, -0.01, 0.01, 200, (samples + 199) / 200));
+  for (int i = 0; i < samples; ++i) {
+    char row[160];
+    std::snprintf(row, sizeof row, "0.5,-0.25,%.9g,%.9g,%.9g,0.01\r\n", -data->Sample(0, i),
+                  -data->Sample(1, i), -data->Sample(2, i));
+    text += row;
+  }
+  return text;
+}
+
+struct Outcome {
+  int code;
+  std::string out, error;
+};
+
+Outcome run(const std::vector<std::string>& args) {
+  Outcome o;
+  o.code = analysecli::Run(args, o.out, o.error);
+  return o;
+}
+
+QJsonObject json(const std::string& text) {
+  return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+}
+
+TEST(AnalysisCli, AnalysesASixComponentRecordingWithPositiveFz) {
+  const std::string csv = writeFile("circle.csv", circleCsv(2000));
+  const Outcome o = run({"--fs", "100", "--layout", "fx-fy-fz-mx-my-mz", "--positive-fz", csv});
+  ASSERT_EQ(o.code, 0) << o.error;
+  const QJsonObject r = json(o.out);
+  EXPECT_EQ(r.size(), 65);  // every field, no class without age and type
+  EXPECT_EQ(r["lTotalSamples"].toInt(), 2000);
+  EXPECT_NEAR(r["fXo"].toDouble(), 0.02, 1e-8);
+  EXPECT_NEAR(r["fYo"].toDouble(), -0.01, 1e-8);
+  EXPECT_NEAR(r["fRadialAve"].toDouble(), 0.01, 1e-7);
+  EXPECT_NEAR(r["fWeight"].toDouble(), -700, 1e-4);
+  EXPECT_DOUBLE_EQ(r["fLoSX"].toDouble(), 0.1);
+  EXPECT_EQ(r["fAbsDevExtremes"].toArray().size(), 4);
+  EXPECT_FALSE(r.contains("lStabilityClass"));
+}
+
+TEST(AnalysisCli, WindowStanceLimitsAndClass) {
+  const std::string csv = writeFile("circle.csv", circleCsv(3000));
+  const Outcome o = run({"--fs=100",
+                         "--layout=fx-fy-fz-mx-my-mz",
+                         "--positive-fz",
+                         "--from",
+                         "5",
+                         "--to",
+                         "15",
+                         "--stance",
+                         "3",
+                         "--los-x",
+                         "0.2",
+                         "--los-y",
+                         "0.08",
+                         "--threshold",
+                         "5",
+                         "--age",
+                         "30",
+                         "--type",
+                         "nseo",
+                         "--norms",
+                         "3",
+                         csv});
+  ASSERT_EQ(o.code, 0) << o.error;
+  const QJsonObject r = json(o.out);
+  EXPECT_EQ(r["lTotalSamples"].toInt(), 1000);
+  EXPECT_DOUBLE_EQ(r["fDuration"].toDouble(), 10);
+  EXPECT_EQ(r["lStance"].toInt(), 3);
+  EXPECT_NEAR(r["fLoSX"].toDouble(), 2 * 0.2 * 0.28, 1e-12);
+  EXPECT_DOUBLE_EQ(r["fLoSY"].toDouble(), 0.08);
+  EXPECT_DOUBLE_EQ(r["fThreshold"].toDouble(), -5);
+  // 1.96 · 7.07 mm against an AP limit of 80 mm: 82.7 %, below L3 = 83.9 and from L4 = 77.0
+  // on for NSEO at 30 years: Severely.
+  EXPECT_NEAR(r["fStability"].toDouble(), 0.8267, 1e-3);
+  EXPECT_EQ(r["lStabilityClass"].toInt(), 4);
+}
+
+TEST(AnalysisCli, HeightSetsTheLimitsUnlessGiven) {
+  const std::string csv = writeFile("circle.csv", circleCsv(1000));
+  const std::vector<std::string> base = {"--fs", "100", "--layout", "fx-fy-fz-mx-my-mz", "--positive-fz"};
+  auto args = base;
+  args.insert(args.end(), {"--height", "1.75", csv});
+  Outcome o = run(args);
+  ASSERT_EQ(o.code, 0) << o.error;
+  EXPECT_NEAR(json(o.out)["fLoSY"].toDouble(), BaseLimitsOfStability(1.75)->y, 1e-12);
+  args = base;
+  args.insert(args.end(), {"--height", "1.75", "--los-y", "0.05", csv});
+  o = run(args);
+  EXPECT_DOUBLE_EQ(json(o.out)["fLoSY"].toDouble(), 0.05);
+  EXPECT_NEAR(json(o.out)["fLoSX"].toDouble(), BaseLimitsOfStability(1.75)->x, 1e-12);
+}
+
+TEST(AnalysisCli, ThreeColumnLayoutReadsFzAndMomentsInOrder) {
+  // Negative Fz as the plate reports it: x = −M2 / Fz = 0.03, y = M1 / Fz = −0.01.
+  std::string text = "Fz\tM1\tM2\n";
+  for (int i = 0; i < 50; ++i) text += "-600\t6\t18\n";
+  const Outcome o = run({"--fs", "50", writeFile("still.tsv", text)});
+  ASSERT_EQ(o.code, 0) << o.error;
+  EXPECT_NEAR(json(o.out)["fXo"].toDouble(), 0.03, 1e-9);
+  EXPECT_NEAR(json(o.out)["fYo"].toDouble(), -0.01, 1e-9);
+}
+
+TEST(AnalysisCli, BadInputGivesOneLineAndNoOutput) {
+  const std::string good = writeFile("good.csv", "Fz,M1,M2\n-700,1,2\n-700,1,2\n-700,1,2\n");
+  struct Case {
+    std::vector<std::string> args;
+    const char* needle;
+  };
+  const Case cases[] = {
+      {{"--fs", "100", sandboxFile("missing.csv")}, "cannot open"},
+      {{"--fs", "100", writeFile("narrow.csv", "Fz,M1\n-700,1\n")}, "missing column"},
+      {{"--fs", "100", writeFile("short.csv", "Fz,M1,M2\n-700,1,2\n-700,1\n")}, "row 3: missing column"},
+      {{"--fs", "100", "--layout", "fx-fy-fz-mx-my-mz", good}, "missing column"},
+      {{"--fs", "100", writeFile("text.csv", "Fz,M1,M2\n-700,1,2\n-700,abc,2\n")}, "row 3, column 2 (M1)"},
+      {{"--fs", "100", writeFile("empty.csv", "Fz,M1,M2\n-700,1,2\n-700,,2\n")}, "column 2"},
+      {{"--fs", "100", writeFile("nan.csv", "Fz,M1,M2\n-700,1,2\n-700,nan,2\n")}, "is not a number"},
+      {{"--fs", "100", writeFile("one.csv", "Fz,M1,M2\n-700,1,2\n")}, "fewer than 2 samples"},
+      {{"--fs", "100", writeFile("blank.csv", "")}, "empty"},
+      {{"--fs", "100", "--from", "5", good}, "fewer than 2 samples"},
+      {{"--fs", "100", "--bogus", good}, "unknown option --bogus"},
+      {{good}, "--fs is required"},
+      {{"--fs", "0", good}, "--fs"},
+      {{"--fs", "fast", good}, "is not a number"},
+      {{"--fs", "100"}, "no input file"},
+      {{"--fs", "100", good, good}, "more than one input file"},
+      {{"--fs", "100", "--layout", "fz", good}, "unknown layout"},
+      {{"--fs", "100", "--stance", "14", good}, "stance code"},
+      {{"--fs", "100", "--stance", "2.5", good}, "stance code"},
+      {{"--fs", "100", "--los-x", "-1", good}, "--los-x"},
+      {{"--fs", "100", "--threshold", "-3", good}, "negative"},
+      {{"--fs", "100", "--tilt1", "2", good}, "tilt"},
+      {{"--fs", "100", "--from", "3", "--to", "2", good}, "--from must come before --to"},
+      {{"--fs", "100", "--type", "XYZ", "--age", "30", good}, "unknown test type"},
+      {{"--fs", "100", "--age", "30", good}, "needs both --age and --type"},
+      {{"--fs", "100", "--norms", "4", "--age", "30", "--type", "NSEO", good}, "norms version"},
+      {{"--fs", "100", "--height", "3", good}, "height"},
+      {{"--fs", "100", "--positive-fz=1", good}, "takes no value"},
+      {{"--fs", "100", "--stance"}, "needs a value"},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = run(c.args);
+    EXPECT_NE(o.code, 0) << c.needle;
+    EXPECT_TRUE(o.out.empty()) << c.needle;
+    EXPECT_NE(o.error.find(c.needle), std::string::npos) << o.error;
+    EXPECT_EQ(o.error.find('\n'), std::string::npos) << o.error;
+  }
+}
+
+TEST(AnalysisCli, UnloadedRecordingIsNotAnalysed) {
+  const Outcome o = run({"--fs", "100", writeFile("light.csv", circleCsv(200))});  // Fz positive: unloaded
+  EXPECT_EQ(o.code, 3);
+  EXPECT_NE(o.error.find("Not enough valid samples in the test!"), std::string::npos);
+  EXPECT_TRUE(o.out.empty());
+}
+
+}  // namespace
+}  // namespace tarn
