@@ -1,0 +1,45 @@
+#pragma once
+// Demonstration subject files: plausible subjects (ages 5 to 90, both sexes, heights and weights
+// that fit their age), one to three visits each with a session of the four standard balance
+// tests recorded on the simulated platform.
+#include <QString>
+#include <QtGlobal>
+
+#include <memory>
+
+#include "balance/plate/simulatedplate.h"
+#include "data/subjectfile/subjectfile.h"
+
+namespace tarn::demodata {
+
+// Produces the samples of one test of a subject standing on a platform.
+class Recorder {
+ public:
+  virtual ~Recorder() = default;
+  // date: the acquisition date stored with the samples. Null on failure.
+  virtual std::shared_ptr<const StoredTestData> record(const SimulatedSubject& subject, float fs,
+                                                       double seconds, double date) = 0;
+};
+
+// Zeroes and records on a simulated platform running faster than real time. Needs a Qt
+// application object on the calling thread (it runs the event loop while it waits).
+std::unique_ptr<Recorder> makePlateRecorder(quint64 seed);
+// The platform's sway model written straight into calibrated loads: the same sway without the
+// converters and the event loop, for large benchmark folders.
+std::unique_ptr<Recorder> makeModelRecorder(quint64 seed);
+
+struct Options {
+  int files = 10;
+  quint64 seed = 1;
+  float fs = 100.0f;
+  double testSeconds = 20.0;
+  int minVisits = 1;
+  int maxVisits = 3;
+  double today = 0;  // day count of "now"; 0 = the clock's today
+};
+
+// Writes options.files subject files "DEMO000001.kpf" ... into folder. Returns the number
+// written; error says why it stopped early.
+int writeDemoFolder(const QString& folder, const Options& options, Recorder& recorder, QString* error);
+
+}  // namespace tarn::demodata
