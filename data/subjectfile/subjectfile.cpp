@@ -2,14 +2,15 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QStringList>
-#include <QTemporaryFile>
 #include <QtEndian>
 #include <algorithm>
 #include <bit>
@@ -1027,15 +1028,30 @@ bool SubjectFile::Save(const QString& path) {
   log.step(QStringLiteral("Data stored"));
 
   const QFileInfo info(target);
-  QTemporaryFile tmp(
-      info.absoluteDir().filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".XXXXXX")));
-  tmp.setAutoRemove(false);
-  if (!tmp.open()) {
-    lastEditDate_ = previousEdit;
-    return fail(QStringLiteral("Cannot write in the folder of \"%1\": %2").arg(target, tmp.errorString()));
+  // A private temporary file would keep its owner-only mode after the rename; the new file takes
+  // the mode of the file it replaces, or the usual mode for new files.
+  QString tempPath;
+  {
+    struct stat old {};
+    const bool replacing = ::stat(QFile::encodeName(target).constData(), &old) == 0;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+      tempPath = info.absoluteDir().filePath(
+          QStringLiteral(".%1.%2.%3.tmp")
+              .arg(info.fileName())
+              .arg(::getpid())
+              .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+      fd = ::open(QFile::encodeName(tempPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+      const QString why = QString::fromLocal8Bit(std::strerror(errno));
+      lastEditDate_ = previousEdit;
+      return fail(QStringLiteral("Cannot write in the folder of \"%1\": %2").arg(target, why));
+    }
+    if (replacing) ::fchmod(fd, old.st_mode & 07777);
+    ::close(fd);
   }
-  const QString tempPath = tmp.fileName();
-  tmp.close();
   const auto abandon = [&](const QString& why) {
     QFile::remove(tempPath);
     lastEditDate_ = previousEdit;

@@ -47,6 +47,13 @@ bool KM_RQTComments::Load(const QString& fileName) {
     log.error(error);
     return false;
   }
+  if (!LoadBytes(bytes)) return false;
+  log.completed();
+  return true;
+}
+
+bool KM_RQTComments::LoadBytes(const QByteArray& bytes) {
+  ProcLog log("KM_RQTComments", "LoadBytes");
   tagged::Reader in(bytes);
   qint32 version = 0;
   qint32 count = 0;

@@ -24,6 +24,8 @@ class KM_RQTComments {
 
   // A missing or damaged file gives the empty template (72 "-") and False.
   bool Load(const QString& fileName);
+  // The same from the bytes of a file; on failure the template is left as it was.
+  bool LoadBytes(const QByteArray& bytes);
   // A non-blank argument replaces the remembered file name; the file is replaced whole or not at all.
   bool Save(const QString& fileName = QString());
 

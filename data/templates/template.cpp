@@ -118,6 +118,13 @@ bool KM_RQTemplate::Load(const QString& fileName) {
     log.error(error);
     return false;
   }
+  if (!LoadBytes(bytes)) return false;
+  log.completed();
+  return true;
+}
+
+bool KM_RQTemplate::LoadBytes(const QByteArray& bytes) {
+  ProcLog log("KM_RQTemplate", "LoadBytes");
   tagged::Reader in(bytes);
   qint32 version = 0;
   qint32 count = 0;

@@ -107,6 +107,8 @@ class KM_RQTemplate {
 
   // A missing file gives an empty template and False; a damaged one the same, logged.
   bool Load(const QString& fileName);
+  // The same from the bytes of a file; on failure the template is left as it was.
+  bool LoadBytes(const QByteArray& bytes);
   // A non-blank argument replaces the remembered file name. The file is replaced whole or not
   // at all.
   bool Save(const QString& fileName = QString());
