@@ -85,7 +85,7 @@ void frmPMain::buildControls() {
   lblStatus->setAlignment(Qt::AlignCenter);
   imgKMXLogo = new ClickableLabel(this);
   imgKMXLogo->setObjectName("imgKMXLogo");
-  imgKMXLogo->setPixmap(drawLogo(150));
+  imgKMXLogo->setPixmap(drawLogo(200));
   imgKMXLogo->setAlignment(Qt::AlignCenter);
   imgKMXLogo->setCursor(Qt::PointingHandCursor);
 
