@@ -8,15 +8,8 @@
 
 namespace tarn::app {
 
-QString commandLineOf(const QStringList& arguments) {
-  QStringList parts;
-  for (const QString& a : arguments)
-    parts << (a.isEmpty() || a.contains(' ') || a.contains('\t') ? '"' + a + '"' : a);
-  return parts.join(' ');
-}
-
 EntryAction entryAction(const QStringList& arguments) {
-  const QStringList args = SplitCommandLine(commandLineOf(arguments));
+  const QStringList args = SplitCommandLine(JoinCommandLine(arguments));
   return IsRegisterArgument(args) ? EntryAction::RegisterOnly : EntryAction::ShowMainWindow;
 }
 

@@ -9,9 +9,8 @@ class frmPMain;
 
 enum class EntryAction { RegisterOnly, ShowMainWindow };
 
-// Rebuilds the command line from the arguments (quoting those with blanks or tabs) so that it is
-// split the one way the station splits every command line.
-QString commandLineOf(const QStringList& arguments);
+// The arguments are joined back into one command line so that it is split the one way the
+// station splits every command line.
 EntryAction entryAction(const QStringList& arguments);
 
 // TARNRQ_QUIT_AFTER_MS=N: close the main window the normal way N ms after it became idle.

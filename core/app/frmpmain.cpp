@@ -13,29 +13,32 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cmath>
 
 #include "balance/plate/plate.h"
 #include "core/app/logo.h"
 #include "core/app/startup.h"
-#include "core/app/startupcore.h"
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "core/folders.h"
+#include "core/instancelock.h"
 #include "core/messages.h"
 #include "core/settingkeys.h"
 #include "core/settings.h"
+#include "core/startuprules.h"
 #include "core/version.h"
 #include "core/windows/buttoncolouring.h"
 #include "core/windows/frmppassword.h"
 #include "core/windows/frmpprogress.h"
 #include "core/windows/frmpsplash.h"
 #include "core/windows/subjectforms.h"
+#include "data/lists/listrefresh.h"
 
 namespace tarn::app {
 
 namespace {
 constexpr char kModule[] = "frmPMain";
+// The progress window repaints at least this often during a long list refresh.
+constexpr qint64 kProgressPumpMs = 40;
 
 MsgResult startupMessage(const QString& text, MsgIcon icon, MsgButtons buttons = MsgButtons::OK) {
   return showMessage(text, icon, buttons, kStartupHelpContext);
@@ -46,6 +49,18 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* e) {
   QLabel::mouseReleaseEvent(e);
   if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) emit clicked();
 }
+
+// The list reports its refresh through this; the window's handlers carry the event names.
+class frmPMain::ListEvents : public KM_RQListEvents {
+ public:
+  explicit ListEvents(frmPMain& w) : w_(w) {}
+  void RefreshDelOld(qint32 total, qint32 current) override { w_.prv_objLists_RefreshDelOld(total, current); }
+  void RefreshAddNew(qint32 total, qint32 current) override { w_.prv_objLists_RefreshAddNew(total, current); }
+  void RefreshUpdate(qint32 total, qint32 current) override { w_.prv_objLists_RefreshUpdate(total, current); }
+
+ private:
+  frmPMain& w_;
+};
 
 frmPMain::frmPMain(QWidget* parent) : QWidget(parent) {
   setObjectName("frmPMain");
@@ -64,6 +79,7 @@ frmPMain::~frmPMain() {
     // Destroyed without an orderly close (e.g. a test dropping the window): release, keep the log.
     if (plateDriver_) plateDriver_->PlateDevicesClose();
   }
+  if (lists_) lists_->setEvents(nullptr);
   if (splash_) delete splash_;
   if (progress_) delete progress_;
 }
@@ -145,8 +161,9 @@ bool frmPMain::Form_Load() {
   ProcLog log(kModule, "Form_Load");
 
   log.step("Checking for another instance");
-  instanceLock_ = std::make_unique<InstanceLock>();
-  if (!instanceLock_->acquire()) {
+  instanceLock_ = std::make_unique<SingleInstanceLock>();
+  if (!instanceLock_->tryAcquire()) {
+    log.step("Another copy holds " + instanceLock_->lockPath() + ": " + instanceLock_->errorText());
     startupMessage(kSecondInstanceText, MsgIcon::Exclamation);
     return false;
   }
@@ -187,12 +204,12 @@ bool frmPMain::Form_Load() {
   if (!KMX_HTMLHelp::pageFor(0).isEmpty()) help_.setHelpFile(QStringLiteral("KMTARNRQ.chm"));
 
   load.step("Checking for new installation");
-  if (isNewInstallation()) {
+  if (IsNewInstallation()) {
     load.step("Initializing new installation");
-    writeFactoryDigests();
+    InitializeNewInstallation();
   } else {
     load.step("Verifiying Keys");
-    if (!accessDigestsPresent()) {
+    if (!AccessKeysPresent()) {
       startupMessage(kTamperText, MsgIcon::Exclamation);
       return false;
     }
@@ -228,11 +245,15 @@ bool frmPMain::Form_Load() {
 
   applyStartWithDesktop();
 
-  if (clockReminderDue()) {
-    load.step("Showing clock reminder");
+  if (settings::read(settings::NoClockCheckReminder) == 0) {
     const QDateTime now = clock::now();
-    showMessage(clockReminderText(now), MsgIcon::Information, MsgButtons::OK, kStartupHelpContext);
-    settings::write(settings::LastClockCheck, qint32(std::lround(clock::toDays(now))));
+    const double today = clock::toDays(now);
+    if (NeedsClockReminder(today, settings::read(settings::LastClockCheck),
+                           settings::read(settings::DaysBetweenClockCheck))) {
+      load.step("Showing clock reminder");
+      showMessage(clockReminderText(now), MsgIcon::Information, MsgButtons::OK, kStartupHelpContext);
+      settings::write(settings::LastClockCheck, ClockCheckDay(today));
+    }
   }
 
   lblStatus->setText(kNoPlateText);
@@ -257,6 +278,9 @@ bool frmPMain::Form_Load() {
   removeTempFiles({QStringLiteral("*.img")});
 
   load.step("Creating Lists Object");
+  lists_ = std::make_unique<KM_RQList>();
+  listEvents_ = std::make_unique<ListEvents>(*this);
+  lists_->setEvents(listEvents_.get());
   load.step("Refreshing Lists");
   Lists_Refresh();
 
@@ -368,6 +392,12 @@ void frmPMain::setCommandsEnabled(bool on) {
 
 void frmPMain::Commands_Update() {
   ProcLog log(kModule, "Commands_Update");
+  if (listsRefreshing_) {
+    // A platform event arriving while the list refreshes: the refresh's caller updates them.
+    log.step("List refresh running: left to its caller");
+    log.completed();
+    return;
+  }
   for (auto* b : {cmdExit, cmdOptions, cmdFileMngm, cmdReportReprint}) b->setEnabled(true);
   const BeginDecision d = decideBegin();
   cmdBegin->setEnabled(d.enabled);
@@ -377,19 +407,60 @@ void frmPMain::Commands_Update() {
 
 void frmPMain::showLaterIssueNotice(const ProcLog& log, const QString& what) {
   log.step("Not available in this version");
-  showMessage(what + QStringLiteral(" is not available in this version of TARN™ RQ."), MsgIcon::Information);
+  showMessage(notAvailableText(what), MsgIcon::Information);
 }
 
 void frmPMain::Lists_Refresh() {
   ProcLog log(kModule, "Lists_Refresh");
+  if (listsRefreshing_) {
+    log.step("Already refreshing");
+    log.completed();
+    return;
+  }
   setCommandsEnabled(false);
-  const QString folderList = folders::withSlash(folders::commonDataFolder()) + "RQFoldLst.lst";
-  log.step("Folder list = " + folderList);
-  log.step("Data folder = " + settings::read(settings::LastPath) +
-           ", Ext = " + settings::read(settings::DefaultExt));
-  log.step(QStringLiteral("CoP Threshold = %1").arg(settings::read(settings::CoPThresholdF)));
-  showLaterIssueNotice(log, QStringLiteral("Updating the list of subject files"));
+  if (!lists_) {
+    lists_ = std::make_unique<KM_RQList>();
+    listEvents_ = std::make_unique<ListEvents>(*this);
+    lists_->setEvents(listEvents_.get());
+  }
+  log.step("Reading List Parameters");
+  ListsRefreshParams params = ListsRefreshParams::fromSettings();
+  log.step("Data folder = " + params.dataPath + ", Ext = " + params.dataExt +
+           QStringLiteral(", CoP Threshold = %1").arg(params.minCoPFz));
+  params.onStart = [this, &log] {
+    log.step("Raising ListRefreshStart");
+    if (listRefreshStart_) listRefreshStart_();
+  };
+  params.onEnd = [this, &log] {
+    log.step("Raising ListRefreshEnd");
+    if (listRefreshEnd_) listRefreshEnd_();
+  };
+
+  // The progress window is loaded here and appears with the first progress event, so that an
+  // empty or unchanged folder does not flash a window.
+  log.step("Loading Progress window");
+  if (!progress_) progress_ = new frmPProgress(this);
+  progressPass_ = nullptr;
+  progressPump_.invalidate();
+
+  listsRefreshing_ = true;
+  const ListsRefreshResult r = ListsRefresh(*lists_, params);
+  listsRefreshing_ = false;
+
+  log.step("List file = " + r.listFile);
+  log.step(QStringLiteral("Entries = %1, Rebuilt = %2").arg(lists_->lFilesCount()).arg(r.rebuilt));
+  if (!r.ok) log.error("The list file could not be written: " + r.listFile);
+  log.step("Unloading Progress window");
+  if (progress_) {
+    progress_->close();
+    delete progress_;
+  }
+  progressPass_ = nullptr;
   log.completed();
+  if (closePending_) {
+    closePending_ = false;
+    QTimer::singleShot(0, this, &QWidget::close);
+  }
 }
 
 void frmPMain::cmdBegin_Click() {
@@ -514,16 +585,34 @@ void frmPMain::prv_objPlateDriver_PlateListUpdateDone(qint32 plates, qint32 hids
   log.completed();
 }
 
-void frmPMain::showProgress(const QString& message) {
+void frmPMain::listProgress(const char* procedure, const QString& message, qint32 total, qint32 current) {
+  const bool newPass = progressPass_ != procedure;
+  if (newPass) {
+    progressPass_ = procedure;
+    eventlog::logStep(kModule, procedure, message + QStringLiteral(" (%1 files)").arg(total));
+  }
   if (!progress_) progress_ = new frmPProgress(this);
   progress_->lblMessage->setText(message);
-  progress_->show();
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  if (!progress_->isVisible()) {
+    progress_->show();
+    progress_->raise();
+  }
+  // Repaint at the start of each pass and then at a steady rate, not once per file.
+  if (newPass || !progressPump_.isValid() || progressPump_.elapsed() >= kProgressPumpMs || current == total) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    progressPump_.start();
+  }
 }
 
-void frmPMain::prv_objLists_RefreshDelOld() { showProgress(QStringLiteral("Removing Deleted Files ...")); }
-void frmPMain::prv_objLists_RefreshAddNew() { showProgress(QStringLiteral("Adding New Files ...")); }
-void frmPMain::prv_objLists_RefreshUpdate() { showProgress(QStringLiteral("Updating List Entries ...")); }
+void frmPMain::prv_objLists_RefreshDelOld(qint32 total, qint32 current) {
+  listProgress("prv_objLists_RefreshDelOld", QStringLiteral("Removing Deleted Files ..."), total, current);
+}
+void frmPMain::prv_objLists_RefreshAddNew(qint32 total, qint32 current) {
+  listProgress("prv_objLists_RefreshAddNew", QStringLiteral("Adding New Files ..."), total, current);
+}
+void frmPMain::prv_objLists_RefreshUpdate(qint32 total, qint32 current) {
+  listProgress("prv_objLists_RefreshUpdate", QStringLiteral("Updating List Entries ..."), total, current);
+}
 
 // ---------------------------------------------------------------- subject file hand-over
 
@@ -538,7 +627,11 @@ bool frmPMain::fnFileRecover(const QString& lastName, const QString& lastTemp) {
     log.completed();
     return false;
   }
-  showLaterIssueNotice(log, QStringLiteral("Recovering the unsaved subject file ") + name);
+  log.step("Unsaved file found: " + temp);
+  log.step("Not available in this version");
+  showMessage(QStringLiteral("An unsaved subject file was found:\n") + name +
+                  QStringLiteral("\n\nRecovering it is not available in this version of TARN™ RQ."),
+              MsgIcon::Information);
   log.completed();
   return false;
 }
@@ -553,6 +646,12 @@ bool frmPMain::fnFileClose(bool noPrompt) {
 // ---------------------------------------------------------------- shutdown
 
 void frmPMain::closeEvent(QCloseEvent* e) {
+  if (listsRefreshing_) {
+    // A termination signal or timed close during the refresh: close once the list is saved.
+    closePending_ = true;
+    e->ignore();
+    return;
+  }
   if (unloaded_ || !loaded_ || Form_Unload()) {
     e->accept();
   } else {

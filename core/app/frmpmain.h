@@ -1,6 +1,7 @@
 #pragma once
 // The main window: runs the start-up checks, offers the five main commands, follows the platform
 // driver's events and ends the program in order. The decisions live in startup.h and access.h.
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include "core/windows/frmpsplash.h"
 #include "core/windows/htmlhelp.h"
 #include "core/windows/showmodal.h"
+#include "data/lists/list.h"
 
 namespace tarn {
 class KMX_HID_Devices;
@@ -22,7 +24,7 @@ class KMTARNRQSF;
 class frmPSplash;
 class frmPProgress;
 class CmdButtonColouring;
-class InstanceLock;
+class SingleInstanceLock;
 class ProcLog;
 }  // namespace tarn
 
@@ -53,6 +55,8 @@ class frmPMain : public QWidget {
   bool Form_Unload();
 
   void Commands_Update();
+  // Brings the data-folder list in line with the data folder; the five buttons stay disabled
+  // until the caller runs Commands_Update.
   void Lists_Refresh();
 
   void cmdBegin_Click();
@@ -69,6 +73,8 @@ class frmPMain : public QWidget {
   KMX_HID_Devices* plateDriver() const { return plateDriver_.get(); }
   KMTARNRQSF* subjectForms() const { return subjectForms_; }
   frmPProgress* progressWindow() const { return progress_; }
+  KM_RQList* lists() const { return lists_.get(); }
+  bool listsRefreshing() const { return listsRefreshing_; }
   const PasswordGate& passwordGate() const { return gate_; }
   bool shutdownAllowed() const { return shutdownAllowed_; }
   bool testSessionRunning() const { return sessionRunning_; }
@@ -76,6 +82,14 @@ class frmPMain : public QWidget {
   // The program lock after three wrong passwords waits here; tests replace the wait.
   using LockWait = std::function<void(int ms)>;
   void setLockWait(LockWait wait) { lockWait_ = std::move(wait); }
+
+  // Automation clients learn when a list refresh begins and ends (ListRefreshStart and
+  // ListRefreshEnd); the automation server installs these.
+  using Notice = std::function<void()>;
+  void setListRefreshNotices(Notice start, Notice end) {
+    listRefreshStart_ = std::move(start);
+    listRefreshEnd_ = std::move(end);
+  }
 
   QLabel* lblTitle;
   QLabel* lblStatus;
@@ -101,14 +115,15 @@ class frmPMain : public QWidget {
   void prv_objPlateDriver_PlateListUpdateDone(qint32 plates, qint32 hids, bool changed);
 
  public slots:
-  void prv_objLists_RefreshDelOld();
-  void prv_objLists_RefreshAddNew();
-  void prv_objLists_RefreshUpdate();
+  // The list's refresh progress: (total, current) once per entry of each pass.
+  void prv_objLists_RefreshDelOld(qint32 total, qint32 current);
+  void prv_objLists_RefreshAddNew(qint32 total, qint32 current);
+  void prv_objLists_RefreshUpdate(qint32 total, qint32 current);
 
  private:
   void buildControls();
   void setCommandsEnabled(bool on);
-  void showProgress(const QString& message);
+  void listProgress(const char* procedure, const QString& message, qint32 total, qint32 current);
   bool fnFileRecover(const QString& lastName, const QString& lastTemp);
   bool fnFileClose(bool noPrompt);
   void showLaterIssueNotice(const ProcLog& log, const QString& what);
@@ -116,7 +131,8 @@ class frmPMain : public QWidget {
   void applyStartWithDesktop();
   void runActivationChecks(const ProcLog& log);
 
-  std::unique_ptr<InstanceLock> instanceLock_;
+  class ListEvents;
+  std::unique_ptr<SingleInstanceLock> instanceLock_;
   std::unique_ptr<KMX_HID_Devices> plateDriver_;
   QPointer<KMX_BalancePlate> plate_;
   KMTARNRQSF* subjectForms_ = nullptr;
@@ -124,6 +140,14 @@ class frmPMain : public QWidget {
   KMX_HTMLHelp help_;
   QPointer<frmPSplash> splash_;
   QPointer<frmPProgress> progress_;
+  std::unique_ptr<KM_RQList> lists_;
+  std::unique_ptr<ListEvents> listEvents_;
+  Notice listRefreshStart_;
+  Notice listRefreshEnd_;
+  QElapsedTimer progressPump_;          // since the progress window last processed events
+  const char* progressPass_ = nullptr;  // the pass whose first event was logged
+  bool listsRefreshing_ = false;
+  bool closePending_ = false;
   CmdButtonColouring* colouring_ = nullptr;
   PasswordGate gate_;
   LockWait lockWait_;

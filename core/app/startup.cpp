@@ -212,6 +212,10 @@ int removeTempFiles(const QStringList& patterns) {
   return removed;
 }
 
+QString notAvailableText(const QString& what) {
+  return what + QStringLiteral(" is not available in this version of TARN™ RQ.");
+}
+
 // ---- Activation notices
 
 bool unitsNeverChosen() {

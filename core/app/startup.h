@@ -68,6 +68,10 @@ inline constexpr char kMonitorNotice[] =
     "The Display Monitor configuration has changed - Please make sure the correct Display dimensions are "
     "set!";
 
+// ---- Commands whose windows this version does not have yet: "<what> is not available in this
+// version of TARN™ RQ."
+QString notAvailableText(const QString& what);
+
 // ---- Fixed texts of the start-up.
 inline constexpr int kStartupHelpContext = 500;
 extern const char* const kSecondInstanceText;

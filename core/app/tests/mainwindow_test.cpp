@@ -54,6 +54,43 @@ TEST_F(AppTest, TestingCommandNamesTheFirstFailedCondition) {
     EXPECT_TRUE(b->isEnabled());
 }
 
+TEST_F(AppTest, CommandsWithoutTheirWindowsSaySoPlainly) {
+  ASSERT_TRUE(load());
+  messages.clear();
+  window->setDialogExitButton(1);
+  window->cmdBegin_Click();
+  window->cmdFileMngm_Click();
+  window->cmdReportReprint_Click();
+  window->cmdOptions_Click();
+  EXPECT_EQ(messageTexts(),
+            QStringList({"Testing is not available in this version of TARN™ RQ.",
+                         "File Management is not available in this version of TARN™ RQ.",
+                         "Reports Reprint is not available in this version of TARN™ RQ.",
+                         "The Options window is not available in this version of TARN™ RQ."}));
+  for (const auto& m : messages) EXPECT_EQ(m.icon, MsgIcon::Information);
+  EXPECT_EQ(window->DialogExitButton(), -99);  // the file manager starts from "none yet"
+  EXPECT_TRUE(window->cmdExit->isEnabled());   // the options end with Commands_Update
+}
+
+TEST_F(AppTest, LeftOverWorkingCopyIsReportedAndNotReopened) {
+  const QString temp = QDir(folders::tempFolder()).filePath("KMW1.kpf");
+  folders::ensureFolder(folders::tempFolder());
+  QFile f(temp);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("unsaved");
+  f.close();
+  settings::write(settings::LastName, "C:/Data/Smith.kpf");
+  settings::write(settings::LastTemp, temp);
+  settings::write(settings::NoClockCheckReminder, -1);
+  ASSERT_TRUE(load());
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text,
+            "An unsaved subject file was found:\nC:/Data/Smith.kpf\n\nRecovering it is not "
+            "available in this version of TARN™ RQ.");
+  EXPECT_FALSE(steps("Form_Load").contains("Resuming Testing"));
+  EXPECT_TRUE(QFileInfo::exists(temp));
+}
+
 TEST_F(AppTest, NoPlatformConnectedShowsInTheStatus) {
   ASSERT_TRUE(load());
   EXPECT_EQ(window->lblStatus->text(), "NO FORCE PLATFORM CONNECTED");
@@ -84,13 +121,15 @@ TEST_F(AppTest, SimulatedPlatformArrivesAndIsNamedInTheStatus) {
 
 TEST_F(AppTest, ListRefreshEventsShowTheProgressWindow) {
   ASSERT_TRUE(load());
-  window->prv_objLists_RefreshDelOld();
+  EXPECT_FALSE(window->progressWindow());  // unloaded after the start-up refresh
+  window->prv_objLists_RefreshDelOld(2, 1);
   ASSERT_TRUE(window->progressWindow());
+  EXPECT_TRUE(window->progressWindow()->isVisible());
   EXPECT_EQ(window->progressWindow()->windowTitle(), "KM TARN™ RQ - Updating File List");
   EXPECT_EQ(window->progressWindow()->lblMessage->text(), "Removing Deleted Files ...");
-  window->prv_objLists_RefreshAddNew();
+  window->prv_objLists_RefreshAddNew(1, 1);
   EXPECT_EQ(window->progressWindow()->lblMessage->text(), "Adding New Files ...");
-  window->prv_objLists_RefreshUpdate();
+  window->prv_objLists_RefreshUpdate(3, 1);
   EXPECT_EQ(window->progressWindow()->lblMessage->text(), "Updating List Entries ...");
 }
 

@@ -2,9 +2,9 @@
 #include <QFileInfo>
 
 #include "core/app/entry.h"
-#include "core/app/startupcore.h"
 #include "core/app/tests/apptest.h"
 #include "core/digest.h"
+#include "core/instancelock.h"
 #include "core/mail.h"
 #include "core/settings.h"
 
@@ -63,12 +63,14 @@ TEST(Entry, RegisterOnlyAsFirstArgumentInAnyCase) {
   EXPECT_EQ(entryAction({"x", "/REGISTER"}), EntryAction::ShowMainWindow);
   EXPECT_EQ(entryAction({"/REGISTERED"}), EntryAction::ShowMainWindow);
   EXPECT_EQ(entryAction({}), EntryAction::ShowMainWindow);
-  EXPECT_EQ(commandLineOf({"a b", "c"}), "\"a b\" c");
+  // An argument with blanks stays one argument.
+  EXPECT_EQ(entryAction({"/REGISTER x"}), EntryAction::ShowMainWindow);
 }
 
 TEST_F(AppTest, SecondCopyIsTurnedAway) {
-  InstanceLock first;
-  ASSERT_TRUE(first.acquire());
+  SingleInstanceLock first;  // the lock of a running copy, in the common data folder
+  ASSERT_TRUE(first.tryAcquire());
+  ASSERT_TRUE(first.lockPath().startsWith(folders::commonDataFolder()));
   EXPECT_FALSE(load());
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, kSecondInstanceText);
@@ -154,7 +156,7 @@ TEST_F(AppTest, OneMissingDigestIsTampering) {
 TEST_F(AppTest, ClockReminderAtFirstStartThenNotAgain) {
   ASSERT_TRUE(load());
   const QDateTime now = clock::now();
-  ASSERT_EQ(messages.size(), 2u);  // the reminder, then the list refresh notice
+  ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].icon, MsgIcon::Information);
   EXPECT_EQ(messages[0].text, clockReminderText(now));
   EXPECT_TRUE(messages[0].text.startsWith("Your computer clock indicates it is\n" +
