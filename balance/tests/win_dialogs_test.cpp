@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCursor>
+
+#include "balance/windows/frmnotes.h"
+#include "balance/windows/frmtbstatic.h"
+#include "balance/windows/frmtbzero.h"
+#include "core/scriptedmessages.h"
+#include "core/windows/kmxmouse.h"
+#include "testing_util.h"
+
+namespace tarn {
+namespace {
+
+TEST(NotesDialogs, NotesAreWrittenOnlyOnOK) {
+  QString notes = "first";
+  {
+    frmNotes dlg;
+    dlg.SetNotes(&notes);
+    EXPECT_EQ(dlg.windowTitle(), "Test Notes");
+    EXPECT_EQ(dlg.txtNotes->toPlainText(), "first");
+    dlg.txtNotes->setPlainText("changed");
+    dlg.cmdCancel->click();
+    EXPECT_EQ(notes, "first");
+  }
+  frmNotes dlg;
+  dlg.SetNotes(&notes);
+  dlg.txtNotes->setPlainText("");
+  dlg.cmdOK->click();
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(notes, "") << "an empty note is a note";
+}
+
+TEST(NotesDialogs, RenameRefusesAnEmptyNameAndTrims) {
+  ScriptedMessages msgs{MsgResult::OK};
+  QString name = "Test 1";
+  frmTRename dlg;
+  dlg.SetTest(&name);
+  EXPECT_EQ(dlg.windowTitle(), "Rename Test");
+  dlg.txtName->setText("   ");
+  dlg.cmdOK->click();
+  EXPECT_EQ(name, "Test 1");
+  EXPECT_NE(dlg.result(), QDialog::Accepted);
+  ASSERT_EQ(msgs.requests().size(), 1);
+  EXPECT_EQ(msgs.texts().at(0), "No Test Name has been specified!\n\nPlease enter a name for the test.");
+  EXPECT_EQ(msgs.requests().at(0).icon, MsgIcon::Exclamation);
+  dlg.txtName->setText("  Romberg ");
+  dlg.cmdOK->click();
+  EXPECT_EQ(name, "Romberg");
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+
+  frmTRename none;
+  none.SetTest(nullptr);
+  EXPECT_FALSE(none.fnDataSave());
+}
+
+TEST(Mouse, PositionHidingAndButtons) {
+  KMX_Mouse m;
+  m.Move(100, 120);
+  m.setCurrentX(150);
+  EXPECT_EQ(m.CurrentX(), 150);
+  EXPECT_EQ(m.CurrentY(), 120);
+  m.setCurrentY(90);
+  EXPECT_EQ(m.CurrentX(), 150);
+  EXPECT_EQ(m.CurrentY(), 90);
+
+  const int count = KMX_Mouse::displayCount();
+  m.Hide();
+  m.Hide();
+  m.Show();
+  EXPECT_EQ(KMX_Mouse::displayCount(), count - 1);
+  ASSERT_TRUE(QGuiApplication::overrideCursor());
+  EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BlankCursor);
+  m.Show();
+  EXPECT_FALSE(QGuiApplication::overrideCursor());
+
+  EXPECT_EQ(m.LeftButtonPress(), 0) << "no button is down";
+  EXPECT_EQ(m.btnSwapped(), 0);
+  m.setBtnSwapped(-1);
+  EXPECT_EQ(m.btnSwapped(), -1);
+  m.setBtnSwapped(0);
+  EXPECT_EQ(m.btnSwapped(), 0);
+}
+
+TEST(Mouse, MovesOntoAControlInAContainer) {
+  QWidget window;
+  window.resize(400, 300);
+  auto* strip = new QWidget(&window);
+  strip->setGeometry(0, 250, 400, 50);
+  auto* button = new QPushButton("OK", strip);
+  button->setGeometry(300, 10, 80, 30);
+  window.show();
+  testwin::spin(20);
+  KMX_Mouse m;
+  m.MoveToControlContained(&window, strip, button);
+  const QPoint expect = window.mapToGlobal(QPoint(300 + 40, 250 + 10 + 23));  // 30 px × 0.75, rounded
+  EXPECT_EQ(QCursor::pos(), expect);
+  EXPECT_TRUE(button->rect().contains(button->mapFromGlobal(QCursor::pos())));
+}
+
+TEST(TestWindows, ZeroWindowAcquiresAndMovesOn) {
+  testwin::SimRig rig;
+  ScriptedMessages msgs;
+  BalanceTestRun run;
+  frmTBZero w(rig.driver.get(), &run);
+  EXPECT_EQ(w.windowTitle(), QString::fromUtf8("KM TARN™ RQ Balance Testing - Force Platform Zero"));
+  EXPECT_EQ(w.cmbPlates->currentIndex(), 1);
+  EXPECT_TRUE(w.cmdAcquire->isEnabled());
+  EXPECT_FALSE(w.cmdNext->isEnabled());
+  EXPECT_TRUE(w.lblStatus->text().contains("There is no Zero in memory"));
+  w.txtDuration->setText("100");
+  w.cmdAcquire->click();
+  ASSERT_EQ(msgs.requests().size(), 1) << "duration out of range";
+  EXPECT_FALSE(w.controller().acquiring());
+  w.txtDuration->setText("2");
+  w.cmdAcquire->click();
+  EXPECT_TRUE(w.Timer1->isActive());
+  EXPECT_FALSE(w.cmdCancel->isEnabled());
+  ASSERT_TRUE(testwin::waitUntil([&] { return w.cmdNext->isEnabled(); }));
+  EXPECT_FALSE(w.Timer1->isActive());
+  EXPECT_NE(w.lblValue[0][0]->text(), "-");
+  EXPECT_TRUE(w.lblStatus->text().contains("The last Zero is still valid."));
+  EXPECT_TRUE(w.cmdRedoZero->isEnabled());
+  w.cmdNext->click();
+  EXPECT_EQ(w.result(), 1);
+  EXPECT_EQ(w.DialogExitButton(), 1);
+}
+
+TEST(TestWindows, StaticWindowRunsATestAndSavesOnNext) {
+  testwin::SimRig rig;
+  ScriptedMessages msgs;
+  rig.plate->setTimeScale(1000);
+  ASSERT_TRUE(rig.plate->ZeroStart(500, 2500));
+  ASSERT_TRUE(testwin::waitUntil([&] { return !rig.plate->IsZeroing(); }));
+  rig.plate->ZeroAccept();
+
+  BalanceTestRun run;
+  run.lTestType = 2;
+  run.timing.frequencyHz = 100;
+  frmTBStatic w(rig.plate, rig.driver.get());
+  w.setBalanceTest(run, true, true);
+  EXPECT_EQ(w.windowTitle(), QString::fromUtf8("KM TARN™ RQ Balance Testing (NSEC) Test"));
+  EXPECT_TRUE(w.lblInstructions->text().startsWith("Instructions:\nPlease stand on the plate"));
+  EXPECT_FALSE(w.cmdNext->isEnabled());
+
+  w.setReplaySpeed(100);
+  EXPECT_EQ(w.tmrReplay->interval(), 10);
+  w.setReplaySpeed(0);
+  EXPECT_EQ(w.tmrReplay->interval(), 10) << "speed 0 leaves the interval";
+  w.setReplaySpeed(50);
+  EXPECT_EQ(w.tmrReplay->interval(), 20);
+
+  w.cmdAcquire->click();
+  EXPECT_EQ(w.lblStatus->text(), "Pre-test");
+  ASSERT_TRUE(testwin::waitUntil([&] { return w.controller().state() == StaticState::Done; }));
+  EXPECT_EQ(w.lblStatus->text(), "Test Done");
+  EXPECT_EQ(w.lblInstructions->text(),
+            "Click 'Redo Test' to perform the test again, or 'Next >>' or 'OK' to save the current test.");
+  EXPECT_TRUE(w.txtResults->toPlainText().startsWith("PRELIMINARY TEST RESULTS"));
+  EXPECT_GT(w.copDisplay->pointCount(), 1900);
+  EXPECT_TRUE(w.cmdReplay->isEnabled());
+
+  w.cmdUnableToComplete->click();
+  EXPECT_EQ(w.cmdUnableToComplete->text(), "(X) &Unable to Complete");
+  EXPECT_TRUE(w.chkFallen->isChecked());
+
+  w.cmdReplay->click();
+  EXPECT_TRUE(w.replaying());
+  EXPECT_EQ(w.copDisplay->pointCount(), 0);
+  w.setReplaySpeed(400);
+  w.cmdReplayStop->click();
+  EXPECT_FALSE(w.replaying());
+
+  w.cmdOK->click();
+  EXPECT_EQ(w.result(), 2);
+  EXPECT_TRUE(w.balanceTest().enoughSamples());
+  EXPECT_TRUE(w.balanceTest().bIsFallen);
+  EXPECT_EQ(w.balanceTest().samples->Count(), 2000);
+  EXPECT_TRUE(msgs.requests().isEmpty());
+}
+
+}  // namespace
+}  // namespace tarn

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+
+#include "balance/windows/copdisplaymenu.h"
+#include "balance/windows/kmxcopdisplay.h"
+#include "core/settingkeys.h"
+#include "testing_util.h"
+
+namespace tarn {
+namespace {
+
+TEST(CoPDisplay, ZoomHalvesAndDoublesTheWidth) {
+  KMXCoPDisplay d;
+  d.setDisplay_XWidth(0.4);
+  d.setDisplay_YWidth(0.4);
+  d.ZoomIn();
+  d.ZoomIn();
+  EXPECT_DOUBLE_EQ(d.Display_XWidth(), 0.1);
+  d.ZoomOut();
+  EXPECT_DOUBLE_EQ(d.Display_XWidth(), 0.2);
+  EXPECT_DOUBLE_EQ(d.Display_YWidth(), 0.2);
+  d.setDisplay_XWidth(-1);  // refused
+  EXPECT_DOUBLE_EQ(d.Display_XWidth(), 0.2);
+  EXPECT_EQ(d.property("Display_XWidth").toDouble(), 0.2) << "addressed by name";
+}
+
+TEST(CoPDisplay, ConfidenceEllipseOfAKnownSpread) {
+  KMXCoPDisplay d;
+  EXPECT_FALSE(d.confidenceEllipse());
+  const int n = 3600;
+  for (int i = 0; i < n; ++i) {
+    const double t = 2 * M_PI * i / n;
+    d.AddPoint(0.05 + 0.02 * std::cos(t), 0.01 + 0.01 * std::sin(t));
+  }
+  const auto e = d.confidenceEllipse();
+  ASSERT_TRUE(e);
+  const double sdX = 0.02 / std::sqrt(2.0) * std::sqrt(n / (n - 1.0));
+  EXPECT_NEAR(e->cx, 0.05, 1e-12);
+  EXPECT_NEAR(e->cy, 0.01, 1e-12);
+  EXPECT_NEAR(e->a, 1.96 * sdX, 1e-9);
+  EXPECT_NEAR(e->b, 1.96 * sdX / 2, 1e-9);
+  EXPECT_NEAR(e->angle, 0.0, 1e-9);
+  d.Clear();
+  EXPECT_EQ(d.pointCount(), 0);
+  EXPECT_FALSE(d.confidenceEllipse());
+}
+
+TEST(CoPDisplay, TraceKeepsItsNewestPointsWithinTheLimit) {
+  KMXCoPDisplay d;
+  d.setPathMaxLenght(100);
+  for (int i = 0; i < 1000; ++i) d.AddPoint(i * 1e-4, 0);
+  EXPECT_LE(d.pointCount(), 111);
+  EXPECT_GE(d.pointCount(), 100);
+  d.setPathMaxLenght(50);
+  EXPECT_EQ(d.pointCount(), 50);
+  d.Recenter();                                // onto the newest second of trace
+  EXPECT_NEAR(d.Display_Xo(), 0.09745, 1e-9);  // all 50 points are within the last second
+  EXPECT_DOUBLE_EQ(d.LoS_Xo(), d.Display_Xo());
+}
+
+TEST(CoPDisplay, FastStreamRepaintsAtFrameRateNotPerSample) {
+  KMXCoPDisplay d;
+  d.resize(400, 400);
+  d.show();
+  testwin::spin(50);
+  const int before = d.repaintCount();
+  // 990 samples a second for half a second, arriving in batches as the plate sends them.
+  for (int batch = 0; batch < 50; ++batch) {
+    for (int k = 0; k < 10; ++k)
+      d.AddPoint(0.001 * std::sin(batch * 10 + k), 0.001 * std::cos(batch * 10 + k));
+    testwin::spin(10);
+  }
+  testwin::spin(50);
+  const int repaints = d.repaintCount() - before;
+  EXPECT_GT(repaints, 3);
+  EXPECT_LT(repaints, 60) << "one repaint per frame at most, not one per sample";
+  EXPECT_EQ(d.pointCount(), 500);
+}
+
+TEST(CoPDisplay, CopyPutsSvgAndPictureOnTheClipboard) {
+  KMXCoPDisplay d;
+  d.resize(300, 300);
+  for (int i = 0; i < 100; ++i) d.AddPoint(0.001 * i, 0.0005 * i);
+  d.CopyToClipboard();
+  const QMimeData* m = QApplication::clipboard()->mimeData();
+  ASSERT_TRUE(m);
+  const QByteArray svg = m->data("image/svg+xml");
+  EXPECT_TRUE(svg.contains("<svg")) << svg.left(200).toStdString();
+  EXPECT_TRUE(svg.contains("<polyline") || svg.contains("<path"));
+  EXPECT_TRUE(m->hasImage());
+  const QImage img = d.toImage(QSize(200, 200));
+  EXPECT_EQ(img.size(), QSize(200, 200));
+}
+
+TEST(CoPDisplayMenu, ItemsUpdateTheDisplayAndRememberTheChoice) {
+  KMXCoPDisplay d;
+  CoPDisplayOptionsMenu menu(&d, CoPDisplayMenuSettings::plateStatic());
+  EXPECT_EQ(menu.title(), "&CoP Display Options");
+  ASSERT_EQ(menu.gridIntervalActions.size(), 15);
+  EXPECT_TRUE(menu.gridIntervalActions.at(7)->isSeparator());
+
+  menu.action("1/4 in")->trigger();
+  EXPECT_DOUBLE_EQ(d.GridStep(), 0.00635);
+  EXPECT_EQ(settings::read(settings::StaticCoPGridSpacing), 12);
+
+  menu.action("&Ticks")->trigger();
+  EXPECT_EQ(d.GridStyle(), 4);
+  EXPECT_EQ(settings::read(settings::StaticCoPGridStyle), 4);
+
+  ASSERT_TRUE(d.LoSVisible());
+  menu.syncChecks();
+  menu.actLoS->trigger();
+  EXPECT_FALSE(d.LoSVisible());
+  EXPECT_EQ(settings::read(settings::StaticCoPLoSON), 0);
+  menu.actTrace->trigger();
+  EXPECT_EQ(settings::read(settings::StaticCoPPathON), 0);
+  menu.actTargetTrace->trigger();
+  EXPECT_TRUE(d.TgPathVisible());
+
+  d.setDisplay_XWidth(0.4);
+  menu.action("Zoom &In")->trigger();
+  EXPECT_DOUBLE_EQ(d.Display_XWidth(), 0.2);
+
+  // A fresh display takes the remembered choices.
+  KMXCoPDisplay fresh;
+  CoPDisplayOptionsMenu again(&fresh, CoPDisplayMenuSettings::plateStatic());
+  again.applyStored();
+  EXPECT_DOUBLE_EQ(fresh.GridStep(), 0.00635);
+  EXPECT_EQ(fresh.GridStyle(), 4);
+  EXPECT_FALSE(fresh.LoSVisible());
+  EXPECT_FALSE(fresh.PathVisible());
+  EXPECT_TRUE(again.gridIntervalActions.at(11)->isChecked());
+}
+
+}  // namespace
+}  // namespace tarn

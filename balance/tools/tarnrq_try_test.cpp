@@ -1,0 +1,130 @@
+// tarnrq-try-test: the zeroing window and then the static test window on the platform of
+// TARNRQ_PLATE (the simulated one by default) for a made-up subject; prints the stored test.
+//
+//   tarnrq-try-test [--auto] [--frequency HZ] [--duration S] [--pretest S] [--timescale X]
+//                   [--shots DIR] [--surface N] [--eyes N] [--stance N]
+// --auto clicks through by itself (zero, next, acquire, next) so the run can be timed or
+// screenshotted; --shots saves pictures of both windows there.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDate>
+#include <QDir>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdio>
+
+#include "balance/plate/acquiringplate.h"
+#include "balance/testing/balancetestrun.h"
+#include "balance/windows/frmtbstatic.h"
+#include "balance/windows/frmtbzero.h"
+#include "core/clock.h"
+#include "core/eventlog.h"
+#include "core/windows/messagepresenter.h"
+#include "core/windows/subjectforms.h"
+
+using namespace tarn;
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("tarnrq-try-test");
+  QCommandLineParser cli;
+  cli.setApplicationDescription("Zero the platform and run one static balance test.");
+  cli.addHelpOption();
+  QCommandLineOption optAuto("auto", "Click through by itself.");
+  QCommandLineOption optFs("frequency", "Sampling frequency (Hz).", "hz", "100");
+  QCommandLineOption optDur("duration", "Test duration (s).", "s", "20");
+  QCommandLineOption optPre("pretest", "Pre-test (s).", "s", "5");
+  QCommandLineOption optScale("timescale", "Plate clock speed-up.", "x", "1");
+  QCommandLineOption optShots("shots", "Folder for screenshots.", "dir");
+  QCommandLineOption optSurface("surface", "Surface item (1 plate, 2 foam).", "n", "1");
+  QCommandLineOption optEyes("eyes", "Eyes item (1 open, 2 closed).", "n", "1");
+  QCommandLineOption optStance("stance", "Stance code 1-13.", "n", "1");
+  cli.addOptions({optAuto, optFs, optDur, optPre, optScale, optShots, optSurface, optEyes, optStance});
+  cli.process(app);
+  const bool autoRun = cli.isSet(optAuto);
+  const QString shots = cli.value(optShots);
+  if (!shots.isEmpty()) QDir().mkpath(shots);
+
+  eventlog::start(QDir::temp().filePath("tarnrq-try-test.log"));
+  if (autoRun)
+    setMessagePresenter([](const MessageRequest& r) {
+      std::fprintf(stderr, "message: %s\n", qPrintable(QString(r.text).replace('\n', ' ')));
+      return defaultAnswer(r);
+    });
+  else
+    installWidgetMessagePresenter();
+
+  auto driver = CreatePlateDriver();
+  driver->PlateDevicesOpen();
+  const double scale = cli.value(optScale).toDouble();
+  for (int i = 1; i <= driver->PlateCount(); ++i)
+    if (auto* p = qobject_cast<AcquiringPlate*>(driver->Plate(i)); p && scale > 0) p->setTimeScale(scale);
+  KMTARNRQSF forms;
+
+  BalanceTestRun run;
+  run.sName = "Test 1 - Normal Stability Eyes Open";
+  run.sTestID = "B10001";
+  run.lTestType = 1;
+  run.conditions.surface = cli.value(optSurface).toInt();
+  run.conditions.eyes = cli.value(optEyes).toInt();
+  run.conditions.stance = cli.value(optStance).toInt();
+  run.timing.frequencyHz = cli.value(optFs).toDouble();
+  run.timing.durationMs = static_cast<qint32>(cli.value(optDur).toDouble() * 1000);
+  run.timing.preTestMs = static_cast<qint32>(cli.value(optPre).toDouble() * 1000);
+  run.subjectBirth = clock::dateToDays(QDate(1958, 3, 14));
+  if (const auto los = BaseLimitsOfStability(1.72)) run.losX = los->x, run.losY = los->y;
+
+  auto shot = [&](QWidget* w, const QString& name) {
+    if (!shots.isEmpty()) w->grab().save(QDir(shots).filePath(name));
+  };
+
+  // Step 1: the zero.
+  int code = 0;
+  {
+    frmTBZero zero(driver.get(), &run, &forms);
+    if (autoRun) {
+      QTimer::singleShot(500, &zero, [&] {
+        shot(&zero, "zero-before.png");
+        if (zero.cmdAcquire->isEnabled()) zero.cmdAcquire->click();
+      });
+      QObject::connect(&zero.controller(), &ZeroController::zeroFinished, &zero, [&](bool) {
+        QTimer::singleShot(300, &zero, [&] {
+          shot(&zero, "zero-done.png");
+          zero.cmdNext->click();
+        });
+      });
+    }
+    code = zero.exec();
+    std::printf("zero window: DialogExitButton=%d\n", code);
+    if (code != 1 || !zero.controller().plate()) return code == 0 ? 1 : 0;
+
+    // Step 2: the test on the plate just zeroed.
+    frmTBStatic test(zero.controller().plate(), driver.get(), &forms);
+    test.setBalanceTest(run, true, false);
+    if (autoRun) {
+      QTimer::singleShot(500, &test, [&] { test.cmdAcquire->click(); });
+      QTimer::singleShot(
+          500 + static_cast<int>((run.timing.preTestMs + run.timing.durationMs / 2) / std::max(scale, 0.01)),
+          &test, [&] { shot(&test, "static-testing.png"); });
+      QObject::connect(&test.controller(), &StaticTestController::stateChanged, &test, [&](StaticState s) {
+        if (s == StaticState::Done || s == StaticState::Ready)
+          QTimer::singleShot(800, &test, [&] {
+            shot(&test, "static-done.png");
+            if (test.cmdNext->isEnabled())
+              test.cmdNext->click();
+            else
+              test.cmdCancel->click();
+          });
+      });
+    }
+    code = test.exec();
+    std::printf("static test window: DialogExitButton=%d\n", code);
+    if (code == 1 || code == 2) {
+      const QString text = test.balanceTest().describe();
+      std::printf("%s\n", qPrintable(text));
+      if (!autoRun) QMessageBox::information(nullptr, "Stored test", text);
+    }
+  }
+  eventlog::stop();
+  return 0;
+}

@@ -1,0 +1,96 @@
+#pragma once
+// The static test window: instructions and live CoP for the subject, the commands of the test
+// for the operator, preliminary results at the end. A wizard step ending with Next (1), OK (2),
+// Back (-1) or Cancel (0); the run it returns is the operator's copy, changed only when saved.
+#include <QCheckBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+#include "balance/testing/statictest.h"
+#include "balance/windows/copdisplaymenu.h"
+#include "balance/windows/kmxcopdisplay.h"
+
+namespace tarn {
+
+class KMTARNRQSF;
+class SubjectScreen;
+
+class frmTBStatic : public QDialog {
+  Q_OBJECT
+ public:
+  frmTBStatic(KMX_BalancePlate* plate, KMX_HID_Devices* driver, KMTARNRQSF* forms = nullptr,
+              QWidget* parent = nullptr);
+  ~frmTBStatic() override;
+
+  // Set BalanceTest: works on a copy. showNext/showOK: which save buttons the step offers.
+  void setBalanceTest(const BalanceTestRun& run, bool showNext = true, bool showOK = false);
+  // The saved run (valid after Next or OK).
+  const BalanceTestRun& balanceTest() const { return saved_; }
+  int DialogExitButton() const { return exit_; }
+  StaticTestController& controller() { return *ctl_; }
+
+  QLabel* lblTitle;
+  QLabel* lblInstructions;
+  QLabel* lblTime;
+  QLabel* lblStatus;
+  QLabel* lblHelp;
+  QLabel* lblPointer;
+  KMXCoPDisplay* copDisplay;
+  CoPDisplayOptionsMenu* mnuCoPDisplay;
+  QPlainTextEdit* txtResults;
+  QPushButton *cmdOK, *cmdCancel, *cmdBack, *cmdNext;
+  QPushButton *cmdPracticeStart, *cmdPracticeStop, *cmdRecenter, *cmdAcquire, *cmdStopTest, *cmdRedoTest;
+  QPushButton *cmdSwitchView, *cmdDisplay, *cmdUnableToComplete, *cmdNotes;
+  QCheckBox* chkFallen;
+  QPushButton *cmdReplay, *cmdReplayPause, *cmdReplayUnpause, *cmdReplayStop;
+  QScrollBar* hscReplaySpeed;
+  QLabel* lblReplaySpeedVal;
+  QPlainTextEdit* txtNotes;
+  QTimer* tmrReplay;
+  SubjectScreen* subjectScreen() const { return subject_; }
+
+  // Replay
+  void cmdReplay_Click();
+  void setReplaySpeed(int percent);
+  bool replaying() const { return replayIndex_ >= 0; }
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void reject() override;
+
+ private:
+  void updateForm();
+  void updateInstructions();
+  void updateTime();
+  void displayStart();
+  void recenter();
+  void tmrReplay_Timer();
+  void stopReplay();
+  void cmdSwitchView_Click();
+  void cmdNotes_Click();
+  void leave(int code);
+  void syncSubject();
+  InstructionButtonNames buttonNames() const;
+
+  StaticTestController* ctl_;
+  QPointer<KMTARNRQSF> forms_;
+  SubjectScreen* subject_ = nullptr;
+  BalanceTestRun saved_;
+  bool showNext_ = true, showOK_ = false;
+  int exit_ = -99;
+  // Replay state
+  qint32 replayIndex_ = -1;
+  double replayPos_ = 0;  // samples due, fractional
+  QElapsedTimer replayClock_;
+  bool replayPaused_ = false;
+  CoPTransform replayTransform_;
+};
+
+}  // namespace tarn

@@ -1,0 +1,416 @@
+#include "balance/windows/kmxcopdisplay.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QSvgGenerator>
+#include <cmath>
+
+#include "balance/analysis/analysis.h"
+#include "balance/testing/copdisplaylogic.h"
+#include "core/settingkeys.h"
+#include "support/units/units.h"
+
+namespace tarn {
+
+namespace {
+constexpr double kZ95 = 1.96;
+constexpr double kMinWidth = 0.002;  // 2 mm: closer than this the trace is only noise
+constexpr double kMaxWidth = 4.0;
+const QColor kGridColor(0xd9, 0xde, 0xe4);
+const QColor kAxisColor(0x9a, 0xa3, 0xad);
+const QColor kEllipseColor(0xb0, 0x1e, 0x5a);
+const QColor kTargetColor(0xd6, 0x28, 0x28);
+const QColor kTargetPathColor(0xf0, 0x8c, 0x1a);
+
+QString stepText(double step) {
+  const qint32 item = GridItemForStep(step);
+  if (item > 0) return GridIntervalItems().at(static_cast<size_t>(item - 1)).text;
+  return FormatNumber(step * 1000.0, 1) + " mm";
+}
+}  // namespace
+
+KMXCoPDisplay::KMXCoPDisplay(QWidget* parent) : QWidget(parent) {
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMinimumSize(200, 200);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  frame_.setSingleShot(true);
+  connect(&frame_, &QTimer::timeout, this, [this] { update(); });
+}
+
+KMXCoPDisplay::~KMXCoPDisplay() = default;
+
+// ---- properties ----
+#define TARN_SETTER(Name, field, T, redraw) \
+  void KMXCoPDisplay::set##Name(T v) {      \
+    s_.field = v;                           \
+    redraw();                               \
+  }
+TARN_SETTER(Display_Xo, displayXo, double, invalidate)
+TARN_SETTER(Display_Yo, displayYo, double, invalidate)
+TARN_SETTER(LoS_Xo, losXo, double, invalidate)
+TARN_SETTER(LoS_Yo, losYo, double, invalidate)
+TARN_SETTER(LoSX, losX, double, invalidate)
+TARN_SETTER(LoSY, losY, double, invalidate)
+TARN_SETTER(LoSVisible, losVisible, bool, invalidate)
+TARN_SETTER(LoSColor, losColor, const QColor&, invalidate)
+TARN_SETTER(LoSLineStyle, losLineStyle, int, invalidate)
+TARN_SETTER(LoSLineWidth, losLineWidth, int, invalidate)
+TARN_SETTER(LoSStep, losStep, double, invalidate)
+TARN_SETTER(PathVisible, pathVisible, bool, invalidate)
+TARN_SETTER(PathColor, pathColor, const QColor&, invalidate)
+TARN_SETTER(TgPathVisible, tgPathVisible, bool, schedule)
+TARN_SETTER(TargetVisible, targetVisible, bool, schedule)
+TARN_SETTER(TargetSize, targetSize, int, schedule)
+TARN_SETTER(MarkVisible, markVisible, bool, schedule)
+TARN_SETTER(MarkSize, markSize, int, schedule)
+TARN_SETTER(EllipseVisible, ellipseVisible, bool, schedule)
+TARN_SETTER(GridStyle, gridStyle, int, invalidate)
+TARN_SETTER(TickSize, tickSize, int, invalidate)
+#undef TARN_SETTER
+
+void KMXCoPDisplay::setDisplay_XWidth(double v) {
+  if (!(v >= kMinWidth && v <= kMaxWidth)) return;
+  s_.displayXWidth = v;
+  invalidate();
+}
+void KMXCoPDisplay::setDisplay_YWidth(double v) {
+  if (!(v >= kMinWidth && v <= kMaxWidth)) return;
+  s_.displayYWidth = v;
+  invalidate();
+}
+void KMXCoPDisplay::setGridStep(double v) {
+  if (!(v > 0)) return;
+  s_.gridStep = v;
+  invalidate();
+}
+void KMXCoPDisplay::setPathMaxLenght(int v) {
+  s_.pathMaxLength = std::max(1, v);
+  trim();
+}
+void KMXCoPDisplay::setTgPathMaxLenght(int v) {
+  s_.tgPathMaxLength = std::max(1, v);
+  schedule();
+}
+void KMXCoPDisplay::setData_MaxNPoints(int v) {
+  s_.dataMaxNPoints = std::max(1, v);
+  trim();
+}
+
+// ---- data ----
+
+void KMXCoPDisplay::AddPoint(double x, double y) {
+  pts_.emplace_back(x, y);
+  sx_ += x, sy_ += y, sxx_ += x * x, syy_ += y * y, sxy_ += x * y;
+  const size_t limit = static_cast<size_t>(std::min(s_.pathMaxLength, s_.dataMaxNPoints));
+  // Dropping the oldest points means redrawing the layer, so it is done in chunks.
+  if (pts_.size() > limit + limit / 10 + 1) trim();
+  emit pointAdded(x, y);
+  schedule();
+}
+
+void KMXCoPDisplay::MoveTarget(double x, double y) {
+  target_ = QPointF(x, y);
+  schedule();
+}
+
+void KMXCoPDisplay::Clear() {
+  pts_.clear();
+  pts_.shrink_to_fit();
+  sx_ = sy_ = sxx_ = syy_ = sxy_ = 0;
+  target_.reset();
+  invalidate();
+}
+
+void KMXCoPDisplay::trim() {
+  const size_t limit = static_cast<size_t>(std::min(s_.pathMaxLength, s_.dataMaxNPoints));
+  if (pts_.size() <= limit) return;
+  pts_.erase(pts_.begin(), pts_.begin() + static_cast<std::ptrdiff_t>(pts_.size() - limit));
+  recomputeSums();
+  invalidate();
+}
+
+void KMXCoPDisplay::recomputeSums() {
+  sx_ = sy_ = sxx_ = syy_ = sxy_ = 0;
+  for (const QPointF& p : pts_) {
+    sx_ += p.x(), sy_ += p.y(), sxx_ += p.x() * p.x(), syy_ += p.y() * p.y(), sxy_ += p.x() * p.y();
+  }
+}
+
+std::optional<KMXCoPDisplay::Ellipse> KMXCoPDisplay::confidenceEllipse() const {
+  const double n = static_cast<double>(pts_.size());
+  if (n < 3) return std::nullopt;
+  Ellipse e;
+  e.cx = sx_ / n;
+  e.cy = sy_ / n;
+  const double Sxx = std::max(0.0, sxx_ - e.cx * e.cx * n), Syy = std::max(0.0, syy_ - e.cy * e.cy * n);
+  const double Sxy = sxy_ - e.cx * e.cy * n;
+  const double th = 0.5 * AngleOf(2 * Sxy, Sxx - Syy);
+  const double c = std::cos(th), s = std::sin(th);
+  const double v1 = std::abs(c * c * Sxx + s * s * Syy + 2 * Sxy * c * s) / (n - 1);
+  const double v2 = std::abs(s * s * Sxx + c * c * Syy - 2 * Sxy * c * s) / (n - 1);
+  e.a = kZ95 * std::sqrt(v1);
+  e.b = kZ95 * std::sqrt(v2);
+  e.angle = th;
+  return e;
+}
+
+void KMXCoPDisplay::Recenter() {
+  double x = 0, y = 0;
+  if (!pts_.empty()) {
+    const size_t n = std::min(pts_.size(), static_cast<size_t>(std::max(1.0, s_.dataFrequency)));
+    for (size_t i = pts_.size() - n; i < pts_.size(); ++i) x += pts_[i].x(), y += pts_[i].y();
+    x /= n, y /= n;
+  } else if (target_) {
+    x = target_->x(), y = target_->y();
+  } else {
+    return;
+  }
+  s_.displayXo = s_.losXo = x;
+  s_.displayYo = s_.losYo = y;
+  invalidate();
+}
+
+void KMXCoPDisplay::ZoomIn() {
+  if (s_.displayXWidth / 2 < kMinWidth) return;
+  s_.displayXWidth /= 2;
+  s_.displayYWidth /= 2;
+  invalidate();
+}
+
+void KMXCoPDisplay::ZoomOut() {
+  if (s_.displayXWidth * 2 > kMaxWidth) return;
+  s_.displayXWidth *= 2;
+  s_.displayYWidth *= 2;
+  invalidate();
+}
+
+void KMXCoPDisplay::copyFrom(const KMXCoPDisplay& o) {
+  s_ = o.s_;
+  pts_ = o.pts_;
+  target_ = o.target_;
+  recomputeSums();
+  invalidate();
+}
+
+// ---- drawing ----
+
+void KMXCoPDisplay::invalidate() {
+  layerValid_ = false;
+  schedule();
+}
+
+void KMXCoPDisplay::schedule() {
+  if (frame_.isActive()) return;
+  const QScreen* sc = screen();
+  const double hz = sc && sc->refreshRate() > 1 ? sc->refreshRate() : 60.0;
+  frame_.start(static_cast<int>(std::max(1.0, std::floor(1000.0 / hz))));
+}
+
+KMXCoPDisplay::View KMXCoPDisplay::viewFor(const QRectF& area) const {
+  View v;
+  const double m = std::max(8.0, std::min(area.width(), area.height()) * 0.03);
+  v.plot = area.adjusted(m, m, -m, -m - 16);  // room for the legend line
+  const double side = std::min(v.plot.width(), v.plot.height());
+  v.plot = QRectF(v.plot.center().x() - side / 2, v.plot.center().y() - side / 2, side, side);
+  v.scale = std::min(side / s_.displayXWidth, side / s_.displayYWidth);
+  v.cx = v.plot.center().x();
+  v.cy = v.plot.center().y();
+  v.xo = s_.displayXo;
+  v.yo = s_.displayYo;
+  return v;
+}
+
+void KMXCoPDisplay::drawBackground(QPainter& p, const View& v, bool exporting) const {
+  const QRectF area = p.window();
+  p.fillRect(exporting ? area : QRectF(rect()), palette().window());
+  p.fillRect(v.plot, Qt::white);
+  p.save();
+  p.setClipRect(v.plot);
+  const double x0 = v.xo - (v.plot.width() / 2) / v.scale, x1 = v.xo + (v.plot.width() / 2) / v.scale;
+  const double y0 = v.yo - (v.plot.height() / 2) / v.scale, y1 = v.yo + (v.plot.height() / 2) / v.scale;
+  const double step = s_.gridStep;
+  const bool dense = step * v.scale < 4.0;  // lines closer than 4 px would only grey the plot
+  const int style = s_.gridStyle;
+  if (!dense && style >= 1 && style <= 3) {
+    p.setPen(QPen(kGridColor, 0));
+    if (style == 1 || style == 3)
+      for (double x = std::ceil(x0 / step) * step; x <= x1; x += step) p.drawLine(v.map(x, y0), v.map(x, y1));
+    if (style == 2 || style == 3)
+      for (double y = std::ceil(y0 / step) * step; y <= y1; y += step) p.drawLine(v.map(x0, y), v.map(x1, y));
+  }
+  if (style != 0) {
+    p.setPen(QPen(kAxisColor, exporting ? 0.8 : 1.0));
+    p.drawLine(v.map(x0, s_.losYo), v.map(x1, s_.losYo));
+    p.drawLine(v.map(s_.losXo, y0), v.map(s_.losXo, y1));
+    if (style == 4 && !dense) {
+      const double t = s_.tickSize / 2.0;
+      for (double x = std::ceil(x0 / step) * step; x <= x1; x += step) {
+        const QPointF c = v.map(x, s_.losYo);
+        p.drawLine(QPointF(c.x(), c.y() - t), QPointF(c.x(), c.y() + t));
+      }
+      for (double y = std::ceil(y0 / step) * step; y <= y1; y += step) {
+        const QPointF c = v.map(s_.losXo, y);
+        p.drawLine(QPointF(c.x() - t, c.y()), QPointF(c.x() + t, c.y()));
+      }
+    }
+  }
+  if (s_.losVisible && s_.losX > 0 && s_.losY > 0) {
+    QPen pen(s_.losColor, s_.losLineWidth, static_cast<Qt::PenStyle>(s_.losLineStyle));
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QPointF c = v.map(s_.losXo, s_.losYo);
+    std::vector<double> rings{1.0};
+    if (s_.losStep > 0.05 && s_.losStep < 1.0)
+      for (double f = s_.losStep; f < 1.0 - 1e-9; f += s_.losStep) rings.push_back(f);
+    for (double f : rings) p.drawEllipse(c, s_.losX * f * v.scale, s_.losY * f * v.scale);
+  }
+  p.restore();
+  p.setPen(QPen(kAxisColor, 1));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(v.plot);
+  // Legend: what a grid square is, and which way is forward.
+  QFont f = font();
+  f.setPointSizeF(std::max(7.0, f.pointSizeF() * 0.9));
+  p.setFont(f);
+  p.setPen(palette().color(QPalette::WindowText));
+  const QRectF legend(v.plot.left(), v.plot.bottom() + 2, v.plot.width(), 16);
+  if (style != 0) p.drawText(legend, Qt::AlignLeft | Qt::AlignVCenter, "Grid " + stepText(step));
+  p.drawText(legend, Qt::AlignRight | Qt::AlignVCenter, QString::fromUtf8("AP ↑   ML →"));
+}
+
+void KMXCoPDisplay::drawTrace(QPainter& p, const View& v, size_t from, size_t to) const {
+  if (!s_.pathVisible || to <= from + 1 || to > pts_.size()) return;
+  p.save();
+  p.setClipRect(v.plot);
+  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setPen(QPen(s_.pathColor, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  std::vector<QPointF> poly;
+  poly.reserve(to - from);
+  for (size_t i = from; i < to; ++i) poly.push_back(v.map(pts_[i].x(), pts_[i].y()));
+  p.drawPolyline(poly.data(), static_cast<int>(poly.size()));
+  p.restore();
+}
+
+void KMXCoPDisplay::drawOverlay(QPainter& p, const View& v) const {
+  p.save();
+  p.setClipRect(v.plot);
+  p.setRenderHint(QPainter::Antialiasing, true);
+  const auto e = confidenceEllipse();
+  if (s_.ellipseVisible && e && e->a > 0) {
+    p.save();
+    p.translate(v.map(e->cx, e->cy));
+    p.rotate(-e->angle * 180.0 / M_PI);
+    p.setPen(QPen(kEllipseColor, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(0, 0), e->a * v.scale, e->b * v.scale);
+    p.restore();
+  }
+  if (s_.markVisible && e) {
+    const QPointF c = v.map(e->cx, e->cy);
+    const double h = s_.markSize / 2.0;
+    p.setPen(QPen(Qt::black, 1.5));
+    p.drawLine(QPointF(c.x() - h, c.y()), QPointF(c.x() + h, c.y()));
+    p.drawLine(QPointF(c.x(), c.y() - h), QPointF(c.x(), c.y() + h));
+  }
+  if (s_.tgPathVisible && pts_.size() > 1) {
+    const size_t n = std::min(pts_.size(), static_cast<size_t>(s_.tgPathMaxLength));
+    std::vector<QPointF> poly;
+    poly.reserve(n);
+    for (size_t i = pts_.size() - n; i < pts_.size(); ++i) poly.push_back(v.map(pts_[i].x(), pts_[i].y()));
+    p.setPen(QPen(kTargetPathColor, 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPolyline(poly.data(), static_cast<int>(poly.size()));
+  }
+  if (s_.targetVisible && target_) {
+    const QPointF c = v.map(target_->x(), target_->y());
+    const double r = s_.targetSize / 2.0;
+    p.setPen(QPen(kTargetColor.darker(130), 1.5));
+    p.setBrush(kTargetColor);
+    p.drawEllipse(c, r, r);
+  }
+  p.restore();
+}
+
+void KMXCoPDisplay::renderAll(QPainter& p, const QRectF& area, bool exporting) const {
+  const View v = viewFor(area);
+  drawBackground(p, v, exporting);
+  drawTrace(p, v, 0, pts_.size());
+  drawOverlay(p, v);
+}
+
+void KMXCoPDisplay::paintEvent(QPaintEvent*) {
+  ++repaints_;
+  const qreal dpr = devicePixelRatioF();
+  const QSize want = size() * dpr;
+  const View v = viewFor(QRectF(rect()));
+  if (layer_.size() != want) layerValid_ = false;
+  if (!layerValid_) {
+    layer_ = QImage(want, QImage::Format_ARGB32_Premultiplied);
+    layer_.setDevicePixelRatio(dpr);
+    QPainter lp(&layer_);
+    drawBackground(lp, v, false);
+    drawTrace(lp, v, 0, pts_.size());
+    drawn_ = pts_.size();
+    layerValid_ = true;
+  } else if (drawn_ < pts_.size()) {
+    QPainter lp(&layer_);
+    drawTrace(lp, v, drawn_ > 0 ? drawn_ - 1 : 0, pts_.size());  // joined to the last drawn point
+    drawn_ = pts_.size();
+  }
+  QPainter p(this);
+  p.drawImage(0, 0, layer_);
+  drawOverlay(p, v);
+}
+
+void KMXCoPDisplay::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  layerValid_ = false;
+}
+
+void KMXCoPDisplay::mouseMoveEvent(QMouseEvent* e) {
+  const View v = viewFor(QRectF(rect()));
+  if (!v.plot.contains(e->position())) return;
+  const double x = v.xo + (e->position().x() - v.cx) / v.scale;
+  const double y = v.yo - (e->position().y() - v.cy) / v.scale;
+  emit PointerPosition(x, y);
+}
+
+QImage KMXCoPDisplay::toImage(const QSize& size) const {
+  QImage img(size, QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::white);
+  QPainter p(&img);
+  renderAll(p, QRectF(QPointF(0, 0), size), true);
+  return img;
+}
+
+QByteArray KMXCoPDisplay::toSvg(const QSize& size) const {
+  QByteArray out;
+  QBuffer buf(&out);
+  buf.open(QIODevice::WriteOnly);
+  QSvgGenerator gen;
+  gen.setOutputDevice(&buf);
+  gen.setSize(size);
+  gen.setViewBox(QRect(QPoint(0, 0), size));
+  gen.setTitle("CoP Display");
+  QPainter p(&gen);
+  renderAll(p, QRectF(QPointF(0, 0), size), true);
+  p.end();
+  return out;
+}
+
+void KMXCoPDisplay::CopyToClipboard() const {
+  auto* mime = new QMimeData;
+  const QSize sz = size().expandedTo(QSize(400, 400));
+  mime->setData("image/svg+xml", toSvg(sz));
+  mime->setImageData(toImage(sz));
+  QApplication::clipboard()->setMimeData(mime);
+}
+
+}  // namespace tarn
