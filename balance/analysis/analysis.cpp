@@ -70,6 +70,25 @@ double roundHalfEven(double v) {
   return r;
 }
 
+// cos 2tΔ and sin 2tΔ of the first half of the 3600 comparison directions, built once.
+struct DoubleAngles {
+  double cos2[kEllipseDirections / 2];
+  double sin2[kEllipseDirections / 2];
+};
+
+const DoubleAngles& doubleAngles() {
+  static const DoubleAngles table = [] {
+    DoubleAngles t;
+    for (int i = 0; i < kEllipseDirections / 2; ++i) {
+      const double angle = 2 * (2 * kPi * i / kEllipseDirections);
+      t.cos2[i] = std::cos(angle);
+      t.sin2[i] = std::sin(angle);
+    }
+    return t;
+  }();
+  return table;
+}
+
 // ---- Working arrays ------------------------------------------------------------------------
 // One set per thread, grown as needed and reused, so repeated calls do not allocate.
 struct Scratch {
@@ -99,8 +118,9 @@ struct Conditions {
 // below the negated threshold); a zero Fz has no CoP whatever the threshold.
 inline bool copOf(double fz, double m1, double m2, const Conditions& c, double& x, double& y) {
   if (!(static_cast<float>(fz) <= c.thrFz) || fz == 0) return false;
-  const double xp = -m2 / fz;
-  const double yp = m1 / fz;
+  const double perFz = 1 / fz;
+  const double xp = -m2 * perFz;
+  const double yp = m1 * perFz;
   if (c.geometry.rotation != 0) {
     x = xp * c.cosPhi + yp * c.sinPhi;
     y = -xp * c.sinPhi + yp * c.cosPhi;
@@ -113,56 +133,130 @@ inline bool copOf(double fz, double m1, double m2, const Conditions& c, double& 
 
 // ---- Low-pass design and run ---------------------------------------------------------------
 
-struct SosFilter {
+constexpr int kStates = 2 * kSections;  // two per section
+constexpr int kMaxDecimation = 256;
+
+struct LowPass {
   bool bypass = true;  // cut-off at or above Nyquist: nothing to remove
   double b[kSections][3] = {};
   double a[kSections][3] = {};
   qint32 preroll = 0;  // samples the filter settles over before the series starts
+  // Decimation by n: only every n-th output is kept, so the filter jumps from one kept sample
+  // to the next in one step: s ← P·s + Σₘ Gₘ·u(m), with P = Aⁿ and Gₘ = Aⁿ⁻¹⁻ᵐ·B, where A, B
+  // (and C, D for the output y = C·s + D·u) are the per-sample recursion as a linear system.
+  int n = 1;
+  double P[kStates][kStates] = {};
+  double G[kMaxDecimation][kStates] = {};
+  double C[kStates] = {};
+  double D = 0;
 };
 
-// Designed once per rate on each thread; the design itself allocates inside the library.
-const SosFilter& lowPassFor(float fs, float fc) {
-  thread_local float cachedFs = -1, cachedFc = -1;
-  thread_local SosFilter cached;
-  if (fs == cachedFs && fc == cachedFc) return cached;
-  SosFilter f;
-  const double rel = static_cast<double>(fc) / fs;
-  if (fs > 0 && fc > 0 && rel < 0.5) {
-    float b[3 * kSections], a[3 * kSections];
-    if (liquid_iirdes(LIQUID_IIRDES_BUTTER, LIQUID_IIRDES_LOWPASS, LIQUID_IIRDES_SOS, kFilterOrder,
-                      static_cast<float>(rel), 0, 1, 60, b, a) == LIQUID_OK) {
-      f.bypass = false;
-      // The coefficients come in single precision: rescale each section to exactly unit gain
-      // at DC so that a steady load passes unchanged.
-      for (int s = 0; s < kSections; ++s) {
-        const double a0 = a[3 * s];
-        for (int k = 0; k < 3; ++k) {
-          f.b[s][k] = b[3 * s + k] / a0;
-          f.a[s][k] = a[3 * s + k] / a0;
-        }
-        const double dc = (f.b[s][0] + f.b[s][1] + f.b[s][2]) / (1 + f.a[s][1] + f.a[s][2]);
-        for (double& bk : f.b[s]) bk /= dc;
+// One sample through the sections, transposed direct form II; s holds (s1, s2) of each section.
+inline double sosStep(const LowPass& f, double* s, double u) {
+  for (int k = 0; k < kSections; ++k) {
+    const double* b = f.b[k];
+    const double* a = f.a[k];
+    double* st = s + 2 * k;
+    const double y = b[0] * u + st[0];
+    st[0] = b[1] * u - a[1] * y + st[1];
+    st[1] = b[2] * u - a[2] * y;
+    u = y;
+  }
+  return u;
+}
+
+// The state in which a constant input u has been standing for ever.
+void sosSteadyState(const LowPass& f, double* s, double u) {
+  for (int k = 0; k < kSections; ++k) {
+    const double* b = f.b[k];
+    const double* a = f.a[k];
+    const double gain = (b[0] + b[1] + b[2]) / (1 + a[1] + a[2]);  // 1 after the rescaling below
+    s[2 * k] = (gain - b[0]) * u;
+    s[2 * k + 1] = (b[2] - a[2] * gain) * u;
+    u *= gain;
+  }
+}
+
+void designSections(LowPass& f, double rel) {
+  float b[3 * kSections], a[3 * kSections];
+  if (liquid_iirdes(LIQUID_IIRDES_BUTTER, LIQUID_IIRDES_LOWPASS, LIQUID_IIRDES_SOS, kFilterOrder,
+                    static_cast<float>(rel), 0, 1, 60, b, a) != LIQUID_OK)
+    return;
+  f.bypass = false;
+  // The coefficients come in single precision: rescale each section to exactly unit gain at DC
+  // so that a steady load passes unchanged.
+  for (int k = 0; k < kSections; ++k) {
+    const double a0 = a[3 * k];
+    for (int i = 0; i < 3; ++i) {
+      f.b[k][i] = b[3 * k + i] / a0;
+      f.a[k][i] = a[3 * k + i] / a0;
+    }
+    const double dc = (f.b[k][0] + f.b[k][1] + f.b[k][2]) / (1 + f.a[k][1] + f.a[k][2]);
+    for (double& bk : f.b[k]) bk /= dc;
+  }
+  // Long enough for the slowest pole to forget the start to a millionth.
+  double slowest = 0;
+  for (int k = 0; k < kSections; ++k) {
+    const std::complex<double> root = std::sqrt(std::complex<double>(f.a[k][1] * f.a[k][1] - 4 * f.a[k][2]));
+    slowest = std::max({slowest, std::abs((-f.a[k][1] + root) / 2.0), std::abs((-f.a[k][1] - root) / 2.0)});
+  }
+  f.preroll =
+      slowest > 0 && slowest < 1 ? static_cast<qint32>(std::ceil(std::log(1e-6) / std::log(slowest))) : 0;
+}
+
+// The jump over n samples, read off sosStep itself: a unit state k with no input gives column k
+// of A and C[k]; a unit input from rest gives B and D.
+void buildJump(LowPass& f, int n) {
+  f.n = n;
+  double A[kStates][kStates], B[kStates];
+  for (int k = 0; k < kStates; ++k) {
+    double s[kStates] = {};
+    s[k] = 1;
+    f.C[k] = sosStep(f, s, 0);
+    for (int r = 0; r < kStates; ++r) A[r][k] = s[r];
+  }
+  double s[kStates] = {};
+  f.D = sosStep(f, s, 1);
+  std::copy(s, s + kStates, B);
+  // G(n−1) = B, G(m) = A·G(m+1); P = A·(A^(n−1)), built alongside.
+  std::copy(B, B + kStates, f.G[n - 1]);
+  double power[kStates][kStates] = {};  // A^(n−1−m) as m goes down
+  for (int r = 0; r < kStates; ++r) power[r][r] = 1;
+  for (int m = n - 2; m >= -1; --m) {
+    double next[kStates][kStates] = {};
+    for (int r = 0; r < kStates; ++r)
+      for (int c = 0; c < kStates; ++c)
+        for (int k = 0; k < kStates; ++k) next[r][c] += A[r][k] * power[k][c];
+    std::copy(&next[0][0], &next[0][0] + kStates * kStates, &power[0][0]);
+    if (m >= 0) {
+      for (int r = 0; r < kStates; ++r) {
+        f.G[m][r] = 0;
+        for (int k = 0; k < kStates; ++k) f.G[m][r] += power[r][k] * B[k];
       }
-      // Long enough for the slowest pole to forget the start to a millionth.
-      double slowest = 0;
-      for (int s = 0; s < kSections; ++s) {
-        const std::complex<double> root =
-            std::sqrt(std::complex<double>(f.a[s][1] * f.a[s][1] - 4 * f.a[s][2]));
-        slowest =
-            std::max({slowest, std::abs((-f.a[s][1] + root) / 2.0), std::abs((-f.a[s][1] - root) / 2.0)});
-      }
-      f.preroll =
-          slowest > 0 && slowest < 1 ? static_cast<qint32>(std::ceil(std::log(1e-6) / std::log(slowest))) : 0;
     }
   }
+  std::copy(&power[0][0], &power[0][0] + kStates * kStates, &f.P[0][0]);  // A^n
+}
+
+// The filter for a rate with its decimation, designed once per rate on each thread (the design
+// allocates inside the library).
+const LowPass& lowPassFor(float fs, float fc) {
+  thread_local float cachedFs = -1, cachedFc = -1;
+  thread_local LowPass cached;
+  if (fs == cachedFs && fc == cachedFc) return cached;
+  cached = LowPass();
+  const double rel = static_cast<double>(fc) / fs;
+  if (fs > 0 && fc > 0 && rel < 0.5) designSections(cached, rel);
+  const int n = DecimationFactor(fs, fc);
+  cached.n = n > 1 ? n : 1;
+  if (!cached.bypass && cached.n > 1) buildJump(cached, cached.n);
   cachedFs = fs;
   cachedFc = fc;
-  cached = f;
   return cached;
 }
 
-// Runs the sections over K series at once (independent recursions interleave well) and keeps
-// every step-th output from the first, count / step of them.
+// Runs the filter over K series at once (independent recursions interleave well) and keeps
+// every n-th output from the first, count / n of them.
 //
 // Forward only, not forward-backward: the three series share the filter, so the CoP (a ratio of
 // them) sees one common delay, and sway lives far below the 20 Hz cut-off where the phase is
@@ -174,50 +268,44 @@ const SosFilter& lowPassFor(float fs, float fc) {
 // filter first settles over the series mirrored through its first sample (2·x₀ − x_k, k = L..1),
 // which continues the starting slope, and only then runs over the series itself.
 template <int K>
-qint32 runLowPass(const SosFilter& f, const double* const* in, double* const* out, qint32 count, int step) {
-  const qint32 kept = count / step;
+qint32 runLowPass(const LowPass& f, const double* const* in, double* const* out, qint32 count) {
+  const int n = f.n;
+  const qint32 kept = count / n;
   if (kept <= 0) return 0;
   if (f.bypass) {
     for (int c = 0; c < K; ++c)
-      for (qint32 j = 0; j < kept; ++j) out[c][j] = in[c][static_cast<qint64>(j) * step];
+      for (qint32 j = 0; j < kept; ++j) out[c][j] = in[c][static_cast<qint64>(j) * n];
     return kept;
   }
-  double s1[K][kSections], s2[K][kSections];
-  const auto filterSample = [&](int c, double v) {
-    for (int s = 0; s < kSections; ++s) {  // transposed direct form II
-      const double* b = f.b[s];
-      const double* a = f.a[s];
-      const double yv = b[0] * v + s1[c][s];
-      s1[c][s] = b[1] * v - a[1] * yv + s2[c][s];
-      s2[c][s] = b[2] * v - a[2] * yv;
-      v = yv;
-    }
-    return v;
-  };
+  double s[K][kStates];
   const qint32 preroll = std::min(f.preroll, count - 1);
   for (int c = 0; c < K; ++c) {
     const double x0 = in[c][0];
-    double v = 2 * x0 - in[c][preroll];  // steady state of the first mirrored sample
-    for (int s = 0; s < kSections; ++s) {
-      const double* b = f.b[s];
-      const double* a = f.a[s];
-      const double gain = (b[0] + b[1] + b[2]) / (1 + a[1] + a[2]);
-      s1[c][s] = (gain - b[0]) * v;
-      s2[c][s] = (b[2] - a[2] * gain) * v;
-      v *= gain;
-    }
-    for (qint32 k = preroll; k >= 1; --k) filterSample(c, 2 * x0 - in[c][k]);
+    sosSteadyState(f, s[c], 2 * x0 - in[c][preroll]);
+    for (qint32 k = preroll; k >= 1; --k) sosStep(f, s[c], 2 * x0 - in[c][k]);
   }
-  const qint32 end = (kept - 1) * step + 1;  // nothing after the last kept sample is needed
-  qint32 j = 0;
-  int phase = 0;
-  for (qint32 i = 0; i < end; ++i) {
+  if (n == 1) {
+    for (qint32 i = 0; i < count; ++i)
+      for (int c = 0; c < K; ++c) out[c][i] = sosStep(f, s[c], in[c][i]);
+    return kept;
+  }
+  for (qint32 j = 0; j < kept; ++j) {
+    const qint64 i0 = static_cast<qint64>(j) * n;
     for (int c = 0; c < K; ++c) {
-      const double v = filterSample(c, in[c][i]);
-      if (phase == 0) out[c][j] = v;
+      const double* u = in[c] + i0;
+      double y = f.D * u[0];
+      for (int r = 0; r < kStates; ++r) y += f.C[r] * s[c][r];
+      out[c][j] = y;
+      if (j + 1 == kept) continue;
+      double next[kStates];
+      for (int r = 0; r < kStates; ++r) {
+        next[r] = 0;
+        for (int k = 0; k < kStates; ++k) next[r] += f.P[r][k] * s[c][k];
+      }
+      for (int m = 0; m < n; ++m)
+        for (int r = 0; r < kStates; ++r) next[r] += f.G[m][r] * u[m];
+      std::copy(next, next + kStates, s[c]);
     }
-    if (phase == 0) ++j;
-    if (++phase == step) phase = 0;
   }
   return kept;
 }
@@ -238,9 +326,11 @@ void writeHeader(qint32 first, qint32 last, const Conditions& c, AnalysisResult&
   r.fLoSY = c.fLoSY;
 }
 
-// Position, direction, ellipse, stability, path and radial measures of the samples b..e of
-// the scratch arrays (index base + k is the sample index). False when too few weight samples.
-bool analyseRange(const Scratch& s, qint32 b, qint32 e, qint32 base, const Conditions& c, AnalysisResult& r) {
+// Position, direction, ellipse, stability and (withPath) path and radial measures of the
+// samples b..e of the scratch arrays (index base + k is the sample index). False when too few
+// weight samples.
+bool analyseRange(const Scratch& s, qint32 b, qint32 e, qint32 base, const Conditions& c, AnalysisResult& r,
+                  bool withPath) {
   const double* X = s.x.data();
   const double* Y = s.y.data();
   const double* Fz = s.fz.data();
@@ -251,7 +341,7 @@ bool analyseRange(const Scratch& s, qint32 b, qint32 e, qint32 base, const Condi
   double sx = 0, sxx = 0, sy = 0, syy = 0, sxy = 0;
   double minX = kExtremeStart, maxX = -kExtremeStart, minY = kExtremeStart, maxY = -kExtremeStart;
   qint32 w = 0;
-  double sfz = 0, sfzz = 0, weight = 0;
+  double sfz = 0, sfzz = 0;
   for (qint32 k = b; k <= e; ++k) {
     if (!valid[k]) continue;
     ++n;
@@ -266,19 +356,18 @@ bool analyseRange(const Scratch& s, qint32 b, qint32 e, qint32 base, const Condi
     minY = std::min(minY, y);
     maxY = std::max(maxY, y);
     // Steps off the plate and other jolts stay out of the weight: abs(Fz − mean) / abs(mean)
-    // < 2 %, written without the division.
+    // < 2 %, with mean = ΣFz / w, multiplied through by w so no division is needed.
     const double fz = Fz[k];
-    if (w < kWeightSeedSamples || std::fabs(fz - weight) < kWeightTolerance * std::fabs(weight)) {
+    if (w < kWeightSeedSamples || std::fabs(fz * w - sfz) < kWeightTolerance * std::fabs(sfz)) {
       ++w;
       sfz += fz;
       sfzz += fz * fz;
-      weight = sfz / w;
     }
   }
   r.lValidSamples = n;
   r.fValidSamples = n;
   r.lWeightSamples = w;
-  r.fWeight = weight;
+  if (w > 0) r.fWeight = sfz / w;
   if (w < kMinWeightSamples) {
     r.fWeight = 0;
     return false;
@@ -331,15 +420,11 @@ bool analyseRange(const Scratch& s, qint32 b, qint32 e, qint32 base, const Condi
   r.fStability = std::clamp(1 - r.fLoSUsedMax, 0.0, 1.0);
   if (std::isnan(r.fStability)) r.fStability = 0;
 
-  // Second pass: path over consecutive valid samples, distances from the mean CoP, midpoint.
-  const double half = roundHalfEven(n / 2.0);
-  qint32 counted = 0;
+  if (!withPath) return true;
+
+  // Path over consecutive valid samples: a gap of invalid samples adds no step.
   bool previousInvalid = true;
   double path = 0, steps = 0;
-  double sd = 0, sdd = 0, sadx = 0, sdxx = 0, sady = 0, sdyy = 0;
-  double maxD2 = -kExtremeStart, minD2 = kExtremeStart;
-  double maxAdx = -kExtremeStart, minAdx = kExtremeStart, maxAdy = -kExtremeStart, minAdy = kExtremeStart;
-  const double xo = r.fXo, yo = r.fYo;
   for (qint32 k = b; k <= e; ++k) {
     if (!valid[k]) {
       previousInvalid = true;
@@ -351,6 +436,17 @@ bool analyseRange(const Scratch& s, qint32 b, qint32 e, qint32 base, const Condi
       steps += 1;
     }
     previousInvalid = false;
+  }
+
+  // Distances from the mean CoP, and the sample at which half of the valid ones have passed.
+  const double half = roundHalfEven(n / 2.0);
+  qint32 counted = 0;
+  double sd = 0, sdd = 0, sadx = 0, sdxx = 0, sady = 0, sdyy = 0;
+  double maxD2 = -kExtremeStart, minD2 = kExtremeStart;
+  double maxAdx = -kExtremeStart, minAdx = kExtremeStart, maxAdy = -kExtremeStart, minAdy = kExtremeStart;
+  const double xo = r.fXo, yo = r.fYo;
+  for (qint32 k = b; k <= e; ++k) {
+    if (!valid[k]) continue;
     const double dx = X[k] - xo, dy = Y[k] - yo;
     const double d2 = dx * dx + dy * dy;
     const double adx = std::fabs(dx), ady = std::fabs(dy);
@@ -423,9 +519,9 @@ qint32 differentiate(const double* px, const double* py, const unsigned char* ok
 
 // Speeds, accelerations and the p parameter from the filtered, decimated series.
 void analyseDynamics(Scratch& s, qint32 total, const Conditions& c, AnalysisResult& r) {
+  const LowPass& filter = lowPassFor(c.fs, kFilterCutoffHz);
   const int n = DecimationFactor(c.fs, kFilterCutoffHz);
-  const int step = n > 1 ? n : 1;
-  const qint32 m = total / step;
+  const qint32 m = total / filter.n;
   for (auto* v : {&s.lfz, &s.lm1, &s.lm2, &s.lx, &s.ly, &s.vx, &s.vy}) v->resize(m);
   s.lvalid.resize(m);
   s.vvalid.resize(m);
@@ -433,11 +529,11 @@ void analyseDynamics(Scratch& s, qint32 total, const Conditions& c, AnalysisResu
   // Low-pass all three channels with the same filter, then decimate.
   const double* in[3] = {s.fz.data(), s.m1.data(), s.m2.data()};
   double* out[3] = {s.lfz.data(), s.lm1.data(), s.lm2.data()};
-  runLowPass<3>(lowPassFor(c.fs, kFilterCutoffHz), in, out, total, step);
+  runLowPass<3>(filter, in, out, total);
 
   // Validity and CoP again, on the filtered samples.
   for (qint32 i = 0; i < m; ++i) {
-    double x, y;
+    double x = 0, y = 0;
     s.lvalid[i] = copOf(s.lfz[i], s.lm1[i], s.lm2[i], c, x, y);
     if (s.lvalid[i]) {
       s.lx[i] = x;
@@ -504,6 +600,7 @@ void analyse(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& da
     for (int ch = 0; ch < 3; ++ch) direct[ch] = buffer->channel(ch);
   const double tiltDiv2 = g.tilt2 != 0 ? std::cos(static_cast<double>(g.tilt2)) : 1.0;
   const double tiltDiv1 = g.tilt1 != 0 ? std::cos(static_cast<double>(g.tilt1)) : 1.0;
+  const bool tilted = g.tilt1 != 0 || g.tilt2 != 0;
   for (qint32 k = 0; k < total; ++k) {
     const qint32 i = first + k;
     double fz, m1, m2;
@@ -516,11 +613,11 @@ void analyse(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& da
       m1 = data.Sample(1, i);
       m2 = data.Sample(2, i);
     }
-    fz = fz / tiltDiv2 / tiltDiv1;
+    if (tilted) fz = fz / tiltDiv2 / tiltDiv1;
     s.fz[k] = fz;
     s.m1[k] = m1;
     s.m2[k] = m2;
-    double x, y;
+    double x = 0, y = 0;
     s.valid[k] = copOf(fz, m1, m2, c, x, y);
     if (s.valid[k]) {
       s.x[k] = x;
@@ -531,14 +628,15 @@ void analyse(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& da
     }
   }
 
-  if (!analyseRange(s, 0, total - 1, first, c, r)) {
+  if (!analyseRange(s, 0, total - 1, first, c, r, true)) {
     log.step(QStringLiteral("Fewer than %1 weight samples: no measures").arg(kMinWeightSamples));
     log.completed();
     return;
   }
 
   // Halves: both are analysed like a test of their own (without halves or dynamics) on the
-  // samples already read, first..mid and mid + 1..last.
+  // samples already read, first..mid and mid + 1..last. Only their ellipse area and LoS use
+  // are wanted, so their path and radial pass is left out.
   if (withHalves) {
     const qint32 mid = static_cast<qint32>(roundHalfEven(r.fMidIndex));
     AnalysisResult h[2];
@@ -549,7 +647,7 @@ void analyse(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& da
       if (hf > hl) hf = hl;
       if (hf == hl) continue;  // an empty half computes nothing
       writeHeader(hf, hl, c, h[part]);
-      analyseRange(s, hf - first, hl - first, first, c, h[part]);
+      analyseRange(s, hf - first, hl - first, first, c, h[part], false);
     }
     safeDiv(h[1].f95Area - h[0].f95Area, h[0].f95Area, r.fAreaChange);
     safeDiv(h[1].fLoSUsedMax - h[0].fLoSUsedMax, h[0].fLoSUsedMax, r.fFatigue);
@@ -619,29 +717,48 @@ void AnalyseBalanceTest(qint32 first, qint32 last, float thrFz, const KMX_PlateT
 void EllipseRadiusRatio(double x1, double y1, double a1, double b1, double angleDeg1, double x2, double y2,
                         double a2, double b2, double angleDeg2, double& maxRatio, double& minRatio) {
   const double al1 = angleDeg1 * kPi / 180, al2 = angleDeg2 * kPi / 180;
-  const double ca1 = std::cos(al1), sa1 = std::sin(al1), ca2 = std::cos(al2), sa2 = std::sin(al2);
   const double delta = 2 * kPi / kEllipseDirections;
-  const double cd = std::cos(delta), sd = std::sin(delta);
-  // (cu, su) = (cos u, sin u) with u = t·Δ − angle, advanced by Δ per direction by rotation.
-  double cu1 = ca1, su1 = -sa1, cu2 = ca2, su2 = -sa2;
   // Squared radii are compared; the square root is taken once at the end.
   double maxSq = -1, minSq = std::numeric_limits<double>::infinity();
-  for (int t = 0; t < kEllipseDirections; ++t) {
-    const double ex1 = a1 * cu1, ey1 = b1 * su1;  // point on the axis-aligned ellipse
-    const double px1 = x1 + ca1 * ex1 - sa1 * ey1, py1 = y1 + sa1 * ex1 + ca1 * ey1;
-    const double ex2 = a2 * cu2, ey2 = b2 * su2;
-    const double px2 = x2 + ca2 * ex2 - sa2 * ey2, py2 = y2 + sa2 * ex2 + ca2 * ey2;
-    const double r1sq = px1 * px1 + py1 * py1;
-    double r2sq = px2 * px2 + py2 * py2;
-    if (r2sq == 0) r2sq = 1e-20;  // a zero radius counts as 1e-10
+  const auto compare = [&](double r1sq, double r2sq) {
+    if (r2sq <= 0) r2sq = 1e-20;  // a zero radius counts as 1e-10
     const double q = r1sq / r2sq;
     maxSq = std::max(maxSq, q);
     minSq = std::min(minSq, q);
-    const double n1 = cu1 * cd - su1 * sd, n2 = cu2 * cd - su2 * sd;
-    su1 = su1 * cd + cu1 * sd;
-    cu1 = n1;
-    su2 = su2 * cd + cu2 * sd;
-    cu2 = n2;
+  };
+
+  if (x1 == 0 && y1 == 0 && x2 == 0 && y2 == 0) {
+    // Both centred, as the analysis uses it. The point of direction t is R(α)·(a·cos u, b·sin u)
+    // with u = t·Δ − α; the rotation keeps its length, so
+    //   r² = a²·cos²u + b²·sin²u = (a² + b²)/2 + (a² − b²)/2 · cos 2u,
+    //   cos 2u = cos 2tΔ · cos 2α + sin 2tΔ · sin 2α.
+    // Directions t and t + 1800 then give the same radii, so half the turn is enough.
+    const DoubleAngles& da = doubleAngles();
+    const double p1 = (a1 * a1 + b1 * b1) / 2, q1 = (a1 * a1 - b1 * b1) / 2;
+    const double p2 = (a2 * a2 + b2 * b2) / 2, q2 = (a2 * a2 - b2 * b2) / 2;
+    const double c1 = q1 * std::cos(2 * al1), s1 = q1 * std::sin(2 * al1);
+    const double c2 = q2 * std::cos(2 * al2), s2 = q2 * std::sin(2 * al2);
+    for (int t = 0; t < kEllipseDirections / 2; ++t) {
+      const double r1sq = std::max(p1 + c1 * da.cos2[t] + s1 * da.sin2[t], 0.0);  // never below 0 by rounding
+      compare(r1sq, p2 + c2 * da.cos2[t] + s2 * da.sin2[t]);
+    }
+  } else {
+    // Anywhere: walk the directions, turning (cos u, sin u) by Δ each time.
+    const double ca1 = std::cos(al1), sa1 = std::sin(al1), ca2 = std::cos(al2), sa2 = std::sin(al2);
+    const double cd = std::cos(delta), sd = std::sin(delta);
+    double cu1 = ca1, su1 = -sa1, cu2 = ca2, su2 = -sa2;  // u = −α at t = 0
+    for (int t = 0; t < kEllipseDirections; ++t) {
+      const double ex1 = a1 * cu1, ey1 = b1 * su1;  // point of the ellipse before its rotation
+      const double px1 = x1 + ca1 * ex1 - sa1 * ey1, py1 = y1 + sa1 * ex1 + ca1 * ey1;
+      const double ex2 = a2 * cu2, ey2 = b2 * su2;
+      const double px2 = x2 + ca2 * ex2 - sa2 * ey2, py2 = y2 + sa2 * ex2 + ca2 * ey2;
+      compare(px1 * px1 + py1 * py1, px2 * px2 + py2 * py2);
+      const double n1 = cu1 * cd - su1 * sd, n2 = cu2 * cd - su2 * sd;
+      su1 = su1 * cd + cu1 * sd;
+      cu1 = n1;
+      su2 = su2 * cd + cu2 * sd;
+      cu2 = n2;
+    }
   }
   maxRatio = maxSq >= 0 ? std::sqrt(maxSq) : -kExtremeStart;
   minRatio = std::isfinite(minSq) ? std::sqrt(minSq) : kExtremeStart;
@@ -661,14 +778,13 @@ int DecimationFactor(float fs, float fc) {
 }
 
 int LowPassFilter(std::span<const double> in, std::vector<double>& out, float fs, float fc) {
-  const int n = DecimationFactor(fs, fc);
-  const int step = n > 1 ? n : 1;
+  const LowPass& filter = lowPassFor(fs, fc);
   const auto count = static_cast<qint32>(in.size());
-  out.resize(count / step);
+  out.resize(count / filter.n);
   const double* src[1] = {in.data()};
   double* dst[1] = {out.data()};
-  runLowPass<1>(lowPassFor(fs, fc), src, dst, count, step);
-  return n;
+  runLowPass<1>(filter, src, dst, count);
+  return DecimationFactor(fs, fc);
 }
 
 double AngleOf(double y, double x) {
