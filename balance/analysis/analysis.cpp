@@ -135,6 +135,7 @@ inline bool copOf(double fz, double m1, double m2, const Conditions& c, double& 
 
 constexpr int kStates = 2 * kSections;  // two per section
 constexpr int kMaxDecimation = 256;
+constexpr int kMinJump = 4;  // below this the jump costs more than running every sample
 
 struct LowPass {
   bool bypass = true;  // cut-off at or above Nyquist: nothing to remove
@@ -249,7 +250,7 @@ const LowPass& lowPassFor(float fs, float fc) {
   if (fs > 0 && fc > 0 && rel < 0.5) designSections(cached, rel);
   const int n = DecimationFactor(fs, fc);
   cached.n = n > 1 ? n : 1;
-  if (!cached.bypass && cached.n > 1) buildJump(cached, cached.n);
+  if (!cached.bypass && cached.n >= kMinJump) buildJump(cached, cached.n);
   cachedFs = fs;
   cachedFc = fc;
   return cached;
@@ -284,9 +285,15 @@ qint32 runLowPass(const LowPass& f, const double* const* in, double* const* out,
     sosSteadyState(f, s[c], 2 * x0 - in[c][preroll]);
     for (qint32 k = preroll; k >= 1; --k) sosStep(f, s[c], 2 * x0 - in[c][k]);
   }
-  if (n == 1) {
-    for (qint32 i = 0; i < count; ++i)
-      for (int c = 0; c < K; ++c) out[c][i] = sosStep(f, s[c], in[c][i]);
+  if (n < kMinJump) {  // sample by sample: cheaper than the jump for small n
+    for (qint32 j = 0; j < kept; ++j) {
+      const qint64 i0 = static_cast<qint64>(j) * n;
+      for (int c = 0; c < K; ++c) {
+        out[c][j] = sosStep(f, s[c], in[c][i0]);
+        if (j + 1 < kept)
+          for (int m = 1; m < n; ++m) sosStep(f, s[c], in[c][i0 + m]);
+      }
+    }
     return kept;
   }
   for (qint32 j = 0; j < kept; ++j) {
