@@ -452,8 +452,14 @@ void frmPMain::Lists_Refresh() {
   if (!r.ok) log.error("The list file could not be written: " + r.listFile);
   log.step("Unloading Progress window");
   if (progress_) {
+    const bool shown = progress_->isVisible();
     progress_->close();
     delete progress_;
+    // At start-up the splash delay sleeps next: repaint what the progress window covered now.
+    if (shown && splash_ && splash_->isVisible()) {
+      splash_->repaint();
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
   }
   progressPass_ = nullptr;
   log.completed();
@@ -594,6 +600,13 @@ void frmPMain::listProgress(const char* procedure, const QString& message, qint3
   if (!progress_) progress_ = new frmPProgress(this);
   progress_->lblMessage->setText(message);
   if (!progress_->isVisible()) {
+    if (splash_ && splash_->isVisible()) {
+      // Over the splash's empty lower part, so that the product title stays readable.
+      progress_->adjustSize();
+      const QRect sp = splash_->frameGeometry();
+      progress_->move(sp.center().x() - progress_->width() / 2,
+                      sp.top() + sp.height() * 3 / 4 - progress_->height() / 2);
+    }
     progress_->show();
     progress_->raise();
   }
