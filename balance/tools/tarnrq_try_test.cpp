@@ -12,11 +12,15 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
+#include <ctime>
+
+#include <QElapsedTimer>
 
 #include "balance/plate/acquiringplate.h"
 #include "balance/testing/balancetestrun.h"
 #include "balance/windows/frmtbstatic.h"
 #include "balance/windows/frmtbzero.h"
+#include "balance/windows/subjectscreen.h"
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "core/windows/messagepresenter.h"
@@ -39,7 +43,9 @@ int main(int argc, char** argv) {
   QCommandLineOption optSurface("surface", "Surface item (1 plate, 2 foam).", "n", "1");
   QCommandLineOption optEyes("eyes", "Eyes item (1 open, 2 closed).", "n", "1");
   QCommandLineOption optStance("stance", "Stance code 1-13.", "n", "1");
-  cli.addOptions({optAuto, optFs, optDur, optPre, optScale, optShots, optSurface, optEyes, optStance});
+  QCommandLineOption optSubject("subject-screen", "With --auto, show the subject screen during the test.");
+  cli.addOptions(
+      {optAuto, optFs, optDur, optPre, optScale, optShots, optSurface, optEyes, optStance, optSubject});
   cli.process(app);
   const bool autoRun = cli.isSet(optAuto);
   const QString shots = cli.value(optShots);
@@ -101,8 +107,25 @@ int main(int argc, char** argv) {
     // Step 2: the test on the plate just zeroed.
     frmTBStatic test(zero.controller().plate(), driver.get(), &forms);
     test.setBalanceTest(run, true, false);
+    // CPU used by this process while the test phase runs (the live display included).
+    std::clock_t cpuStart = 0;
+    QElapsedTimer wall;
+    QObject::connect(&test.controller(), &StaticTestController::stateChanged, &test, [&](StaticState s) {
+      if (s == StaticState::Testing) {
+        cpuStart = std::clock();
+        wall.start();
+      } else if (s == StaticState::Done && wall.isValid()) {
+        const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC, secs = wall.elapsed() / 1000.0;
+        std::printf(
+            "test phase: %.2f s wall, %.2f s CPU, %.1f %% of one core, %d points drawn, %d repaints\n", secs,
+            cpu, 100.0 * cpu / secs, test.copDisplay->pointCount(), test.copDisplay->repaintCount());
+      }
+    });
     if (autoRun) {
-      QTimer::singleShot(500, &test, [&] { test.cmdAcquire->click(); });
+      QTimer::singleShot(500, &test, [&] {
+        test.cmdAcquire->click();
+        if (cli.isSet(optSubject)) test.cmdSwitchView->click();
+      });
       QTimer::singleShot(
           500 + static_cast<int>((run.timing.preTestMs + run.timing.durationMs / 2) / std::max(scale, 0.01)),
           &test, [&] { shot(&test, "static-testing.png"); });
@@ -110,6 +133,7 @@ int main(int argc, char** argv) {
         if (s == StaticState::Done || s == StaticState::Ready)
           QTimer::singleShot(800, &test, [&] {
             shot(&test, "static-done.png");
+            if (test.subjectScreen() && test.subjectScreen()->isVisible()) test.cmdSwitchView->click();
             if (test.cmdNext->isEnabled())
               test.cmdNext->click();
             else

@@ -278,7 +278,18 @@ frmTBStatic::frmTBStatic(KMX_BalancePlate* plate, KMX_HID_Devices* driver, KMTAR
   });
   connect(ctl_, &StaticTestController::timeChanged, this, &frmTBStatic::updateTime);
   connect(ctl_, &StaticTestController::stateChanged, this, [this](StaticState s) {
-    if (s == StaticState::Done) copDisplay->setTargetVisible(false);  // the whole trace stays readable
+    if (s == StaticState::Done) {
+      // The finished trace is shown close up: at the LoS scale a steady subject's sway is a dot.
+      copDisplay->setTargetVisible(false);
+      const BalanceTestRun& r = ctl_->run();
+      if (r.enoughSamples()) {
+        const double w = std::clamp(2.2 * 2 * r.result.fRadialMax, 0.02, copDisplay->Display_XWidth());
+        copDisplay->setDisplay_Xo(r.result.fXo);
+        copDisplay->setDisplay_Yo(r.result.fYo);
+        copDisplay->setDisplay_XWidth(w);
+        copDisplay->setDisplay_YWidth(w);
+      }
+    }
     updateForm();
   });
   connect(ctl_, &StaticTestController::resultsChanged, this,

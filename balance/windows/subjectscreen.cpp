@@ -59,7 +59,7 @@ void SubjectScreen::Display_SyncShape() {
     const QRect g(original->mapTo(src_.window, QPoint(0, 0)), original->size());
     mirror->setGeometry(QRect(offset + QPoint(g.x() * f, g.y() * f), QSize(g.width() * f, g.height() * f)));
     QFont font = original->font();
-    font.setPointSizeF(std::max(6.0, original->font().pointSizeF() * f));
+    font.setPointSizeF(std::max(6.0, original->font().pointSizeF() * f * 0.95));  // room for rounding
     mirror->setFont(font);
   };
   place(lblTitle, src_.title);
