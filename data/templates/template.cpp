@@ -15,13 +15,6 @@ constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
 // Smallest item on disk: version Long, empty name, ten Longs and five Doubles, all tagged.
 constexpr qint64 kMinItemBytes = 6 + 4 + 10 * 6 + 5 * 10;
 
-// Defaults for new balance items, stored in mHz and ms.
-constexpr settings::LongSetting kBeepBegin{settings::kTestDefaultsKey, "BeepBegin", 0};
-constexpr settings::LongSetting kBeepEnd{settings::kTestDefaultsKey, "BeepEnd", 1};
-constexpr settings::LongSetting kFrequencyMHz{settings::kTestDefaultsKey, "Frequency (mHz)", 64000};
-constexpr settings::LongSetting kPreTestMs{settings::kTestDefaultsKey, "PreTest Duration (ms)", 5000};
-constexpr settings::LongSetting kTestMs{settings::kTestDefaultsKey, "Test Duration (ms)", 20000};
-
 }  // namespace
 
 bool KM_RQTemplateItem::Load(tagged::Reader& in) {
@@ -56,11 +49,11 @@ KM_RQTemplateItem KM_RQTemplateItem::balanceFromDefaults(const QString& name, qi
   item.lLong[0] = kBalance;
   item.setSurface(surface);
   item.setEyes(eyes);
-  item.setBeepBegin(settings::read(kBeepBegin) != 0);
-  item.setBeepEnd(settings::read(kBeepEnd) != 0);
-  item.setFrequencyHz(settings::read(kFrequencyMHz) / 1000.0);
-  item.setPreTestSeconds(settings::read(kPreTestMs) / 1000.0);
-  item.setDurationSeconds(settings::read(kTestMs) / 1000.0);
+  item.setBeepBegin(settings::read(settings::TestBeepBegin) != 0);
+  item.setBeepEnd(settings::read(settings::TestBeepEnd) != 0);
+  item.setFrequencyHz(settings::read(settings::TestFrequency) / 1000.0);
+  item.setPreTestSeconds(settings::read(settings::TestPreTestDuration) / 1000.0);
+  item.setDurationSeconds(settings::read(settings::TestDuration) / 1000.0);
   return item;
 }
 

@@ -258,8 +258,8 @@ TEST(TaggedText, UsesWindows1252BothWays) {
 }
 
 TEST(DefaultTemplate, HoldsTheFourStandardTestsWithTheStoredDefaults) {
-  settings::write(settings::LongSetting{settings::kTestDefaultsKey, "Frequency (mHz)", 0}, 100000);
-  settings::write(settings::LongSetting{settings::kTestDefaultsKey, "BeepBegin", 0}, 1);
+  settings::write(settings::TestFrequency, 100000);
+  settings::write(settings::TestBeepBegin, 1);
   const QString path = sandboxPath(QStringLiteral("KMTARNRQ.tef"));
   ASSERT_TRUE(CreateDefaultTestTemplate(path));
   KM_RQTemplate t;
