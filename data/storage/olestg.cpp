@@ -65,7 +65,11 @@ void encode(QByteArray& out, const StgValue& v, qint32 l, qint16 i, float f, dou
   switch (v.type()) {
     case StgType::String:
       put<quint32>(out, quint32(s.size()));
-      for (QChar c : s) put<quint16>(out, c.unicode());
+      if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+        out.append(reinterpret_cast<const char*>(s.utf16()), s.size() * 2);
+      } else {
+        for (QChar c : s) put<quint16>(out, c.unicode());
+      }
       break;
     case StgType::Long:
       put<qint32>(out, l);
@@ -112,7 +116,12 @@ StgValue decode(const QByteArray& c, qsizetype& pos) {
       if (qsizetype(units) > (n - pos - 5) / 2) return damaged();
       QString s(qsizetype(units), Qt::Uninitialized);
       const char* q = p + pos + 5;
-      for (quint32 k = 0; k < units; ++k) s[k] = QChar(get<quint16>(q + 2 * k));
+      if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+        std::memcpy(s.data(), q, size_t(units) * 2);
+      } else {
+        QChar* d = s.data();
+        for (quint32 k = 0; k < units; ++k) d[k] = QChar(get<quint16>(q + 2 * k));
+      }
       v = StgValue::fromString(s);
       pos += 5 + 2 * qsizetype(units);
       break;
@@ -309,7 +318,7 @@ std::shared_ptr<KMX_OLEStream> KMX_OLEStorage::OpenStream(const QString& name, i
 }
 
 bool KMX_OLEStorage::CopyTo(KMX_OLEStorage& dest) {
-  ProcLog log(kModule, "CopyTo", QStringLiteral("%1 -> %2").arg(db_->label, dest.db_->label));
+  ProcLog log(kModule, "CopyTo", QStringLiteral("From = %1, To = %2").arg(db_->label, dest.db_->label));
   if (isReverted() || dest.isReverted() || !dest.isWritable()) {
     log.error(QStringLiteral("the source or destination storage is not usable"));
     return false;
@@ -402,7 +411,7 @@ bool KMX_OLEStorage::Commit(int flags) {
     logError("Commit", QStringLiteral("%1: %2").arg(db_->label, why));
     return false;
   }
-  ProcLog log(kModule, "Commit", db_->filePath);
+  ProcLog log(kModule, "Commit", QStringLiteral("File = %1").arg(db_->filePath));
   if (!db_->writeFile(db_->filePath, &why)) {
     log.error(why);
     return false;
@@ -678,7 +687,7 @@ std::shared_ptr<KMX_OLEStorage> KMX_OLEStgTool::CreateRootStorageOnMemory(const 
                                                                           bool deleteOnRelease) {
   Q_UNUSED(reserved);
   Q_UNUSED(deleteOnRelease);
-  ProcLog log(kModule, "CreateRootStorageOnMemory", name);
+  ProcLog log(kModule, "CreateRootStorageOnMemory", QStringLiteral("Name = %1").arg(name));
   if (!blocks_.count(handle)) {
     log.error(QStringLiteral("no memory block %1").arg(handle));
     return nullptr;
@@ -709,7 +718,7 @@ std::shared_ptr<KMX_OLEStorage> KMX_OLEStgTool::CreateStorageFile(const QString&
                                                                   bool deleteOnRelease) {
   Q_UNUSED(reserved);
   Q_UNUSED(deleteOnRelease);
-  ProcLog log(kModule, "CreateStorageFile", path);
+  ProcLog log(kModule, "CreateStorageFile", QStringLiteral("File = %1").arg(path));
   const QFileInfo fi(path);
   if (path.trimmed().isEmpty() || !validCreateMode(mode) || !(mode & kCreate)) {
     log.error(QStringLiteral("cannot create \"%1\" with mode %2").arg(path).arg(mode));
@@ -731,7 +740,7 @@ std::shared_ptr<KMX_OLEStorage> KMX_OLEStgTool::CreateStorageFile(const QString&
 }
 
 std::shared_ptr<KMX_OLEStorage> KMX_OLEStgTool::OpenStorageFile(const QString& path, int mode) {
-  ProcLog log(kModule, "OpenStorageFile", QStringLiteral("%1, mode %2").arg(path).arg(mode));
+  ProcLog log(kModule, "OpenStorageFile", QStringLiteral("File = %1, Mode = %2").arg(path).arg(mode));
   const int plain = mode & ~kPriority;
   if (!validOpenMode(plain) || ((mode & kPriority) && (plain & kAccessMask))) {
     log.error(QStringLiteral("mode %1 cannot open a storage file").arg(mode));
