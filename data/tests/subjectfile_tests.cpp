@@ -17,46 +17,33 @@ namespace {
 
 // Every persisted member, listed independently of the file code so a member that is not
 // written or read back shows up here.
-#define SUBJECT_FIELDS(X)                                                                             \
-  X(sNameFirst)                                                                                       \
-  X(sNameMiddle)                                                                                      \
-  X(sNameLast)                                                                                        \
-  X(sSubjectID) X(lIsMale) X(dtDoB) X(sStreet) X(sCity) X(sState) X(sZip) X(sPhone) X(sFax) X(sEmail) \
-      X(sNotes)
-#define PHYS_FIELDS(X)                                                                                      \
-  X(dHeight)                                                                                                \
-  X(dMass)                                                                                                  \
-  X(lPhysImpaired)                                                                                          \
-  X(sPhysImpairedSpecify) X(lBlind) X(sBlindSpecify) X(lDeaf) X(sDeafSpecify) X(lDominantSide) X(lPregnant) \
-      X(sNotes)
+// clang-format off
+#define SUBJECT_FIELDS(X) \
+  X(sNameFirst) X(sNameMiddle) X(sNameLast) X(sSubjectID) X(lIsMale) X(dtDoB) X(sStreet) X(sCity) \
+  X(sState) X(sZip) X(sPhone) X(sFax) X(sEmail) X(sNotes)
+#define PHYS_FIELDS(X) \
+  X(dHeight) X(dMass) X(lPhysImpaired) X(sPhysImpairedSpecify) X(lBlind) X(sBlindSpecify) X(lDeaf) \
+  X(sDeafSpecify) X(lDominantSide) X(lPregnant) X(sNotes)
 #define CONTACT_FIELDS(X) \
-  X(sName)                \
-  X(sSpecialty) X(sUPIN) X(sCompany) X(sStreet) X(sCity) X(sState) X(sZip) X(sPhone) X(sFax) X(sEmail)
+  X(sName) X(sSpecialty) X(sUPIN) X(sCompany) X(sStreet) X(sCity) X(sState) X(sZip) X(sPhone) X(sFax) X(sEmail)
 #define OPERATOR_FIELDS(X) X(sOperatorName) X(sTestingCity) X(sTestingState) X(sNotes)
 #define VISIT_FIELDS(X) X(sVisitID) X(sName) X(dtDate) X(dtTimeBegin) X(dtTimeEnd)
 #define SESSION_FIELDS(X) X(sSessionID) X(sName) X(dtDate) X(sEvaluation) X(sIntervention)
-#define BALANCE_FIELDS(X)                                                                                    \
-  X(sTestID)                                                                                                 \
-  X(sName)                                                                                                   \
-  X(dtDate)                                                                                                  \
-  X(bIsDone) X(lTestType) X(lSurface) X(lEyes) X(lStance) X(lArms) X(lShoes) X(lHead) X(lGaze) X(lBreathing) \
-      X(lMentalTask) X(sShoesSpecify) X(sOtherConditions) X(fFrequency) X(fPretest) X(fOrigDuration)         \
-          X(fActDuration) X(bBeepBegin) X(bBeepEnd) X(sPlate) X(sPlateSerial) X(bSouthernHemisphere)         \
-              X(lZeroDurationMs) X(lExcitationMv) X(lZeroSurface) X(dtZeroDate) X(fZeroAve1) X(fZeroAve2)    \
-                  X(fZeroAve3) X(fZeroSD1) X(fZeroSD2) X(fZeroSD3) X(fZeroRMS1) X(fZeroRMS2) X(fZeroRMS3)    \
-                      X(lTotalSamples) X(lValidSamples) X(bIsInterrupted) X(bIsFallen) X(fXo) X(fYo)         \
-                          X(fLoSX) X(fLoSY) X(fMaxMLSway) X(fMaxAPSway) X(f95MLSway) X(f95APSway)            \
-                              X(f95MaxSway) X(f95MinSway) X(fMaxSway) X(fAveSway) X(fVMax) X(fVAve) X(fAMax) \
-                                  X(fAAve) X(fPlen) X(f95Area) X(fStability) X(lStabilityClass)              \
-                                      X(fSwayDirection) X(fDirectionality) X(fMinMaxRatio) X(fFatigue)       \
-                                          X(fParP) X(fHeight) X(fWeight) X(fBMI) X(lBMIClass) X(bBMIEnabled) \
-                                              X(sNotes)
-#define VISION_FIELDS(X)                                                                          \
-  X(sTestID)                                                                                      \
-  X(sName)                                                                                        \
-  X(dtDate)                                                                                       \
-  X(bIsDone) X(lEye) X(dInterval) X(dDistance) X(lTestsPerSize) X(lCorrectAnswers) X(lFullScreen) \
-      X(lHighContrast) X(dAcuity) X(lAcuityClass) X(sNotes)
+#define BALANCE_FIELDS(X) \
+  X(sTestID) X(sName) X(dtDate) X(bIsDone) X(lTestType) X(lSurface) X(lEyes) X(lStance) X(lArms) X(lShoes) \
+  X(lHead) X(lGaze) X(lBreathing) X(lMentalTask) X(sShoesSpecify) X(sOtherConditions) X(fFrequency) \
+  X(fPretest) X(fOrigDuration) X(fActDuration) X(bBeepBegin) X(bBeepEnd) X(sPlate) X(sPlateSerial) \
+  X(bSouthernHemisphere) X(lZeroDurationMs) X(lExcitationMv) X(lZeroSurface) X(dtZeroDate) \
+  X(fZeroAve1) X(fZeroAve2) X(fZeroAve3) X(fZeroSD1) X(fZeroSD2) X(fZeroSD3) X(fZeroRMS1) \
+  X(fZeroRMS2) X(fZeroRMS3) X(lTotalSamples) X(lValidSamples) X(bIsInterrupted) X(bIsFallen) \
+  X(fXo) X(fYo) X(fLoSX) X(fLoSY) X(fMaxMLSway) X(fMaxAPSway) X(f95MLSway) X(f95APSway) \
+  X(f95MaxSway) X(f95MinSway) X(fMaxSway) X(fAveSway) X(fVMax) X(fVAve) X(fAMax) X(fAAve) X(fPlen) \
+  X(f95Area) X(fStability) X(lStabilityClass) X(fSwayDirection) X(fDirectionality) X(fMinMaxRatio) \
+  X(fFatigue) X(fParP) X(fHeight) X(fWeight) X(fBMI) X(lBMIClass) X(bBMIEnabled) X(sNotes)
+#define VISION_FIELDS(X) \
+  X(sTestID) X(sName) X(dtDate) X(bIsDone) X(lEye) X(dInterval) X(dDistance) X(lTestsPerSize) \
+  X(lCorrectAnswers) X(lFullScreen) X(lHighContrast) X(dAcuity) X(lAcuityClass) X(sNotes)
+// clang-format on
 
 // Distinct non-default values by member type; truth values become -1.
 void fillOne(QString& v, int& n) { v = QStringLiteral("t%1 äé€™\n\"'").arg(n++); }
