@@ -454,6 +454,10 @@ sqlite3* openMemory() {
   sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+  if (!exec(db, QStringLiteral("PRAGMA foreign_keys = ON"))) {
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
   return db;
 }
 
@@ -722,8 +726,6 @@ bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identificati
         QStringLiteral("The subject file \"%1\" was written by a newer version of the program.").arg(name));
   }
   if (version != kSchemaVersion || schemaFingerprint(db_) != referenceFingerprint()) return notOurs();
-  QString error;
-  if (!exec(db_, QStringLiteral("PRAGMA foreign_keys = ON"), &error)) return damaged(error);
   {
     Stmt fk(db_, QStringLiteral("PRAGMA foreign_key_check"));
     if (!fk.ok()) return damaged(fk.error());
