@@ -58,9 +58,9 @@ function(tarn_tests target)
   if(NOT A_MAIN)
     set(A_MAIN core)
   endif()
-  add_executable(${target} ${srcs})
+  add_executable(${target} ${srcs} ${PROJECT_SOURCE_DIR}/testing/testdata_env.cpp)
+  target_compile_definitions(${target} PRIVATE TARNRQ_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests/data")
   target_link_libraries(${target} PRIVATE ${A_DEPS} tarnrq_testmain_${A_MAIN} GTest::gmock)
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TARNRQ_AUTOANSWER=0;TARNRQ_TEST_DATA=${CMAKE_CURRENT_SOURCE_DIR}/tests/data"
-    TIMEOUT 300)
+    PROPERTIES TIMEOUT 300)
 endfunction()
