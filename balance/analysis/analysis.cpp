@@ -7,6 +7,10 @@
 #include <complex>
 #include <limits>
 #include <numbers>
+#include <type_traits>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "balance/plate/plate.h"
 #include "core/eventlog.h"
@@ -89,10 +93,41 @@ const DoubleAngles& doubleAngles() {
   return table;
 }
 
+// ---- Pairs ---------------------------------------------------------------------------------
+// Two doubles handled by one instruction, used for (x, y) and for pairs of filter states. Each
+// lane is its own IEEE double operation, so a lane computes exactly what the scalar code would,
+// term by term and in the same order.
+typedef double Pair __attribute__((vector_size(16)));
+
+// Lane by lane std::min(a, b) and std::max(a, b): b where b < a (b > a), else a.
+inline Pair minPair(Pair a, Pair b) {
+#ifdef __SSE2__
+  return _mm_min_pd(b, a);
+#else
+  return Pair{std::min(a[0], b[0]), std::min(a[1], b[1])};
+#endif
+}
+inline Pair maxPair(Pair a, Pair b) {
+#ifdef __SSE2__
+  return _mm_max_pd(b, a);
+#else
+  return Pair{std::max(a[0], b[0]), std::max(a[1], b[1])};
+#endif
+}
+inline Pair absPair(Pair a) {
+#ifdef __SSE2__
+  return _mm_andnot_pd(_mm_set1_pd(-0.0), a);  // clears the sign bits, as std::fabs does
+#else
+  return Pair{std::fabs(a[0]), std::fabs(a[1])};
+#endif
+}
+
 // ---- Working arrays ------------------------------------------------------------------------
 // One set per thread, grown as needed and reused, so repeated calls do not allocate.
 struct Scratch {
-  std::vector<double> fz, m1, m2, x, y;  // the analysed range, Fz tilt-corrected
+  std::vector<float> raw[3];       // the samples as read, when the data has no channel arrays
+  std::vector<double> fz, m1, m2;  // the analysed range, Fz tilt-corrected
+  std::vector<Pair> xy;            // CoP (x, y) of each sample
   std::vector<unsigned char> valid;
   std::vector<double> lfz, lm1, lm2, lx, ly, vx, vy;  // filtered and decimated
   std::vector<unsigned char> lvalid, vvalid;
@@ -131,6 +166,15 @@ inline bool copOf(double fz, double m1, double m2, const Conditions& c, double& 
   return true;
 }
 
+// The same as a pair (x, y), for a sample known to be valid.
+inline Pair copPairOf(double fz, double m1, double m2, const Conditions& c) {
+  const double perFz = 1 / fz;
+  const Pair p = Pair{-m2, m1} * perFz;  // (x′, y′) = (−M2 / Fz, M1 / Fz)
+  if (c.geometry.rotation == 0) return p;
+  // x = x′·cos φ + y′·sin φ, y = −x′·sin φ + y′·cos φ
+  return Pair{p[0], -p[0]} * Pair{c.cosPhi, c.sinPhi} + Pair{p[1], p[1]} * Pair{c.sinPhi, c.cosPhi};
+}
+
 // ---- Low-pass design and run ---------------------------------------------------------------
 
 constexpr int kStates = 2 * kSections;  // two per section
@@ -150,6 +194,10 @@ struct LowPass {
   double G[kMaxDecimation][kStates] = {};
   double C[kStates] = {};
   double D = 0;
+  // P and G as state pairs for the two-lane jump: PT[k][h] = (P[2h][k], P[2h+1][k]) is the
+  // part of column k for states 2h and 2h + 1, G2[m][h] = (G[m][2h], G[m][2h+1]).
+  Pair PT[kStates][kStates / 2] = {};
+  Pair G2[kMaxDecimation][kStates / 2] = {};
 };
 
 // One sample through the sections, transposed direct form II; s holds (s1, s2) of each section.
@@ -237,6 +285,10 @@ void buildJump(LowPass& f, int n) {
     }
   }
   std::copy(&power[0][0], &power[0][0] + kStates * kStates, &f.P[0][0]);  // A^n
+  for (int h = 0; h < kStates / 2; ++h) {
+    for (int k = 0; k < kStates; ++k) f.PT[k][h] = Pair{f.P[2 * h][k], f.P[2 * h + 1][k]};
+    for (int m = 0; m < n; ++m) f.G2[m][h] = Pair{f.G[m][2 * h], f.G[m][2 * h + 1]};
+  }
 }
 
 // The filter for a rate with its decimation, designed once per rate on each thread (the design
@@ -296,23 +348,43 @@ qint32 runLowPass(const LowPass& f, const double* const* in, double* const* out,
     }
     return kept;
   }
-  for (qint32 j = 0; j < kept; ++j) {
+  // The jump, with the states of each series in pairs (st[c][h] holds states 2h and 2h + 1) and
+  // the series side by side, so every input sample is loaded once and the pairs stay in
+  // registers.
+  constexpr int H = kStates / 2;
+  Pair st[K][H];
+  for (int c = 0; c < K; ++c)
+    for (int h = 0; h < H; ++h) st[c][h] = Pair{s[c][2 * h], s[c][2 * h + 1]};
+  for (qint32 j = 0;; ++j) {
     const qint64 i0 = static_cast<qint64>(j) * n;
+    // Output of the kept sample: y = D·u + C·s, summed over the states in order.
     for (int c = 0; c < K; ++c) {
-      const double* u = in[c] + i0;
-      double y = f.D * u[0];
-      for (int r = 0; r < kStates; ++r) y += f.C[r] * s[c][r];
-      out[c][j] = y;
-      if (j + 1 == kept) continue;
-      double next[kStates];
-      for (int r = 0; r < kStates; ++r) {
-        next[r] = 0;
-        for (int k = 0; k < kStates; ++k) next[r] += f.P[r][k] * s[c][k];
+      double y = f.D * in[c][i0];
+      for (int h = 0; h < H; ++h) {
+        y += f.C[2 * h] * st[c][h][0];
+        y += f.C[2 * h + 1] * st[c][h][1];
       }
-      for (int m = 0; m < n; ++m)
-        for (int r = 0; r < kStates; ++r) next[r] += f.G[m][r] * u[m];
-      std::copy(next, next + kStates, s[c]);
+      out[c][j] = y;
     }
+    if (j + 1 == kept) break;
+    // Jump to the next kept sample: s ← P·s + Σₘ Gₘ·u(m), every state summing its terms in
+    // that order (P·s over k first, then the inputs from m = 0 on).
+    Pair next[K][H];
+    for (int c = 0; c < K; ++c) {
+      for (int h = 0; h < H; ++h) next[c][h] = Pair{0, 0};
+      for (int k = 0; k < kStates; ++k) {
+        const double sk = st[c][k / 2][k % 2];
+        for (int h = 0; h < H; ++h) next[c][h] += f.PT[k][h] * Pair{sk, sk};
+      }
+    }
+    for (int m = 0; m < n; ++m) {
+      for (int c = 0; c < K; ++c) {
+        const double u = in[c][i0 + m];
+        for (int h = 0; h < H; ++h) next[c][h] += f.G2[m][h] * Pair{u, u};
+      }
+    }
+    for (int c = 0; c < K; ++c)
+      for (int h = 0; h < H; ++h) st[c][h] = next[c][h];
   }
   return kept;
 }
@@ -333,49 +405,45 @@ void writeHeader(qint32 first, qint32 last, const Conditions& c, AnalysisResult&
   r.fLoSY = c.fLoSY;
 }
 
-// Position, direction, ellipse, stability and (withPath) path and radial measures of the
-// samples b..e of the scratch arrays (index base + k is the sample index). False when too few
-// weight samples.
-bool analyseRange(const Scratch& s, qint32 b, qint32 e, qint32 base, const Conditions& c, AnalysisResult& r,
-                  bool withPath) {
-  const double* X = s.x.data();
-  const double* Y = s.y.data();
-  const double* Fz = s.fz.data();
-  const unsigned char* valid = s.valid.data();
-
-  // First pass over the valid samples: sums, extremes and the weight.
+// Sums over the valid samples of one range, added in sample order.
+struct PositionSums {
   qint32 n = 0;
-  double sx = 0, sxx = 0, sy = 0, syy = 0, sxy = 0;
-  double minX = kExtremeStart, maxX = -kExtremeStart, minY = kExtremeStart, maxY = -kExtremeStart;
-  qint32 w = 0;
+  Pair sum = {0, 0};    // (Σx, Σy)
+  Pair sumSq = {0, 0};  // (Σx², Σy²)
+  double sxy = 0;
+  Pair lo = {kExtremeStart, kExtremeStart}, hi = {-kExtremeStart, -kExtremeStart};  // min and max of (x, y)
+  double w = 0;  // weight samples; a whole number, kept as double for the products below
   double sfz = 0, sfzz = 0;
-  for (qint32 k = b; k <= e; ++k) {
-    if (!valid[k]) continue;
+
+  void add(Pair p, double fz) {
     ++n;
-    const double x = X[k], y = Y[k];
-    sx += x;
-    sxx += x * x;
-    sy += y;
-    syy += y * y;
-    sxy += x * y;
-    minX = std::min(minX, x);
-    maxX = std::max(maxX, x);
-    minY = std::min(minY, y);
-    maxY = std::max(maxY, y);
+    sum += p;
+    sumSq += p * p;
+    sxy += p[0] * p[1];
+    lo = minPair(lo, p);
+    hi = maxPair(hi, p);
     // Steps off the plate and other jolts stay out of the weight: abs(Fz − mean) / abs(mean)
     // < 2 %, with mean = ΣFz / w, multiplied through by w so no division is needed.
-    const double fz = Fz[k];
     if (w < kWeightSeedSamples || std::fabs(fz * w - sfz) < kWeightTolerance * std::fabs(sfz)) {
       ++w;
       sfz += fz;
       sfzz += fz * fz;
     }
   }
-  r.lValidSamples = n;
+};
+
+// Weight, position, direction, ellipse and stability of a range from its sums. False when too
+// few weight samples.
+bool positionMeasures(const PositionSums& p, AnalysisResult& r) {
+  const double n = p.n, w = p.w;
+  const auto weightSamples = static_cast<qint32>(p.w);
+  const double sx = p.sum[0], sy = p.sum[1], sxx = p.sumSq[0], syy = p.sumSq[1];
+  const double minX = p.lo[0], minY = p.lo[1], maxX = p.hi[0], maxY = p.hi[1];
+  r.lValidSamples = p.n;
   r.fValidSamples = n;
-  r.lWeightSamples = w;
-  if (w > 0) r.fWeight = sfz / w;
-  if (w < kMinWeightSamples) {
+  r.lWeightSamples = weightSamples;
+  if (weightSamples > 0) r.fWeight = p.sfz / w;
+  if (weightSamples < kMinWeightSamples) {
     r.fWeight = 0;
     return false;
   }
@@ -385,10 +453,10 @@ bool analyseRange(const Scratch& s, qint32 b, qint32 e, qint32 base, const Condi
   safeDiv(sy, n, r.fYo);
   safeSampleSD(sxx, sx, n, r.fSDX);
   safeSampleSD(syy, sy, n, r.fSDY);
-  safeSampleSD(sfzz, sfz, w, r.fWeightSD);
+  safeSampleSD(p.sfzz, p.sfz, w, r.fWeightSD);
   const double cxx = sxx - r.fXo * r.fXo * n;
   const double cyy = syy - r.fYo * r.fYo * n;
-  const double cxy = sxy - r.fXo * r.fYo * n;
+  const double cxy = p.sxy - r.fXo * r.fYo * n;
   safeDiv(cxy, std::sqrt(std::fabs(cxx * cyy)), r.fCorrelation);
 
   // Principal direction of sway and the spread along and across it.
@@ -426,68 +494,151 @@ bool analyseRange(const Scratch& s, qint32 b, qint32 e, qint32 base, const Condi
                      r.fLoSY, 0, r.fLoSUsedMax, r.fLoSUsedMin);
   r.fStability = std::clamp(1 - r.fLoSUsedMax, 0.0, 1.0);
   if (std::isnan(r.fStability)) r.fStability = 0;
+  return true;
+}
 
-  if (!withPath) return true;
+// Validity pass: tilt-corrected Fz and validity of each sample; returns how many are valid.
+// Valid when the load reaches the threshold (Fz in single precision at or below the negated
+// threshold); a zero Fz has no CoP whatever the threshold.
+qint32 validityPass(const float* rawFz, qint32 total, const Conditions& c, Scratch& s) {
+  const PlateGeometry& g = c.geometry;
+  const double tiltDiv2 = g.tilt2 != 0 ? std::cos(static_cast<double>(g.tilt2)) : 1.0;
+  const double tiltDiv1 = g.tilt1 != 0 ? std::cos(static_cast<double>(g.tilt1)) : 1.0;
+  double* Fz = s.fz.data();
+  unsigned char* valid = s.valid.data();
+  qint32 n = 0;
+  const auto run = [&](auto tilted) {
+    for (qint32 k = 0; k < total; ++k) {
+      double fz = rawFz[k];
+      if constexpr (decltype(tilted)::value) fz = fz / tiltDiv2 / tiltDiv1;
+      const bool ok = static_cast<float>(fz) <= c.thrFz && fz != 0;
+      Fz[k] = fz;
+      valid[k] = ok;
+      n += ok;
+    }
+  };
+  if (g.tilt1 != 0 || g.tilt2 != 0)
+    run(std::true_type());
+  else
+    run(std::false_type());
+  return n;
+}
 
-  // Path over consecutive valid samples: a gap of invalid samples adds no step.
-  bool previousInvalid = true;
+// Position pass: each sample's CoP (an invalid one keeps the last position so that nothing
+// downstream sees a jump to zero), the sums of the whole range, the path over consecutive
+// valid samples (a gap adds no step; a step may come out negative, which is the noise
+// correction), and the sample mid at which `half` valid ones have passed. The sums up to and
+// including mid are the first half's. raw: M1, M2 of the range.
+struct PositionPass {
+  PositionSums whole, firstHalf;
   double path = 0, steps = 0;
-  for (qint32 k = b; k <= e; ++k) {
-    if (!valid[k]) {
-      previousInvalid = true;
-      continue;
-    }
-    if (!previousInvalid) {  // a step may come out negative: that is the noise correction
-      const double ddx = X[k] - X[k - 1], ddy = Y[k] - Y[k - 1];
-      path += std::sqrt(ddx * ddx + ddy * ddy) - kStepNoise;
-      steps += 1;
-    }
-    previousInvalid = false;
-  }
+  qint32 mid = -1;
+};
 
-  // Distances from the mean CoP, and the sample at which half of the valid ones have passed.
-  const double half = roundHalfEven(n / 2.0);
-  qint32 counted = 0;
-  double sd = 0, sdd = 0, sadx = 0, sdxx = 0, sady = 0, sdyy = 0;
-  double maxD2 = -kExtremeStart, minD2 = kExtremeStart;
-  double maxAdx = -kExtremeStart, minAdx = kExtremeStart, maxAdy = -kExtremeStart, minAdy = kExtremeStart;
-  const double xo = r.fXo, yo = r.fYo;
-  for (qint32 k = b; k <= e; ++k) {
+PositionPass positionPass(const float* rawM1, const float* rawM2, qint32 total, qint32 half,
+                          const Conditions& c, Scratch& s) {
+  const double* Fz = s.fz.data();
+  const unsigned char* valid = s.valid.data();
+  double* M1 = s.m1.data();
+  double* M2 = s.m2.data();
+  Pair* XY = s.xy.data();
+  // Locals only, so the stores into the arrays cannot be taken to change them.
+  PositionSums sums, firstHalf;
+  double path = 0, steps = 0;
+  qint32 counted = 0, mid = -1;
+  Pair last = {0, 0};  // CoP of the last valid sample
+  bool previousValid = false;
+  for (qint32 k = 0; k < total; ++k) {
+    const double fz = Fz[k], m1 = rawM1[k], m2 = rawM2[k];
+    M1[k] = m1;
+    M2[k] = m2;
+    const bool ok = valid[k];
+    if (ok) {
+      const Pair p = copPairOf(fz, m1, m2, c);
+      sums.add(p, fz);
+      if (previousValid) {
+        const Pair d = p - last;
+        const Pair dd = d * d;
+        path += std::sqrt(dd[0] + dd[1]) - kStepNoise;
+        steps += 1;
+      }
+      last = p;
+      if (++counted == half) {
+        mid = k;
+        firstHalf = sums;
+      }
+    }
+    previousValid = ok;
+    XY[k] = last;
+  }
+  PositionPass result;
+  result.whole = sums;
+  result.firstHalf = firstHalf;
+  result.path = path;
+  result.steps = steps;
+  result.mid = mid;
+  return result;
+}
+
+// Radial pass over the valid samples: distances from the mean CoP o. With secondHalf, the
+// samples from `from` on also go into the second half's sums.
+struct RadialSums {
+  double sd = 0, sdd = 0, maxD2 = -kExtremeStart, minD2 = kExtremeStart;
+  Pair sad = {0, 0}, sdq = {0, 0};  // (Σ|dx|, Σ|dy|), (Σdx², Σdy²)
+  Pair maxAd = {-kExtremeStart, -kExtremeStart}, minAd = {kExtremeStart, kExtremeStart};
+};
+
+template <bool secondHalf>
+void radialPass(const Scratch& s, qint32 from, qint32 to, Pair o, RadialSums& sums, PositionSums* half) {
+  const Pair* XY = s.xy.data();
+  const double* Fz = s.fz.data();
+  const unsigned char* valid = s.valid.data();
+  // Plain locals in the loop, so that each stays in a register of its own.
+  double sd = sums.sd, sdd = sums.sdd, maxD2 = sums.maxD2, minD2 = sums.minD2;
+  Pair sad = sums.sad, sdq = sums.sdq, maxAd = sums.maxAd, minAd = sums.minAd;
+  PositionSums h;
+  if constexpr (secondHalf) h = *half;
+  for (qint32 k = from; k < to; ++k) {
     if (!valid[k]) continue;
-    const double dx = X[k] - xo, dy = Y[k] - yo;
-    const double d2 = dx * dx + dy * dy;
-    const double adx = std::fabs(dx), ady = std::fabs(dy);
+    const Pair d = XY[k] - o;  // (dx, dy)
+    const Pair dd = d * d;
+    const double d2 = dd[0] + dd[1];
+    const Pair ad = absPair(d);
     sd += std::sqrt(d2);
     sdd += d2;
-    sadx += adx;
-    sdxx += dx * dx;
-    sady += ady;
-    sdyy += dy * dy;
+    sad += ad;
+    sdq += dd;
     maxD2 = std::max(maxD2, d2);
     minD2 = std::min(minD2, d2);
-    maxAdx = std::max(maxAdx, adx);
-    minAdx = std::min(minAdx, adx);
-    maxAdy = std::max(maxAdy, ady);
-    minAdy = std::min(minAdy, ady);
-    if (++counted == half) r.fMidIndex = base + k;
+    maxAd = maxPair(maxAd, ad);
+    minAd = minPair(minAd, ad);
+    if constexpr (secondHalf) h.add(XY[k], Fz[k]);
   }
-  r.fRadialMax = std::sqrt(maxD2);
-  r.fRadialMin = std::sqrt(minD2);
-  safeDiv(sd, n, r.fRadialAve);
-  safeSampleSD(sdd, sd, n, r.fRadialSD);
-  r.fAbsDevExtremes[0] = maxAdx;
-  r.fAbsDevExtremes[1] = minAdx;
-  r.fAbsDevExtremes[2] = maxAdy;
-  r.fAbsDevExtremes[3] = minAdy;
-  safeDiv(sadx, n, r.fMeanAbsX);
-  safeDiv(sady, n, r.fMeanAbsY);
-  safeSampleSD(sdxx, sadx, n, r.fSDAbsX);
-  safeSampleSD(sdyy, sady, n, r.fSDAbsY);
-  r.fPathLength = std::max(path, 0.0);
-  r.fSteps = steps;
-  double perStep;
-  if (checkedQuotient(r.fPathLength, steps, perStep)) safeSet(perStep * c.fs, r.fVAve);
-  return true;
+  sums.sd = sd;
+  sums.sdd = sdd;
+  sums.maxD2 = maxD2;
+  sums.minD2 = minD2;
+  sums.sad = sad;
+  sums.sdq = sdq;
+  sums.maxAd = maxAd;
+  sums.minAd = minAd;
+  if constexpr (secondHalf) *half = h;
+}
+
+void radialMeasures(const RadialSums& a, AnalysisResult& r) {
+  const double n = r.fValidSamples;
+  r.fRadialMax = std::sqrt(a.maxD2);
+  r.fRadialMin = std::sqrt(a.minD2);
+  safeDiv(a.sd, n, r.fRadialAve);
+  safeSampleSD(a.sdd, a.sd, n, r.fRadialSD);
+  r.fAbsDevExtremes[0] = a.maxAd[0];
+  r.fAbsDevExtremes[1] = a.minAd[0];
+  r.fAbsDevExtremes[2] = a.maxAd[1];
+  r.fAbsDevExtremes[3] = a.minAd[1];
+  safeDiv(a.sad[0], n, r.fMeanAbsX);
+  safeDiv(a.sad[1], n, r.fMeanAbsY);
+  safeSampleSD(a.sdq[0], a.sad[0], n, r.fSDAbsX);
+  safeSampleSD(a.sdq[1], a.sad[1], n, r.fSDAbsY);
 }
 
 // Velocity of each valid sample from its valid neighbours: central difference inside a run,
@@ -597,67 +748,64 @@ void analyse(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& da
   c.date = data.DateTime();
   writeHeader(first, last, c, r);
 
-  // Read the samples, correct Fz for the plate's tilt, and find each sample's CoP.
+  // Read the samples once, from the channel arrays themselves when the data has them.
   Scratch& s = scratch();
   const qint32 total = last - first + 1;
-  for (auto* v : {&s.fz, &s.m1, &s.m2, &s.x, &s.y}) v->resize(total);
+  for (auto* v : {&s.fz, &s.m1, &s.m2}) v->resize(total);
+  s.xy.resize(total);
   s.valid.resize(total);
-  const float* direct[3] = {nullptr, nullptr, nullptr};
-  if (const auto* buffer = dynamic_cast<const PlateTestDataBuffer*>(&data))
-    for (int ch = 0; ch < 3; ++ch) direct[ch] = buffer->channel(ch);
-  const double tiltDiv2 = g.tilt2 != 0 ? std::cos(static_cast<double>(g.tilt2)) : 1.0;
-  const double tiltDiv1 = g.tilt1 != 0 ? std::cos(static_cast<double>(g.tilt1)) : 1.0;
-  const bool tilted = g.tilt1 != 0 || g.tilt2 != 0;
-  for (qint32 k = 0; k < total; ++k) {
-    const qint32 i = first + k;
-    double fz, m1, m2;
-    if (direct[0]) {
-      fz = direct[0][i];
-      m1 = direct[1][i];
-      m2 = direct[2][i];
-    } else {
-      fz = data.Sample(0, i);
-      m1 = data.Sample(1, i);
-      m2 = data.Sample(2, i);
-    }
-    if (tilted) fz = fz / tiltDiv2 / tiltDiv1;
-    s.fz[k] = fz;
-    s.m1[k] = m1;
-    s.m2[k] = m2;
-    double x = 0, y = 0;
-    s.valid[k] = copOf(fz, m1, m2, c, x, y);
-    if (s.valid[k]) {
-      s.x[k] = x;
-      s.y[k] = y;
-    } else {  // keeps the last position so that nothing downstream sees a jump to zero
-      s.x[k] = k > 0 ? s.x[k - 1] : 0;
-      s.y[k] = k > 0 ? s.y[k - 1] : 0;
+  const float* raw[3];
+  if (const auto* buffer = dynamic_cast<const PlateTestDataBuffer*>(&data)) {
+    for (int ch = 0; ch < 3; ++ch) raw[ch] = buffer->channel(ch) + first;
+  } else {
+    for (int ch = 0; ch < 3; ++ch) {
+      s.raw[ch].resize(total);
+      for (qint32 k = 0; k < total; ++k) s.raw[ch][k] = data.Sample(ch, first + k);
+      raw[ch] = s.raw[ch].data();
     }
   }
-
-  if (!analyseRange(s, 0, total - 1, first, c, r, true)) {
+  // Validity first: the count of valid samples sets the middle sample, so the position pass
+  // can take the first half's sums on its way.
+  const qint32 n = validityPass(raw[0], total, c, s);
+  const auto half = static_cast<qint32>(roundHalfEven(n / 2.0));
+  const PositionPass pos = positionPass(raw[1], raw[2], total, half, c, s);
+  if (!positionMeasures(pos.whole, r)) {
     log.step(QStringLiteral("Fewer than %1 weight samples: no measures").arg(kMinWeightSamples));
     log.completed();
     return;
   }
+  r.fPathLength = std::max(pos.path, 0.0);
+  r.fSteps = pos.steps;
+  double perStep;
+  if (checkedQuotient(r.fPathLength, pos.steps, perStep)) safeSet(perStep * c.fs, r.fVAve);
+  r.fMidIndex = first + pos.mid;
 
-  // Halves: both are analysed like a test of their own (without halves or dynamics) on the
-  // samples already read, first..mid and mid + 1..last. Only their ellipse area and LoS use
-  // are wanted, so their path and radial pass is left out.
+  // Distances from the mean CoP. Halves: both are analysed like a test of their own (without
+  // halves or dynamics), first..mid and mid + 1..last. Only their ellipse area and LoS use are
+  // wanted, so only their sums are gathered (the second's in the radial pass over its samples);
+  // a half of one sample computes nothing.
+  const Pair o = {r.fXo, r.fYo};
+  RadialSums radial;
   if (withHalves) {
-    const qint32 mid = static_cast<qint32>(roundHalfEven(r.fMidIndex));
+    const qint32 mid = pos.mid;
+    PositionSums secondHalf;
+    radialPass<false>(s, 0, mid + 1, o, radial, nullptr);
+    radialPass<true>(s, mid + 1, total, o, radial, &secondHalf);
+    radialMeasures(radial, r);
     AnalysisResult h[2];
-    const qint32 from[2] = {first, mid + 1};
-    const qint32 to[2] = {mid, last};
+    const qint32 from[2] = {0, mid + 1};
+    const qint32 to[2] = {mid, total - 1};
+    const PositionSums* sums[2] = {&pos.firstHalf, &secondHalf};
     for (int part = 0; part < 2; ++part) {
-      qint32 hf = std::max(from[part], first), hl = std::min(to[part], last);
-      if (hf > hl) hf = hl;
-      if (hf == hl) continue;  // an empty half computes nothing
-      writeHeader(hf, hl, c, h[part]);
-      analyseRange(s, hf - first, hl - first, first, c, h[part], false);
+      if (from[part] >= to[part]) continue;
+      writeHeader(first + from[part], first + to[part], c, h[part]);
+      positionMeasures(*sums[part], h[part]);
     }
     safeDiv(h[1].f95Area - h[0].f95Area, h[0].f95Area, r.fAreaChange);
     safeDiv(h[1].fLoSUsedMax - h[0].fLoSUsedMax, h[0].fLoSUsedMax, r.fFatigue);
+  } else {
+    radialPass<false>(s, 0, total, o, radial, nullptr);
+    radialMeasures(radial, r);
   }
 
   if (withDynamics) {
