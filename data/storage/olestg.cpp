@@ -171,13 +171,11 @@ bool copyTree(Database& src, qint64 srcId, Database& dst, qint64 dstId, int dept
 // Puts one element under parent in dst, replacing a same-named one, and copies what it holds.
 qint64 placeCopy(Database& src, const ChildRow& row, const QString& name, Database& dst, qint64 parent,
                  int depth, QString* why) {
-  const QString key = nameKey(name);
-  qint64 id = dst.insert(parent, name, key, row.kind, &row.data, why);
+  qint64 id = dst.insert(parent, name, row.kind, &row.data, why);
   if (id == 0) {
-    int kind = 0;
-    const qint64 old = dst.find(parent, key, &kind, nullptr, why);
+    const qint64 old = dst.find(parent, name, nullptr, nullptr);
     if (old <= 0 || !dst.destroyTree(old, why)) return -1;
-    id = dst.insert(parent, name, key, row.kind, &row.data, why);
+    id = dst.insert(parent, name, row.kind, &row.data, why);
     if (id == 0 && why) *why = QStringLiteral("the name \"%1\" is taken").arg(name);
   }
   if (id <= 0) return -1;
@@ -203,15 +201,12 @@ bool copyTree(Database& src, qint64 srcId, Database& dst, qint64 dstId, int dept
 // Storage
 
 KMX_OLEStorage::KMX_OLEStorage(std::shared_ptr<Database> db, qint64 id, const QString& name, bool writable)
-    : db_(std::move(db)),
-      self_(std::make_unique<ElementObject>(db_.get(), id)),
-      name_(name),
-      writable_(writable) {}
+    : db_(std::move(db)), id_(id), name_(name), writable_(writable) {}
 
 KMX_OLEStorage::~KMX_OLEStorage() = default;
 
-bool KMX_OLEStorage::isRoot() const { return self_->id() == RootId; }
-bool KMX_OLEStorage::isReverted() const { return self_->reverted(); }
+bool KMX_OLEStorage::isRoot() const { return id_ == RootId; }
+bool KMX_OLEStorage::isReverted() const { return !db_->alive(id_); }
 
 QString KMX_OLEStorage::summaryInfoStreamName() { return QChar(5) + QStringLiteral("SummaryInformation"); }
 
@@ -238,15 +233,14 @@ bool usable(const char* proc, const KMX_OLEStorage& s, bool needWrite, const QSt
 // The id of a new element, replacing a same-named one when mode allows; -1 on failure (logged).
 qint64 createElement(const char* proc, Database& db, qint64 parent, const QString& name, int kind, int mode) {
   QString why;
-  const QString key = nameKey(name);
-  qint64 id = db.insert(parent, name, key, kind, nullptr, &why);
+  qint64 id = db.insert(parent, name, kind, nullptr, &why);
   if (id == 0) {
     if (!(mode & kCreate)) {
       logError(proc, QStringLiteral("element \"%1\" exists already").arg(name));
       return -1;
     }
-    const qint64 old = db.find(parent, key, nullptr, nullptr, &why);
-    if (old > 0 && db.destroyTree(old, &why)) id = db.insert(parent, name, key, kind, nullptr, &why);
+    const qint64 old = db.find(parent, name, nullptr, nullptr);
+    if (old > 0 && db.destroyTree(old, &why)) id = db.insert(parent, name, kind, nullptr, &why);
     if (id == 0) why = QStringLiteral("the name is still taken");
   }
   if (id <= 0) {
@@ -263,7 +257,7 @@ std::shared_ptr<KMX_OLEStorage> KMX_OLEStorage::CreateStorage(const QString& nam
     logError("CreateStorage", QStringLiteral("mode %1 cannot create \"%2\"").arg(mode).arg(name));
     return nullptr;
   }
-  const qint64 id = createElement("CreateStorage", *db_, self_->id(), name, KindStorage, mode);
+  const qint64 id = createElement("CreateStorage", *db_, id_, name, KindStorage, mode);
   return id > 0 ? std::make_shared<KMX_OLEStorage>(db_, id, name, true) : nullptr;
 }
 
@@ -273,7 +267,7 @@ std::shared_ptr<KMX_OLEStream> KMX_OLEStorage::CreateStream(const QString& name,
     logError("CreateStream", QStringLiteral("mode %1 cannot create \"%2\"").arg(mode).arg(name));
     return nullptr;
   }
-  const qint64 id = createElement("CreateStream", *db_, self_->id(), name, KindStream, mode);
+  const qint64 id = createElement("CreateStream", *db_, id_, name, KindStream, mode);
   return id > 0 ? std::make_shared<KMX_OLEStream>(db_, id, name, true, QByteArray(), true) : nullptr;
 }
 
@@ -284,10 +278,8 @@ std::shared_ptr<KMX_OLEStorage> KMX_OLEStorage::OpenStorage(const QString& name,
     logError("OpenStorage", QStringLiteral("mode %1 cannot open \"%2\"").arg(mode).arg(name));
     return nullptr;
   }
-  QString why;
   int kind = 0;
-  const qint64 id = db_->find(self_->id(), nameKey(name), &kind, nullptr, &why);
-  if (id < 0) logError("OpenStorage", QStringLiteral("\"%1\": %2").arg(name, why));
+  const qint64 id = db_->find(id_, name, &kind, nullptr);
   if (id <= 0) return nullptr;  // absent: the caller decides whether to create it
   if (kind != KindStorage) {
     logError("OpenStorage", QStringLiteral("\"%1\" is a stream, not a storage").arg(name));
@@ -303,12 +295,10 @@ std::shared_ptr<KMX_OLEStream> KMX_OLEStorage::OpenStream(const QString& name, i
     logError("OpenStream", QStringLiteral("mode %1 cannot open \"%2\"").arg(mode).arg(name));
     return nullptr;
   }
-  QString why;
   int kind = 0;
   QByteArray data;
   // A stream opened for writing is usually rewritten whole, so its contents are read only on demand.
-  const qint64 id = db_->find(self_->id(), nameKey(name), &kind, write ? nullptr : &data, &why);
-  if (id < 0) logError("OpenStream", QStringLiteral("\"%1\": %2").arg(name, why));
+  const qint64 id = db_->find(id_, name, &kind, write ? nullptr : &data);
   if (id <= 0) return nullptr;
   if (kind != KindStream) {
     logError("OpenStream", QStringLiteral("\"%1\" is a storage, not a stream").arg(name));
@@ -324,20 +314,20 @@ bool KMX_OLEStorage::CopyTo(KMX_OLEStorage& dest) {
     return false;
   }
   QString why;
-  if (db_ == dest.db_ && db_->isSameOrAncestor(self_->id(), dest.self_->id())) {
+  if (db_ == dest.db_ && db_->isSameOrAncestor(id_, dest.id_)) {
     log.error(QStringLiteral("a storage cannot be copied into itself"));
     return false;
   }
   db_->flushAll();
   // A whole root into an empty root is a page-by-page database copy, far quicker than rows.
-  if (isRoot() && dest.isRoot() && db_ != dest.db_ && dest.db_->isEmptyTree()) {
+  if (isRoot() && dest.isRoot() && db_ != dest.db_ && dest.db_->isFresh()) {
     if (db_->backupInto(*dest.db_, &why)) {
       log.completed();
       return true;
     }
     log.step(QStringLiteral("Database copy not possible (%1), copying element by element").arg(why));
   }
-  if (!dest.db_->begin(&why) || !copyTree(*db_, self_->id(), *dest.db_, dest.self_->id(), 0, &why)) {
+  if (!dest.db_->begin(&why) || !copyTree(*db_, id_, *dest.db_, dest.id_, 0, &why)) {
     log.error(why);
     return false;
   }
@@ -361,20 +351,20 @@ bool KMX_OLEStorage::MoveElementTo(const QString& name, KMX_OLEStorage& dest, co
   int kind = 0;
   QByteArray data;
   db_->flushAll();
-  const qint64 id = db_->find(self_->id(), nameKey(name), &kind, &data, &why);
+  const qint64 id = db_->find(id_, name, &kind, &data);
   if (id <= 0) {
-    logError(proc, id < 0 ? why : QStringLiteral("element \"%1\" not found").arg(name));
+    logError(proc, QStringLiteral("element \"%1\" not found").arg(name));
     return false;
   }
   if (db_ == dest.db_) {
-    if (dest.self_->id() == self_->id() && nameKey(target) == nameKey(name)) return true;  // onto itself
-    if (kind == KindStorage && db_->isSameOrAncestor(id, dest.self_->id())) {
+    if (dest.id_ == id_ && sameKey(target, name)) return true;  // onto itself
+    if (kind == KindStorage && db_->isSameOrAncestor(id, dest.id_)) {
       logError(proc, QStringLiteral("\"%1\" cannot be copied into itself").arg(name));
       return false;
     }
   }
   const ChildRow row{id, name, kind, data};
-  if (!dest.db_->begin(&why) || placeCopy(*db_, row, target, *dest.db_, dest.self_->id(), 0, &why) < 0 ||
+  if (!dest.db_->begin(&why) || placeCopy(*db_, row, target, *dest.db_, dest.id_, 0, &why) < 0 ||
       (move && !db_->destroyTree(id, &why))) {
     logError(proc, QStringLiteral("\"%1\": %2").arg(name, why));
     return false;
@@ -385,7 +375,7 @@ bool KMX_OLEStorage::MoveElementTo(const QString& name, KMX_OLEStorage& dest, co
 bool KMX_OLEStorage::DestroyElement(const QString& name) {
   if (!usable("DestroyElement", *this, true, name)) return false;
   QString why;
-  const qint64 id = db_->find(self_->id(), nameKey(name), nullptr, nullptr, &why);
+  const qint64 id = db_->find(id_, name, nullptr, nullptr);
   if (id <= 0 || !db_->destroyTree(id, &why)) {
     logError("DestroyElement", id == 0 ? QStringLiteral("element \"%1\" not found").arg(name)
                                        : QStringLiteral("\"%1\": %2").arg(name, why));
@@ -430,7 +420,7 @@ StgElementType KMX_OLEStorage::EnumElements(int next, QString& name) {
     QString why;
     if (isReverted()) {
       logError("EnumElements", QStringLiteral("storage \"%1\" was destroyed").arg(name_));
-    } else if (!db_->children(self_->id(), &rows, false, &why)) {
+    } else if (!db_->children(id_, &rows, false, &why)) {
       logError("EnumElements", why);
     }
     for (auto& r : rows) enumSnapshot_.emplace_back(std::move(r.name), r.kind);
@@ -499,7 +489,7 @@ bool KMX_OLEStorage::WriteSummaryInfo() {
 KMX_OLEStream::KMX_OLEStream(std::shared_ptr<Database> db, qint64 id, const QString& name, bool writable,
                              QByteArray content, bool loaded)
     : db_(std::move(db)),
-      self_(std::make_unique<ElementObject>(db_.get(), id)),
+      id_(id),
       name_(name),
       writable_(writable),
       content_(std::move(content)),
@@ -507,16 +497,18 @@ KMX_OLEStream::KMX_OLEStream(std::shared_ptr<Database> db, qint64 id, const QStr
 
 KMX_OLEStream::~KMX_OLEStream() {
   flush();
-  db_->dirty.erase(this);
+  db_->unmarkDirty(this);
 }
+
+bool KMX_OLEStream::reverted() const { return !db_->alive(id_); }
 
 bool KMX_OLEStream::flush() {
   if (!dirty_) return true;
   dirty_ = false;
-  db_->dirty.erase(this);
+  db_->unmarkDirty(this);
   QString why;
-  if (self_->reverted()) why = QStringLiteral("the stream was destroyed");
-  if (self_->reverted() || !db_->setData(self_->id(), content_, &why)) {
+  if (reverted()) why = QStringLiteral("the stream was destroyed");
+  if (reverted() || !db_->setData(id_, content_, &why)) {
     logError("Commit", QStringLiteral("stream \"%1\": %2").arg(name_, why));
     return false;
   }
@@ -526,7 +518,7 @@ bool KMX_OLEStream::flush() {
 bool KMX_OLEStream::ensureLoaded() {
   if (loaded_) return true;
   QString why;
-  if (!db_->loadData(self_->id(), &content_, &why)) {
+  if (!db_->loadData(id_, &content_, &why)) {
     logError("ReadNext", QStringLiteral("stream \"%1\": %2").arg(name_, why));
     return false;
   }
@@ -535,11 +527,11 @@ bool KMX_OLEStream::ensureLoaded() {
 }
 
 bool KMX_OLEStream::Write(const StgValue& value, bool flagA, bool flagB) {
-  if (self_->reverted() || !writable_ || value.isError() || value.isEmpty()) {
+  if (reverted() || !writable_ || value.isError() || value.isEmpty()) {
     logError("Write", QStringLiteral("stream \"%1\": %2")
-                          .arg(name_, self_->reverted() ? QStringLiteral("the stream was destroyed")
-                                      : !writable_      ? QStringLiteral("open for reading only")
-                                                        : QStringLiteral("no value to write")));
+                          .arg(name_, reverted()   ? QStringLiteral("the stream was destroyed")
+                                      : !writable_ ? QStringLiteral("open for reading only")
+                                                   : QStringLiteral("no value to write")));
     return false;
   }
   if (!replaced_) {
@@ -551,7 +543,7 @@ bool KMX_OLEStream::Write(const StgValue& value, bool flagA, bool flagB) {
   encode(content_, value, value.num_.l, value.num_.i, value.num_.f, value.num_.d, value.text_, flagA, flagB);
   if (!dirty_) {
     dirty_ = true;
-    db_->dirty.insert(this);
+    db_->markDirty(this);
   }
   return true;
 }
@@ -559,7 +551,7 @@ bool KMX_OLEStream::Write(const StgValue& value, bool flagA, bool flagB) {
 StgValue KMX_OLEStream::ReadNext(bool flagA, bool flagB) {
   Q_UNUSED(flagA);
   Q_UNUSED(flagB);
-  if (self_->reverted()) return StgValue::error(QStringLiteral("stream \"%1\" was destroyed").arg(name_));
+  if (reverted()) return StgValue::error(QStringLiteral("stream \"%1\" was destroyed").arg(name_));
   if (!ensureLoaded()) return StgValue::error(QStringLiteral("stream \"%1\" cannot be read").arg(name_));
   const bool past = pos_ >= content_.size();
   const quint8 tag = past ? 0 : quint8(content_.at(pos_));

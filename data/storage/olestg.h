@@ -115,7 +115,6 @@ class StgValue {
 
 namespace stgdetail {
 struct Database;
-class ElementObject;
 }  // namespace stgdetail
 
 class KMX_OLEStream;
@@ -166,7 +165,7 @@ class KMX_OLEStorage {
 
  private:
   std::shared_ptr<stgdetail::Database> db_;
-  std::unique_ptr<stgdetail::ElementObject> self_;
+  qint64 id_;
   QString name_;
   bool writable_;
   QList<QPair<QString, QString>> summary_;
@@ -200,8 +199,10 @@ class KMX_OLEStream {
   bool flush();
   bool ensureLoaded();
 
+  bool reverted() const;
+
   std::shared_ptr<stgdetail::Database> db_;
-  std::unique_ptr<stgdetail::ElementObject> self_;
+  qint64 id_;
   QString name_;
   bool writable_;
   QByteArray content_;
@@ -209,6 +210,7 @@ class KMX_OLEStream {
   bool replaced_ = false;
   bool dirty_ = false;
   qsizetype pos_ = 0;
+  size_t dirtyPos_ = size_t(-1);  // place in the root's list of streams with pending values
 };
 
 // A readable listing of everything below a storage, for diagnostics: one line per element,

@@ -2,8 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <QDir>
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -30,50 +28,95 @@ constexpr const char* kSchema =
     "data BLOB, "
     "UNIQUE(parent, name_key))";
 
-// Children always carry a larger id than their parent (ids only grow), which also keeps every
-// walk over a damaged file finite: a row claiming a later parent is never reached.
-// Sorted by id afterwards in memory: cheaper than a temporary b-tree per listing.
-constexpr const char* kChildren =
-    "SELECT id, name, kind FROM elements WHERE parent = ?1 AND id > ?1 AND kind IN (1, 2)";
-constexpr const char* kChildrenData =
-    "SELECT id, name, kind, data FROM elements WHERE parent = ?1 AND id > ?1 AND kind IN (1, 2)";
-constexpr const char* kSubtree =
-    "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL "
-    "SELECT e.id FROM elements e JOIN sub ON e.parent = sub.id WHERE e.id > sub.id) ";
+// Owns one connection to an in-memory database.
+class Connection {
+ public:
+  Connection() = default;
+  ~Connection() {
+    if (db_) sqlite3_close_v2(db_);
+  }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  bool open() { return sqlite3_open_v2(":memory:", &db_, kOpenFlags, nullptr) == SQLITE_OK; }
+  sqlite3* get() const { return db_; }
+
+  // Settings every connection gets; opened files are untrusted input.
+  void harden() {
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+    sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, 0);
+    exec("PRAGMA cell_size_check = ON", nullptr);
+    exec("PRAGMA journal_mode = OFF", nullptr);
+    exec("PRAGMA temp_store = MEMORY", nullptr);
+  }
+
+  bool exec(const char* sql, QString* why) {
+    char* msg = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &msg) == SQLITE_OK) return true;
+    if (why) *why = QString::fromUtf8(msg ? msg : sqlite3_errmsg(db_));
+    sqlite3_free(msg);
+    return false;
+  }
+
+  QString errText(const char* what) const {
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromUtf8(sqlite3_errmsg(db_)));
+  }
+
+  // A fresh file of this store's kind: header marks and the table, no rows.
+  bool createSchema(QString* why) {
+    const QByteArray init = QByteArray("PRAGMA application_id = ") + QByteArray::number(kApplicationId) +
+                            ";PRAGMA user_version = " + QByteArray::number(kSchemaVersion) + ";" + kSchema;
+    return exec(init.constData(), why);
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+// A prepared statement, finalised when leaving scope.
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s_, nullptr); }
+  ~Statement() { sqlite3_finalize(s_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  sqlite3_stmt* get() const { return s_; }
+  explicit operator bool() const { return s_ != nullptr; }
+
+ private:
+  sqlite3_stmt* s_ = nullptr;
+};
 
 QString schemaFingerprint(sqlite3* db) {
-  sqlite3_stmt* st = nullptr;
+  Statement st(db, "SELECT type, name, tbl_name, sql FROM sqlite_schema ORDER BY type, name");
+  if (!st) return QString();
   QString out;
-  if (sqlite3_prepare_v2(db, "SELECT type, name, tbl_name, sql FROM sqlite_schema ORDER BY type, name", -1,
-                         &st, nullptr) != SQLITE_OK) {
-    sqlite3_finalize(st);
-    return QString();
-  }
   int rc;
-  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
     for (int c = 0; c < 4; ++c) {
-      const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+      const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), c));
       out += QString::fromUtf8(t ? t : "<null>");
       out += QLatin1Char('|');
     }
     out += QLatin1Char('\n');
   }
-  sqlite3_finalize(st);
   return rc == SQLITE_DONE ? out : QString();
 }
 
 // What sqlite_schema of a sound file reads; taken from a fresh database once.
 const QString& expectedSchema() {
   static const QString fp = [] {
-    QString why;
-    auto db = Database::createEmpty(QStringLiteral("schema"), &why);
-    return db ? schemaFingerprint(db->db) : QString();
+    Connection c;
+    return c.open() && c.createSchema(nullptr) ? schemaFingerprint(c.get()) : QString();
   }();
   return fp;
 }
 
 void bindName(sqlite3_stmt* st, int col, const QString& s) {
-  sqlite3_bind_text16(st, col, s.utf16(), int(s.size() * 2), SQLITE_TRANSIENT);
+  sqlite3_bind_text16(st, col, s.utf16(), int(s.size() * 2), SQLITE_STATIC);
 }
 
 QString columnName(sqlite3_stmt* st, int col) {
@@ -90,48 +133,100 @@ QByteArray columnBlob(sqlite3_stmt* st, int col) {
 
 // First column of the first row of a one-off query; false when there is none.
 bool queryInt(sqlite3* db, const char* sql, qint64* out) {
-  sqlite3_stmt* st = nullptr;
-  const bool ok =
-      sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW;
-  if (ok) *out = sqlite3_column_int64(st, 0);
-  sqlite3_finalize(st);
+  Statement st(db, sql);
+  const bool ok = st && sqlite3_step(st.get()) == SQLITE_ROW;
+  if (ok) *out = sqlite3_column_int64(st.get(), 0);
   return ok;
 }
 
 bool queryText(sqlite3* db, const char* sql, QString* out) {
-  sqlite3_stmt* st = nullptr;
-  const bool ok =
-      sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW;
+  Statement st(db, sql);
+  const bool ok = st && sqlite3_step(st.get()) == SQLITE_ROW;
   if (ok) {
-    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
     *out = QString::fromUtf8(t ? t : "");
   }
-  sqlite3_finalize(st);
   return ok;
 }
 
 }  // namespace
 
-Stmt::~Stmt() { sqlite3_finalize(s_); }
-
-bool Stmt::prepare(sqlite3* db, const char* sql) {
-  sqlite3_finalize(s_);
-  s_ = nullptr;
-  return sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &s_, nullptr) == SQLITE_OK;
-}
-
-// Every use binds all parameters afresh, so clearing the old bindings would be wasted work.
-void Stmt::reset() {
-  if (s_) sqlite3_reset(s_);
-}
-
-ElementObject::ElementObject(Database* db, qint64 id) : db_(db), id_(id) { db_->live.insert(this); }
-ElementObject::~ElementObject() { db_->live.erase(this); }
-
 QString nameKey(const QString& name) {
   QString key = name;
-  for (QChar& c : key) c = c.toUpper();
+  for (QChar& c : key) c = QChar(upperUnit(c.unicode()));
   return key;
+}
+
+bool sameKey(const QString& a, const QString& b) {
+  const qsizetype n = a.size();
+  if (b.size() != n) return false;
+  const QChar* p = a.constData();
+  const QChar* q = b.constData();
+  for (qsizetype i = 0; i < n; ++i)
+    if (p[i] != q[i] && upperUnit(p[i].unicode()) != upperUnit(q[i].unicode())) return false;
+  return true;
+}
+
+// FNV-1a over the upper-cased UTF-16 units, seeded with the parent, then a 64-bit finaliser so
+// that the many equal names under different parents ("Data", "Version") spread evenly.
+quint64 NameIndex::hash(qint64 parent, const QString& name) {
+  quint64 h = 0xcbf29ce484222325ULL ^ (quint64(parent) * 0x9e3779b97f4a7c15ULL);
+  for (const QChar c : name) h = (h ^ upperUnit(c.unicode())) * 0x100000001b3ULL;
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdULL;
+  h ^= h >> 33;
+  return h;
+}
+
+qint64 NameIndex::find(const std::vector<Node>& nodes, qint64 parent, const QString& name, quint64 h) const {
+  if (slots_.empty()) return 0;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = size_t(h) & mask;; i = (i + 1) & mask) {
+    const Slot& s = slots_[i];
+    if (s.id == 0) return 0;
+    if (s.id > 0 && s.hash == h) {
+      const Node& n = nodes[size_t(s.id)];
+      if (n.parent == parent && sameKey(n.name, name)) return s.id;
+    }
+  }
+}
+
+void NameIndex::add(quint64 h, qint64 id) {
+  if ((used_ + removed_ + 1) * 2 > slots_.size()) grow();
+  const size_t mask = slots_.size() - 1;
+  size_t i = size_t(h) & mask;
+  while (slots_[i].id > 0) i = (i + 1) & mask;
+  if (slots_[i].id < 0) --removed_;
+  slots_[i] = Slot{h, id};
+  ++used_;
+}
+
+void NameIndex::remove(quint64 h, qint64 id) {
+  if (slots_.empty()) return;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = size_t(h) & mask; slots_[i].id != 0; i = (i + 1) & mask) {
+    if (slots_[i].id == id) {
+      slots_[i].id = -1;
+      --used_;
+      ++removed_;
+      return;
+    }
+  }
+}
+
+void NameIndex::grow() {
+  size_t size = 64;
+  while (size < (used_ + 1) * 4) size *= 2;
+  std::vector<Slot> old(size, Slot{0, 0});
+  old.swap(slots_);
+  removed_ = 0;
+  const size_t mask = size - 1;
+  for (const Slot& s : old) {
+    if (s.id <= 0) continue;
+    size_t i = size_t(s.hash) & mask;
+    while (slots_[i].id != 0) i = (i + 1) & mask;
+    slots_[i] = s;
+  }
 }
 
 QString checkName(const QString& name) {
@@ -144,60 +239,15 @@ QString checkName(const QString& name) {
   return QString();
 }
 
-Database::~Database() {
-  // Statements are finalised by their members afterwards; close_v2 waits for them.
-  if (db) sqlite3_close_v2(db);
-}
-
-QString Database::errText(const char* what) const {
-  return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromUtf8(sqlite3_errmsg(db)));
-}
-
-bool Database::exec(const char* sql, QString* why) {
-  char* msg = nullptr;
-  if (sqlite3_exec(db, sql, nullptr, nullptr, &msg) == SQLITE_OK) return true;
-  if (why) *why = QString::fromUtf8(msg ? msg : sqlite3_errmsg(db));
-  sqlite3_free(msg);
-  return false;
-}
-
-// Settings every connection gets; opened files are untrusted input.
-bool Database::setup(QString* why) {
-  sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-  sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
-  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
-  sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
-  exec("PRAGMA cell_size_check = ON", nullptr);
-  exec("PRAGMA journal_mode = MEMORY", nullptr);
-  exec("PRAGMA temp_store = MEMORY", nullptr);
-  if (!stInsert.prepare(db,
-                        "INSERT INTO elements(id, parent, name, name_key, kind, data) "
-                        "VALUES(?1, ?2, ?3, ?4, ?5, ?6)") ||
-      !stFind.prepare(db,
-                      "SELECT id, kind, data FROM elements WHERE parent = ?1 AND name_key = ?2 "
-                      "AND id > ?1 AND kind IN (1, 2)") ||
-      !stSetData.prepare(db, "UPDATE elements SET data = ?2 WHERE id = ?1 AND kind = 2") ||
-      !stLoadData.prepare(db, "SELECT data FROM elements WHERE id = ?1 AND kind = 2") ||
-      !stChildren.prepare(db, kChildren) || !stChildrenData.prepare(db, kChildrenData) ||
-      !stParent.prepare(db, "SELECT parent FROM elements WHERE id = ?1")) {
-    if (why) *why = errText("preparing statements");
-    return false;
-  }
-  return true;
-}
-
 std::shared_ptr<Database> Database::createEmpty(const QString& label, QString* why) {
+  Q_UNUSED(why);
   auto d = std::make_shared<Database>();
   d->label = label;
-  if (sqlite3_open_v2(":memory:", &d->db, kOpenFlags, nullptr) != SQLITE_OK) {
-    if (why) *why = QStringLiteral("cannot open an in-memory database");
-    return nullptr;
-  }
-  const QByteArray init = QByteArray("PRAGMA application_id = ") + QByteArray::number(kApplicationId) +
-                          ";PRAGMA user_version = " + QByteArray::number(kSchemaVersion) + ";" + kSchema +
-                          ";INSERT INTO elements VALUES(1, 0, 'Root Entry', 'ROOT ENTRY', 1, NULL)";
-  if (!d->exec(init.constData(), why) || !d->setup(why)) return nullptr;
+  d->nodes.resize(2);
+  Node& root = d->nodes[RootId];
+  root.kind = KindStorage;
+  root.name = QStringLiteral("Root Entry");
+  d->liveCount = 1;
   return d;
 }
 
@@ -210,176 +260,182 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   if (image.size() < 512 || std::memcmp(image.constData(), "SQLite format 3", 16) != 0)
     return fail(QStringLiteral("not a storage file"));
 
-  auto d = std::make_shared<Database>();
-  d->label = label;
-  d->writable = writable;
-  if (sqlite3_open_v2(":memory:", &d->db, kOpenFlags, nullptr) != SQLITE_OK)
-    return fail(QStringLiteral("cannot open an in-memory database"));
+  Connection c;
+  if (!c.open()) return fail(QStringLiteral("cannot open an in-memory database"));
+  c.harden();
   const auto n = sqlite3_int64(image.size());
   auto* buf = static_cast<unsigned char*>(sqlite3_malloc64(sqlite3_uint64(n)));
   if (!buf) return fail(QStringLiteral("out of memory reading the file"));
   std::memcpy(buf, image.constData(), size_t(n));
-  unsigned flags = SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_RESIZEABLE;
-  if (!writable) flags |= SQLITE_DESERIALIZE_READONLY;
-  if (sqlite3_deserialize(d->db, "main", buf, n, n, flags) != SQLITE_OK)
-    return fail(d->errText("reading the file"));
+  if (sqlite3_deserialize(c.get(), "main", buf, n, n,
+                          SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_READONLY) != SQLITE_OK)
+    return fail(c.errText("reading the file"));
 
   // Header marks first: they are cheap and turn away other databases before anything else.
   qint64 appId = 0, version = 0;
-  if (!queryInt(d->db, "PRAGMA application_id", &appId) || !queryInt(d->db, "PRAGMA user_version", &version))
-    return fail(d->errText("damaged file"));
+  if (!queryInt(c.get(), "PRAGMA application_id", &appId) ||
+      !queryInt(c.get(), "PRAGMA user_version", &version))
+    return fail(c.errText("damaged file"));
   if (appId != kApplicationId) return fail(QStringLiteral("not a storage file of this kind"));
   if (version != kSchemaVersion) return fail(QStringLiteral("unknown storage file version %1").arg(version));
 
-  const QString schema = schemaFingerprint(d->db);
+  const QString schema = schemaFingerprint(c.get());
   if (schema.isEmpty() || schema != expectedSchema())
     return fail(QStringLiteral("damaged file: unexpected database layout"));
 
   QString check;
-  if (!queryText(d->db, "PRAGMA quick_check(1)", &check) || check != QLatin1String("ok"))
-    return fail(QStringLiteral("damaged file: %1").arg(check.isEmpty() ? d->errText("check") : check));
+  if (!queryText(c.get(), "PRAGMA quick_check(1)", &check) || check != QLatin1String("ok"))
+    return fail(QStringLiteral("damaged file: %1").arg(check.isEmpty() ? c.errText("check") : check));
 
-  if (!d->setup(why)) return nullptr;
-
-  qint64 rootKind = 0, rootParent = -1, maxId = 0;
-  const bool ok = queryInt(d->db, "SELECT kind FROM elements WHERE id = 1", &rootKind) &&
-                  queryInt(d->db, "SELECT parent FROM elements WHERE id = 1", &rootParent) &&
-                  queryInt(d->db, "SELECT max(id) FROM elements", &maxId);
-  if (!ok || rootKind != KindStorage || rootParent != 0 || maxId < RootId ||
-      maxId > std::numeric_limits<qint64>::max() / 2)
+  qint64 rootKind = 0, rootParent = -1;
+  if (!queryInt(c.get(), "SELECT kind FROM elements WHERE id = 1", &rootKind) ||
+      !queryInt(c.get(), "SELECT parent FROM elements WHERE id = 1", &rootParent) ||
+      rootKind != KindStorage || rootParent != 0)
     return fail(QStringLiteral("damaged file: no root storage"));
-  d->nextId = maxId + 1;
+
+  // One pass in id order. Children always carry a larger id than their parent (ids only grow), so
+  // a parent is met before its children; rows whose parent is not a storage met earlier cannot be
+  // reached and are left out, which also keeps every later walk finite. Ids are renumbered densely.
+  auto d = std::make_shared<Database>();
+  d->label = label;
+  d->writable = writable;
+  d->nodes.resize(1);
+  Statement st(c.get(), "SELECT id, parent, name, kind, data FROM elements WHERE id >= 1 ORDER BY id");
+  if (!st) return fail(c.errText("reading the elements"));
+  std::unordered_map<qint64, qint64> storageIds;  // file id -> our id
+  int rc;
+  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    const qint64 fileId = sqlite3_column_int64(st.get(), 0);
+    const qint64 fileParent = sqlite3_column_int64(st.get(), 1);
+    const int kind = sqlite3_column_int(st.get(), 3);
+    if (kind != KindStorage && kind != KindStream) continue;
+    qint64 parent = 0;
+    if (fileId == RootId) {
+      if (kind != KindStorage) continue;
+    } else {
+      if (fileParent >= fileId) continue;
+      const auto p = storageIds.find(fileParent);
+      if (p == storageIds.end()) continue;
+      parent = p->second;
+    }
+    const QString name = columnName(st.get(), 2);
+    const quint64 h = NameIndex::hash(parent, name);
+    if (parent != 0 && d->index.find(d->nodes, parent, name, h)) continue;  // a second row of one name
+    const QByteArray data = kind == KindStream ? columnBlob(st.get(), 4) : QByteArray();
+    const qint64 id = d->addNode(parent, name, h, kind, data);
+    if (kind == KindStorage) storageIds.emplace(fileId, id);
+  }
+  if (rc != SQLITE_DONE)
+    return fail(QStringLiteral("damaged file: %1").arg(c.errText("reading the elements")));
+  if (d->nodes.size() < 2 || d->nodes[RootId].kind != KindStorage)
+    return fail(QStringLiteral("damaged file: no root storage"));
   return d;
 }
 
-qint64 Database::insert(qint64 parent, const QString& name, const QString& key, int kind,
-                        const QByteArray* data, QString* why) {
-  if (!begin(why)) return -1;
-  StmtUse st(stInsert);
-  sqlite3_bind_int64(*st, 1, nextId);
-  sqlite3_bind_int64(*st, 2, parent);
-  bindName(*st, 3, name);
-  bindName(*st, 4, key);
-  sqlite3_bind_int(*st, 5, kind);
-  if (kind == KindStream) {
-    if (data && !data->isEmpty())
-      sqlite3_bind_blob64(*st, 6, data->constData(), sqlite3_uint64(data->size()), SQLITE_TRANSIENT);
-    else
-      sqlite3_bind_zeroblob(*st, 6, 0);
+qint64 Database::addNode(qint64 parent, const QString& name, quint64 hash, int kind, const QByteArray& data) {
+  // Built apart first: the arguments may refer to texts inside the table, which can move.
+  Node n;
+  n.parent = parent;
+  n.kind = kind;
+  n.name = name;
+  n.data = data;
+  const auto id = qint64(nodes.size());
+  nodes.push_back(std::move(n));
+  if (parent != 0) {
+    index.add(hash, id);
+    nodes[size_t(parent)].kids.push_back(id);
   }
-  const int rc = sqlite3_step(*st);
-  if (rc == SQLITE_DONE) return nextId++;
-  if (rc == SQLITE_CONSTRAINT) return 0;
-  if (why) *why = errText("adding an element");
-  return -1;
+  ++liveCount;
+  return id;
 }
 
-qint64 Database::find(qint64 parent, const QString& key, int* kind, QByteArray* data, QString* why) {
-  StmtUse st(stFind);
-  sqlite3_bind_int64(*st, 1, parent);
-  bindName(*st, 2, key);
-  const int rc = sqlite3_step(*st);
-  if (rc == SQLITE_DONE) return 0;
-  if (rc != SQLITE_ROW) {
-    if (why) *why = errText("looking up an element");
+qint64 Database::insert(qint64 parent, const QString& name, int kind, const QByteArray* data, QString* why) {
+  if (!begin(why)) return -1;
+  if (!alive(parent) || nodes[size_t(parent)].kind != KindStorage) {
+    if (why) *why = QStringLiteral("the storage no longer exists");
     return -1;
   }
-  if (kind) *kind = sqlite3_column_int(*st, 1);
-  if (data) *data = columnBlob(*st, 2);
-  return sqlite3_column_int64(*st, 0);
+  const quint64 h = NameIndex::hash(parent, name);
+  if (index.find(nodes, parent, name, h)) return 0;
+  return addNode(parent, name, h, kind, kind == KindStream && data ? *data : QByteArray());
+}
+
+qint64 Database::find(qint64 parent, const QString& name, int* kind, QByteArray* data) {
+  const qint64 id = index.find(nodes, parent, name, NameIndex::hash(parent, name));
+  if (id == 0) return 0;
+  const Node& n = nodes[size_t(id)];
+  if (kind) *kind = n.kind;
+  if (data) *data = n.data;
+  return id;
 }
 
 bool Database::setData(qint64 id, const QByteArray& data, QString* why) {
   if (!begin(why)) return false;
-  StmtUse st(stSetData);
-  sqlite3_bind_int64(*st, 1, id);
-  sqlite3_bind_blob64(*st, 2, data.constData(), sqlite3_uint64(data.size()), SQLITE_STATIC);
-  if (sqlite3_step(*st) != SQLITE_DONE) {
-    if (why) *why = errText("writing a stream");
-    return false;
-  }
-  if (sqlite3_changes(db) != 1) {
+  if (!alive(id) || nodes[size_t(id)].kind != KindStream) {
     if (why) *why = QStringLiteral("the stream no longer exists");
     return false;
   }
+  nodes[size_t(id)].data = data;
   return true;
 }
 
 bool Database::loadData(qint64 id, QByteArray* data, QString* why) {
-  StmtUse st(stLoadData);
-  sqlite3_bind_int64(*st, 1, id);
-  const int rc = sqlite3_step(*st);
-  if (rc == SQLITE_ROW) {
-    *data = columnBlob(*st, 0);
-    return true;
+  if (!alive(id) || nodes[size_t(id)].kind != KindStream) {
+    if (why) *why = QStringLiteral("the stream no longer exists");
+    return false;
   }
-  if (why)
-    *why = rc == SQLITE_DONE ? QStringLiteral("the stream no longer exists") : errText("reading a stream");
-  return false;
+  *data = nodes[size_t(id)].data;
+  return true;
 }
 
 bool Database::children(qint64 parent, std::vector<ChildRow>* rows, bool withData, QString* why) {
-  Stmt& which = withData ? stChildrenData : stChildren;
-  StmtUse st(which);
-  sqlite3_bind_int64(*st, 1, parent);
-  int rc;
-  while ((rc = sqlite3_step(*st)) == SQLITE_ROW) {
-    ChildRow r{sqlite3_column_int64(*st, 0), columnName(*st, 1), sqlite3_column_int(*st, 2), QByteArray()};
-    if (withData) r.data = columnBlob(*st, 3);
-    rows->push_back(std::move(r));
-  }
-  if (rc != SQLITE_DONE) {
-    if (why) *why = errText("listing elements");
+  if (!alive(parent)) {
+    if (why) *why = QStringLiteral("the storage no longer exists");
     return false;
   }
-  std::sort(rows->begin(), rows->end(), [](const ChildRow& a, const ChildRow& b) { return a.id < b.id; });
+  const Node& p = nodes[size_t(parent)];
+  rows->reserve(rows->size() + p.kids.size());
+  for (const qint64 id : p.kids) {
+    const Node& n = nodes[size_t(id)];
+    rows->push_back(ChildRow{id, n.name, n.kind, withData ? n.data : QByteArray()});
+  }
   return true;
 }
 
 bool Database::destroyTree(qint64 id, QString* why) {
   flushAll();
   if (!begin(why)) return false;
-  // Objects still held for anything in the subtree go stale rather than write into a reused place.
-  if (live.size() > 0) {
-    std::unordered_set<qint64> gone;
-    sqlite3_stmt* st = nullptr;
-    const QByteArray sql = QByteArray(kSubtree) + "SELECT id FROM sub";
-    if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) == SQLITE_OK) {
-      sqlite3_bind_int64(st, 1, id);
-      while (sqlite3_step(st) == SQLITE_ROW) gone.insert(sqlite3_column_int64(st, 0));
-    }
-    sqlite3_finalize(st);
-    for (ElementObject* o : live)
-      if (gone.count(o->id_)) o->reverted_ = true;
+  if (id == RootId || !alive(id)) {
+    if (why) *why = QStringLiteral("the element cannot be removed");
+    return false;
   }
-  sqlite3_stmt* st = nullptr;
-  const QByteArray sql = QByteArray(kSubtree) + "DELETE FROM elements WHERE id IN sub";
-  bool ok = sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) == SQLITE_OK;
-  if (ok) {
-    sqlite3_bind_int64(st, 1, id);
-    ok = sqlite3_step(st) == SQLITE_DONE;
+  {
+    auto& siblings = nodes[size_t(nodes[size_t(id)].parent)].kids;
+    const auto it = std::lower_bound(siblings.begin(), siblings.end(), id);
+    if (it != siblings.end() && *it == id) siblings.erase(it);
   }
-  if (!ok && why) *why = errText("removing an element");
-  sqlite3_finalize(st);
-  return ok;
+  // Without recursion: a tree read from a file may be nested arbitrarily deep.
+  std::vector<qint64> pending{id};
+  while (!pending.empty()) {
+    const qint64 cur = pending.back();
+    pending.pop_back();
+    Node& n = nodes[size_t(cur)];
+    index.remove(NameIndex::hash(n.parent, n.name), cur);
+    pending.insert(pending.end(), n.kids.begin(), n.kids.end());
+    n = Node{};  // kind None: objects still held for it go stale
+    --liveCount;
+  }
+  return true;
 }
 
-bool Database::isSameOrAncestor(qint64 ancestor, qint64 id) {
-  while (id > 0) {
+bool Database::isSameOrAncestor(qint64 ancestor, qint64 id) const {
+  while (alive(id)) {
     if (id == ancestor) return true;
-    StmtUse st(stParent);
-    sqlite3_bind_int64(*st, 1, id);
-    if (sqlite3_step(*st) != SQLITE_ROW) return false;
-    const qint64 parent = sqlite3_column_int64(*st, 0);
+    const qint64 parent = nodes[size_t(id)].parent;
     if (parent >= id) return false;
     id = parent;
   }
   return false;
-}
-
-bool Database::isEmptyTree() {
-  qint64 empty = 0;
-  return queryInt(db, "SELECT NOT EXISTS(SELECT 1 FROM elements WHERE id <> 1)", &empty) && empty != 0;
 }
 
 bool Database::begin(QString* why) {
@@ -388,47 +444,98 @@ bool Database::begin(QString* why) {
     if (why) *why = QStringLiteral("the storage is open for reading only");
     return false;
   }
-  if (!exec("BEGIN", why)) return false;
   inTransaction = true;
   return true;
 }
 
 bool Database::commitTransaction(QString* why) {
+  Q_UNUSED(why);
   flushAll();
-  if (!inTransaction) return true;
-  if (!exec("COMMIT", why)) return false;
   inTransaction = false;
   return true;
 }
 
+void Database::markDirty(KMX_OLEStream* s) {
+  s->dirtyPos_ = dirty.size();
+  dirty.push_back(s);
+}
+
+void Database::unmarkDirty(KMX_OLEStream* s) {
+  if (s->dirtyPos_ >= dirty.size() || dirty[s->dirtyPos_] != s) return;
+  KMX_OLEStream* last = dirty.back();
+  dirty[s->dirtyPos_] = last;
+  last->dirtyPos_ = s->dirtyPos_;
+  dirty.pop_back();
+  s->dirtyPos_ = size_t(-1);
+}
+
 void Database::flushAll() {
-  if (dirty.empty()) return;
-  const std::vector<KMX_OLEStream*> pending(dirty.begin(), dirty.end());
-  for (KMX_OLEStream* s : pending) s->flush();
+  while (!dirty.empty()) dirty.back()->flush();  // each flush takes its stream off the list
 }
 
 bool Database::backupInto(Database& dest, QString* why) {
-  // Pending work on either side must be finished first: a backup neither sees nor tolerates it.
   if (!commitTransaction(why) || !dest.commitTransaction(why)) return false;
-  sqlite3_backup* b = sqlite3_backup_init(dest.db, "main", db, "main");
-  if (!b) {
-    if (why) *why = dest.errText("starting the copy");
+  // Only into a root that never held an element: ids of elements destroyed there must stay unused.
+  if (!dest.isFresh()) {
+    if (why) *why = QStringLiteral("the destination is not a fresh root");
     return false;
   }
-  const int rc = sqlite3_backup_step(b, -1);
-  sqlite3_backup_finish(b);
-  if (rc != SQLITE_DONE) {
-    if (why) *why = QStringLiteral("copying the database: %1").arg(QString::fromUtf8(sqlite3_errstr(rc)));
-    return false;
-  }
-  dest.nextId = std::max(dest.nextId, nextId);
+  dest.nodes = nodes;
+  dest.index = index;
+  dest.liveCount = liveCount;
   return true;
 }
 
 QByteArray Database::serialize(QString* why) {
   if (!commitTransaction(why)) return QByteArray();
+  Connection c;
+  if (!c.open()) {
+    if (why) *why = QStringLiteral("cannot open an in-memory database");
+    return QByteArray();
+  }
+  c.harden();
+  if (!c.createSchema(why) || !c.exec("BEGIN", why)) return QByteArray();
+  {
+    Statement st(
+        c.get(),
+        "INSERT INTO elements(id, parent, name, name_key, kind, data) VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+    if (!st) {
+      if (why) *why = c.errText("preparing the file image");
+      return QByteArray();
+    }
+    // In id order, so the table grows at its end; parents always come before their children.
+    QString key;
+    for (size_t id = RootId; id < nodes.size(); ++id) {
+      const Node& n = nodes[id];
+      if (n.kind == KindNone) continue;
+      key.resize(n.name.size());
+      QChar* k = key.data();
+      for (const QChar c : n.name) *k++ = QChar(upperUnit(c.unicode()));
+      sqlite3_stmt* s = st.get();
+      sqlite3_bind_int64(s, 1, qint64(id));
+      sqlite3_bind_int64(s, 2, n.parent);
+      bindName(s, 3, n.name);
+      bindName(s, 4, key);
+      sqlite3_bind_int(s, 5, n.kind);
+      if (n.kind == KindStream) {
+        if (n.data.isEmpty())
+          sqlite3_bind_zeroblob(s, 6, 0);
+        else
+          sqlite3_bind_blob64(s, 6, n.data.constData(), sqlite3_uint64(n.data.size()), SQLITE_STATIC);
+      } else {
+        sqlite3_bind_null(s, 6);
+      }
+      const int rc = sqlite3_step(s);
+      sqlite3_reset(s);
+      if (rc != SQLITE_DONE) {
+        if (why) *why = c.errText("preparing the file image");
+        return QByteArray();
+      }
+    }
+  }
+  if (!c.exec("COMMIT", why)) return QByteArray();
   sqlite3_int64 size = 0;
-  unsigned char* p = sqlite3_serialize(db, "main", &size, 0);
+  unsigned char* p = sqlite3_serialize(c.get(), "main", &size, 0);
   if (!p) {
     if (why) *why = QStringLiteral("out of memory preparing the file image");
     return QByteArray();

@@ -1,16 +1,14 @@
 #pragma once
-// Inside of the structured storage: one SQLite connection per root, holding every element
-// of the tree in one table. Not for callers; see olestg.h.
+// Inside of the structured storage: the element tree of one root, held in memory while the root
+// is open. SQLite is only the file format: a file is read whole into the tree when opened, and the
+// tree is written out whole as a fresh database on a root commit. Not for callers; see olestg.h.
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QtGlobal>
 
 #include <memory>
-#include <unordered_set>
 #include <vector>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace tarn {
 class KMX_OLEStream;
@@ -20,53 +18,9 @@ namespace stgdetail {
 // Marks our files in the database header (offset 68), so foreign databases are told apart cheaply.
 constexpr qint32 kApplicationId = 0x544E5354;
 constexpr qint64 RootId = 1;
+constexpr int KindNone = 0;  // an id never used, or an element destroyed
 constexpr int KindStorage = 1;
 constexpr int KindStream = 2;
-
-// A prepared statement, reset after every use.
-class Stmt {
- public:
-  Stmt() = default;
-  ~Stmt();
-  Stmt(const Stmt&) = delete;
-  Stmt& operator=(const Stmt&) = delete;
-  bool prepare(sqlite3* db, const char* sql);
-  sqlite3_stmt* get() const { return s_; }
-  void reset();
-
- private:
-  sqlite3_stmt* s_ = nullptr;
-};
-
-// Resets its statement when leaving scope.
-class StmtUse {
- public:
-  explicit StmtUse(Stmt& s) : s_(s) {}
-  ~StmtUse() { s_.reset(); }
-  sqlite3_stmt* operator*() const { return s_.get(); }
-
- private:
-  Stmt& s_;
-};
-
-struct Database;
-
-// Something handed out that refers to an element; destroyed elements turn their objects stale.
-class ElementObject {
- public:
-  ElementObject(Database* db, qint64 id);
-  ~ElementObject();
-  ElementObject(const ElementObject&) = delete;
-  ElementObject& operator=(const ElementObject&) = delete;
-  qint64 id() const { return id_; }
-  bool reverted() const { return reverted_; }
-
- private:
-  friend struct Database;
-  Database* db_;
-  qint64 id_;
-  bool reverted_ = false;
-};
 
 struct ChildRow {
   qint64 id;
@@ -75,54 +29,91 @@ struct ChildRow {
   QByteArray data;
 };
 
-struct Database {
-  ~Database();
+// One element. Ids are indexes into the node table and are never reused, so an object holding
+// the id of a destroyed element stays stale for good.
+struct Node {
+  qint64 parent = 0;
+  int kind = KindNone;
+  QString name;
+  QByteArray data;           // a stream's contents
+  std::vector<qint64> kids;  // a storage's children, ascending ids (creation order)
+};
 
+// Children by parent and name without regard to case: open addressing over (hash, id) pairs, the
+// names themselves staying in the node table. No allocation per element.
+class NameIndex {
+ public:
+  static quint64 hash(qint64 parent, const QString& name);
+  // The child's id, 0 when absent.
+  qint64 find(const std::vector<Node>& nodes, qint64 parent, const QString& name, quint64 h) const;
+  void add(quint64 h, qint64 id);
+  void remove(quint64 h, qint64 id);
+
+ private:
+  struct Slot {
+    quint64 hash;
+    qint64 id;  // 0 never used, -1 removed
+  };
+  void grow();
+  std::vector<Slot> slots_;
+  size_t used_ = 0, removed_ = 0;
+};
+
+struct Database {
   // A fresh empty tree in memory, or a tree read from a file image (validated; null when unfit).
   static std::shared_ptr<Database> createEmpty(const QString& label, QString* why);
   static std::shared_ptr<Database> openImage(const QByteArray& image, const QString& label, bool writable,
                                              QString* why);
 
-  // Element rows. Errors come back as false / -1 with the reason in *why.
+  // Errors come back as false / -1 with the reason in *why. Names compare without regard to case.
   // New element's id; 0 when the name is taken, -1 on error. data: a stream's contents.
-  qint64 insert(qint64 parent, const QString& name, const QString& key, int kind, const QByteArray* data,
-                QString* why);
-  // id and kind of a child by name key; 0 when absent, -1 on error.
-  qint64 find(qint64 parent, const QString& key, int* kind, QByteArray* data, QString* why);
+  qint64 insert(qint64 parent, const QString& name, int kind, const QByteArray* data, QString* why);
+  // id of a child by name, with its kind and (when asked) contents; 0 when absent.
+  qint64 find(qint64 parent, const QString& name, int* kind, QByteArray* data);
   bool setData(qint64 id, const QByteArray& data, QString* why);
   bool loadData(qint64 id, QByteArray* data, QString* why);
   bool children(qint64 parent, std::vector<ChildRow>* rows, bool withData, QString* why);
   bool destroyTree(qint64 id, QString* why);
-  bool isSameOrAncestor(qint64 ancestor, qint64 id);  // ancestor is id or above it
+  bool isSameOrAncestor(qint64 ancestor, qint64 id) const;  // ancestor is id or above it
+  bool alive(qint64 id) const {
+    return id > 0 && id < qint64(nodes.size()) && nodes[size_t(id)].kind != KindNone;
+  }
 
-  bool isEmptyTree();
+  bool isEmptyTree() const { return liveCount == 1; }
+  bool isFresh() const { return nodes.size() == 2; }  // a root that never held an element
   bool begin(QString* why);
   bool commitTransaction(QString* why);
   void flushAll();
-  // Whole-database copy into another (empty) tree; false when the engine refuses.
+  // Whole-tree copy into a root that never held anything; false when dest is not such a root.
   bool backupInto(Database& dest, QString* why);
   QByteArray serialize(QString* why);
   bool writeFile(const QString& path, QString* why);
 
-  sqlite3* db = nullptr;
+  // Streams with values not yet handed to their element, written before anything reads the tree.
+  void markDirty(KMX_OLEStream* s);
+  void unmarkDirty(KMX_OLEStream* s);
+
   QString label;     // shown in the log
   QString filePath;  // set for storage-file roots: the file a root commit writes
   bool writable = true;
-  qint64 nextId = RootId + 1;
   bool inTransaction = false;
 
-  Stmt stInsert, stFind, stSetData, stLoadData, stChildren, stChildrenData, stParent;
-  std::unordered_set<ElementObject*> live;
-  std::unordered_set<KMX_OLEStream*> dirty;
+  std::vector<Node> nodes;  // index = id; 0 unused
+  NameIndex index;
+  qint64 liveCount = 0;
+  std::vector<KMX_OLEStream*> dirty;
 
  private:
-  bool setup(QString* why);
-  bool exec(const char* sql, QString* why);
-  QString errText(const char* what) const;
+  qint64 addNode(qint64 parent, const QString& name, quint64 hash, int kind, const QByteArray& data);
 };
 
 // Upper-cases per UTF-16 unit, as compound-file names compare.
+inline char16_t upperUnit(char16_t c) {
+  if (c < 0x80) return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
+  return QChar(c).toUpper().unicode();
+}
 QString nameKey(const QString& name);
+bool sameKey(const QString& a, const QString& b);
 // Empty when the name is acceptable, else the reason.
 QString checkName(const QString& name);
 
