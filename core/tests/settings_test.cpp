@@ -31,6 +31,20 @@ void rawInsert(const QString& key, const QString& name, int type, const QByteArr
   sqlite3_close(db);
 }
 
+// The text of the first column of the first row of a query on the store.
+QByteArray queryStore(const char* sql) {
+  settingsstore::closeConnection();
+  sqlite3* db = nullptr;
+  sqlite3_stmt* s = nullptr;
+  QByteArray out;
+  if (sqlite3_open(QFile::encodeName(folders::settingsStorePath()).constData(), &db) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+    out = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  return out;
+}
+
 TEST(Settings, MissingValuesGiveTheDefault) {
   EXPECT_FALSE(QFile::exists(folders::settingsStorePath()));
   EXPECT_EQ(SettingReadLong(CU, kKey, "FullScreen", 7), 7);
@@ -61,17 +75,7 @@ TEST(Settings, EmptyTextIsStoredAsOneBlankAndReadsAsTheDefault) {
   EXPECT_EQ(SettingCountValues(CU, kKey + "\\Files"), 1);
   EXPECT_EQ(SettingReadString(CU, kKey + "\\Files", "Last Name", ""), "");
   EXPECT_EQ(SettingReadString(CU, kKey + "\\Files", "Last Name", "C:/x.kpf"), "C:/x.kpf");
-  settingsstore::closeConnection();
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(QFile::encodeName(folders::settingsStorePath()).constData(), &db), SQLITE_OK);
-  sqlite3_stmt* s = nullptr;
-  ASSERT_EQ(
-      sqlite3_prepare_v2(db, "SELECT value FROM setting_values WHERE name='Last Name'", -1, &s, nullptr),
-      SQLITE_OK);
-  ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
-  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), " ");
-  sqlite3_finalize(s);
-  sqlite3_close(db);
+  EXPECT_EQ(queryStore("SELECT value FROM setting_values WHERE name='Last Name'"), " ");
 }
 
 TEST(Settings, TextLimitIs512BytesAndTextIsCutAtNul) {
@@ -217,14 +221,7 @@ TEST(Settings, ConcurrentWritersInThreadsAndProcesses) {
     EXPECT_EQ(SettingReadLong(CU, key, "V149", -1), 149 * id);
   }
   EXPECT_TRUE(SettingReadString(CU, kKey, "Shared", "").endsWith("step 149"));
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(QFile::encodeName(folders::settingsStorePath()).constData(), &db), SQLITE_OK);
-  sqlite3_stmt* s = nullptr;
-  ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &s, nullptr), SQLITE_OK);
-  ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
-  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "ok");
-  sqlite3_finalize(s);
-  sqlite3_close(db);
+  EXPECT_EQ(queryStore("PRAGMA integrity_check"), "ok");
 }
 
 TEST(Settings, DamagedStoreReadsDefaultsIsKeptAsideAndLogged) {
