@@ -1,18 +1,22 @@
 #pragma once
-// Helpers for the plate tests: waiting on the event loop and recording a plate's events.
+// Helpers for the plate and test-window tests: waiting on the event loop, recording a plate's
+// events and a simulated platform with a fixed seed and a fast clock.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 #include <QVariantList>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "balance/plate/acquiringplate.h"
+#include "balance/plate/simulatedplate.h"
+#include "balance/testing/zerojudge.h"
 
 namespace tarn::platetest {
 
 template <class Pred>
-bool waitUntil(Pred pred, int timeoutMs = 10000) {
+bool waitUntil(Pred pred, int timeoutMs = 20000) {
   QElapsedTimer t;
   t.start();
   while (!pred()) {
@@ -26,6 +30,23 @@ bool waitUntil(Pred pred, int timeoutMs = 10000) {
 inline void spin(int ms) {
   waitUntil([] { return false; }, ms);
 }
+
+// One simulated plate, opened through its driver, with no zero held before or after.
+struct SimRig {
+  std::unique_ptr<SimulatedPlateDriver> driver;
+  SimulatedPlate* plate = nullptr;
+
+  explicit SimRig(SimulatedPlateConfig config = {}, SimulatedSubject subject = {}, double timeScale = 200.0) {
+    if (config.seed == 0) config.seed = 42;
+    if (std::isnan(config.temperatureC)) config.temperatureC = 27.0;
+    driver = std::make_unique<SimulatedPlateDriver>(1, config, subject);
+    driver->PlateDevicesOpen();
+    plate = driver->simulatedPlate(1);
+    plate->setTimeScale(timeScale);
+    ForgetZero();
+  }
+  ~SimRig() { ForgetZero(); }
+};
 
 // Everything a plate reports, in order.
 struct PlateEvents {

@@ -4,15 +4,15 @@
 #include "balance/testing/results.h"
 #include "balance/testing/statictest.h"
 #include "balance/testing/zerocontroller.h"
+#include "balance/tests/plate_testutil.h"
 #include "core/clock.h"
 #include "core/scriptedmessages.h"
 #include "core/settingkeys.h"
-#include "testing_util.h"
 
 namespace tarn {
 namespace {
 
-using testwin::waitUntil;
+using platetest::waitUntil;
 
 // ---- Instructions ----
 
@@ -151,7 +151,7 @@ TEST(PreliminaryResults, LabelsCarryTheChosenUnits) {
 // ---- The test states on the simulated platform ----
 
 struct StaticRig {
-  testwin::SimRig sim;
+  platetest::SimRig sim;
   ScriptedMessages msgs;
   BalanceTestRun run;
 
@@ -250,7 +250,7 @@ TEST(StaticTest, StopEndsTheTestEarlyAndOnlyUnableToCompleteMaySaveIt) {
   c.setFallen(true);
   EXPECT_TRUE(c.buttons().save);
   EXPECT_TRUE(c.run().bIsFallen);
-  testwin::spin(100);
+  platetest::spin(100);
   EXPECT_EQ(c.state(), StaticState::Stopped) << "no TestDone after a stop";
 }
 

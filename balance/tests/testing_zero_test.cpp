@@ -2,14 +2,14 @@
 
 #include "balance/testing/balancetestrun.h"
 #include "balance/testing/zerocontroller.h"
+#include "balance/tests/plate_testutil.h"
 #include "core/scriptedmessages.h"
 #include "core/settingkeys.h"
-#include "testing_util.h"
 
 namespace tarn {
 namespace {
 
-using testwin::waitUntil;
+using platetest::waitUntil;
 
 constexpr double kCodesPerVolt = 16777216.0 / 10.0;
 std::array<double, 3> volts(double a, double b, double c) {
@@ -35,97 +35,29 @@ ZeroQualityFlags flags(std::initializer_list<bool ZeroQualityFlags::*> set, bool
 TEST(ZeroQuality, BothPlateVariantsSetTheFlagsOfTheirLimits) {
   using F = ZeroQualityFlags;
   const double maxNoise = 4096;
+  // clang-format off
   const QualityCase cases[] = {
       // First generation: converters idle near -4 V.
       {"A empty plate", false, volts(-4.1, -4.0, -4.1), {20, 22, 19}, 1.0, flags({}, false)},
-      {"A all quiet between the rails: USB power",
-       false,
-       volts(-1.2, -1.2, -1.2),
-       {3, 3, 3},
-       1.0,
-       flags({}, true)},
-      {"A quiet at the negative rail",
-       false,
-       volts(-4.1, -5.0, -4.1),
-       {20, 0, 20},
-       1.0,
-       flags({&F::bBadTrim}, false)},
-      {"A quiet at the positive rail",
-       false,
-       volts(-4.1, -4.0, 5.0),
-       {20, 20, 0},
-       1.0,
-       flags({&F::bBadCable}, false)},
-      {"A quiet near 0 V, others noisy",
-       false,
-       volts(0.02, -4.0, -4.1),
-       {2, 20, 20},
-       1.0,
-       flags({&F::bBadAD}, false)},
-      {"A only quiet channels near 0 V keep the power flag",
-       false,
-       volts(0.02, 0.05, -0.1),
-       {2, 2, 2},
-       1.0,
-       flags({&F::bBadAD}, true)},
-      {"A noisy and loaded: subject",
-       false,
-       volts(-2.0, -4.0, -4.1),
-       {5000, 20, 20},
-       1.0,
-       flags({&F::bSbjOnPlate}, false)},
-      {"A noisy near idle: vibration",
-       false,
-       volts(-4.1, -4.0, -4.1),
-       {5000, 20, 20},
-       1.0,
-       flags({&F::bBadNoise}, false)},
-      {"A loaded and heavy: object",
-       false,
-       volts(-3.0, -4.0, -4.1),
-       {100, 20, 20},
-       2.7,
-       flags({&F::bObjOnPlate}, false)},
-      {"A loaded without the heavy ratio",
-       false,
-       volts(-3.0, -4.0, -4.1),
-       {100, 20, 20},
-       2.6,
-       flags({}, false)},
+      {"A all quiet between the rails: USB power", false, volts(-1.2, -1.2, -1.2), {3, 3, 3}, 1.0, flags({}, true)},
+      {"A quiet at the negative rail", false, volts(-4.1, -5.0, -4.1), {20, 0, 20}, 1.0, flags({&F::bBadTrim}, false)},
+      {"A quiet at the positive rail", false, volts(-4.1, -4.0, 5.0), {20, 20, 0}, 1.0, flags({&F::bBadCable}, false)},
+      {"A quiet near 0 V, others noisy", false, volts(0.02, -4.0, -4.1), {2, 20, 20}, 1.0, flags({&F::bBadAD}, false)},
+      {"A only quiet channels near 0 V keep the power flag", false, volts(0.02, 0.05, -0.1), {2, 2, 2}, 1.0, flags({&F::bBadAD}, true)},
+      {"A noisy and loaded: subject", false, volts(-2.0, -4.0, -4.1), {5000, 20, 20}, 1.0, flags({&F::bSbjOnPlate}, false)},
+      {"A noisy near idle: vibration", false, volts(-4.1, -4.0, -4.1), {5000, 20, 20}, 1.0, flags({&F::bBadNoise}, false)},
+      {"A loaded and heavy: object", false, volts(-3.0, -4.0, -4.1), {100, 20, 20}, 2.7, flags({&F::bObjOnPlate}, false)},
+      {"A loaded without the heavy ratio", false, volts(-3.0, -4.0, -4.1), {100, 20, 20}, 2.6, flags({}, false)},
       // Second generation: converters idle a little above 0 V; power is never blamed.
       {"B empty plate", true, volts(0.3, 0.28, 0.32), {20, 20, 20}, 1.0, flags({}, false)},
       {"B all quiet mid-scale", true, volts(1.2, 1.2, 1.2), {3, 3, 3}, 1.0, flags({}, false)},
-      {"B quiet below 0 V: trim and A/D",
-       true,
-       volts(-0.05, 0.28, 0.32),
-       {2, 20, 20},
-       1.0,
-       flags({&F::bBadTrim, &F::bBadAD}, false)},
-      {"B quiet at the positive rail",
-       true,
-       volts(0.3, 5.0, 0.32),
-       {20, 0, 20},
-       1.0,
-       flags({&F::bBadCable}, false)},
-      {"B noisy and loaded: subject",
-       true,
-       volts(1.5, 0.28, 0.32),
-       {5000, 20, 20},
-       1.0,
-       flags({&F::bSbjOnPlate}, false)},
-      {"B noisy near idle: vibration",
-       true,
-       volts(0.3, 0.28, 0.32),
-       {5000, 20, 20},
-       1.0,
-       flags({&F::bBadNoise}, false)},
-      {"B loaded and heavy: object",
-       true,
-       volts(0.9, 0.28, 0.32),
-       {100, 20, 20},
-       3.0,
-       flags({&F::bObjOnPlate}, false)},
+      {"B quiet below 0 V: trim and A/D", true, volts(-0.05, 0.28, 0.32), {2, 20, 20}, 1.0, flags({&F::bBadTrim, &F::bBadAD}, false)},
+      {"B quiet at the positive rail", true, volts(0.3, 5.0, 0.32), {20, 0, 20}, 1.0, flags({&F::bBadCable}, false)},
+      {"B noisy and loaded: subject", true, volts(1.5, 0.28, 0.32), {5000, 20, 20}, 1.0, flags({&F::bSbjOnPlate}, false)},
+      {"B noisy near idle: vibration", true, volts(0.3, 0.28, 0.32), {5000, 20, 20}, 1.0, flags({&F::bBadNoise}, false)},
+      {"B loaded and heavy: object", true, volts(0.9, 0.28, 0.32), {100, 20, 20}, 3.0, flags({&F::bObjOnPlate}, false)},
   };
+  // clang-format on
   for (const auto& c : cases)
     EXPECT_EQ(JudgeZeroQuality(c.variantB, c.ave, c.rms, maxNoise, c.heavy).logText(), c.expected.logText())
         << c.what;
@@ -284,7 +216,7 @@ bool runZero(ZeroController& zc) {
 }
 
 TEST(ZeroController, GoodZeroIsStoredAndMakesTheLastZeroValid) {
-  testwin::SimRig rig;
+  platetest::SimRig rig;
   ScriptedMessages msgs;
   ZeroController zc(rig.driver.get());
   ASSERT_EQ(zc.plate(), rig.plate) << "the only plate is chosen";
@@ -315,7 +247,7 @@ TEST(ZeroController, GoodZeroIsStoredAndMakesTheLastZeroValid) {
 TEST(ZeroController, UsbPowerFaultIsRefusedAndThePlateReset) {
   SimulatedPlateConfig cfg;
   cfg.fault = ZeroFault::UsbPower;
-  testwin::SimRig rig(cfg);
+  platetest::SimRig rig(cfg);
   ScriptedMessages msgs{MsgResult::OK};
   ZeroController zc(rig.driver.get());
   ASSERT_TRUE(runZero(zc));
@@ -332,7 +264,7 @@ TEST(ZeroController, UsbPowerFaultIsRefusedAndThePlateReset) {
 TEST(ZeroController, SubjectOnThePlateIsKeptOnlyWhenTheOperatorSaysSo) {
   SimulatedSubject standing;
   standing.presence = SimulatedSubject::Presence::Standing;
-  testwin::SimRig rig({}, standing);
+  platetest::SimRig rig({}, standing);
   ScriptedMessages msgs{MsgResult::No, MsgResult::Yes};
   ZeroController zc(rig.driver.get());
   ASSERT_TRUE(runZero(zc));
@@ -347,7 +279,7 @@ TEST(ZeroController, SubjectOnThePlateIsKeptOnlyWhenTheOperatorSaysSo) {
 TEST(ZeroController, HeavyObjectAskedAbout) {
   SimulatedPlateConfig cfg;
   cfg.objectMassKg = 40;
-  testwin::SimRig rig(cfg);
+  platetest::SimRig rig(cfg);
   ScriptedMessages msgs{MsgResult::Yes};
   ZeroController zc(rig.driver.get());
   ASSERT_TRUE(runZero(zc));
@@ -365,7 +297,7 @@ TEST(ZeroController, PlateErrorDuringTheZeroAbandonsIt) {
                 {AcquiringPlate::Fault::WriteTimeout, "Error: Time-out while writing"},
                 {AcquiringPlate::Fault::Removal, "The Force Platform has been disconnected!!!"}};
   for (const auto& f : faults) {
-    testwin::SimRig rig({}, {}, 1.0);
+    platetest::SimRig rig({}, {}, 1.0);
     ScriptedMessages msgs{MsgResult::OK};
     ZeroController zc(rig.driver.get());
     ASSERT_TRUE(zc.acquire(5000));
@@ -380,7 +312,7 @@ TEST(ZeroController, PlateErrorDuringTheZeroAbandonsIt) {
 }
 
 TEST(ZeroController, NotRespondingPlateIsReported) {
-  testwin::SimRig rig;
+  platetest::SimRig rig;
   ScriptedMessages msgs{MsgResult::OK};
   ZeroController zc(rig.driver.get());
   rig.driver->simulateNotResponding(1);
@@ -389,7 +321,7 @@ TEST(ZeroController, NotRespondingPlateIsReported) {
 }
 
 TEST(ZeroController, NextAsksBeforeErasingDataOfAnotherZero) {
-  testwin::SimRig rig;
+  platetest::SimRig rig;
   ScriptedMessages msgs{MsgResult::No, MsgResult::Yes};
   ZeroController zc(rig.driver.get());
   ASSERT_TRUE(runZero(zc));
@@ -410,7 +342,7 @@ TEST(ZeroController, NextAsksBeforeErasingDataOfAnotherZero) {
 }
 
 TEST(ZeroController, ProceedsByItselfWhenTheSettingSaysSo) {
-  testwin::SimRig rig;
+  platetest::SimRig rig;
   ScriptedMessages msgs;
   settings::write(settings::ProceedAutomatically, -1);
   ZeroController zc(rig.driver.get());

@@ -3,12 +3,12 @@
 #include <QApplication>
 #include <QCursor>
 
+#include "balance/tests/plate_testutil.h"
 #include "balance/windows/frmnotes.h"
 #include "balance/windows/frmtbstatic.h"
 #include "balance/windows/frmtbzero.h"
 #include "core/scriptedmessages.h"
 #include "core/windows/kmxmouse.h"
-#include "testing_util.h"
 
 namespace tarn {
 namespace {
@@ -91,7 +91,7 @@ TEST(Mouse, MovesOntoAControlInAContainer) {
   auto* button = new QPushButton("OK", strip);
   button->setGeometry(300, 10, 80, 30);
   window.show();
-  testwin::spin(20);
+  platetest::spin(20);
   KMX_Mouse m;
   m.MoveToControlContained(&window, strip, button);
   const QPoint expect = window.mapToGlobal(QPoint(300 + 40, 250 + 10 + 23));  // 30 px × 0.75, rounded
@@ -100,7 +100,7 @@ TEST(Mouse, MovesOntoAControlInAContainer) {
 }
 
 TEST(TestWindows, ZeroWindowAcquiresAndMovesOn) {
-  testwin::SimRig rig;
+  platetest::SimRig rig;
   ScriptedMessages msgs;
   BalanceTestRun run;
   frmTBZero w(rig.driver.get(), &run);
@@ -117,7 +117,7 @@ TEST(TestWindows, ZeroWindowAcquiresAndMovesOn) {
   w.cmdAcquire->click();
   EXPECT_TRUE(w.Timer1->isActive());
   EXPECT_FALSE(w.cmdCancel->isEnabled());
-  ASSERT_TRUE(testwin::waitUntil([&] { return w.cmdNext->isEnabled(); }));
+  ASSERT_TRUE(platetest::waitUntil([&] { return w.cmdNext->isEnabled(); }));
   EXPECT_FALSE(w.Timer1->isActive());
   EXPECT_NE(w.lblValue[0][0]->text(), "-");
   EXPECT_TRUE(w.lblStatus->text().contains("The last Zero is still valid."));
@@ -128,11 +128,11 @@ TEST(TestWindows, ZeroWindowAcquiresAndMovesOn) {
 }
 
 TEST(TestWindows, StaticWindowRunsATestAndSavesOnNext) {
-  testwin::SimRig rig;
+  platetest::SimRig rig;
   ScriptedMessages msgs;
   rig.plate->setTimeScale(1000);
   ASSERT_TRUE(rig.plate->ZeroStart(500, 2500));
-  ASSERT_TRUE(testwin::waitUntil([&] { return !rig.plate->IsZeroing(); }));
+  ASSERT_TRUE(platetest::waitUntil([&] { return !rig.plate->IsZeroing(); }));
   rig.plate->ZeroAccept();
 
   BalanceTestRun run;
@@ -153,7 +153,7 @@ TEST(TestWindows, StaticWindowRunsATestAndSavesOnNext) {
 
   w.cmdAcquire->click();
   EXPECT_EQ(w.lblStatus->text(), "Pre-test");
-  ASSERT_TRUE(testwin::waitUntil([&] { return w.controller().state() == StaticState::Done; }));
+  ASSERT_TRUE(platetest::waitUntil([&] { return w.controller().state() == StaticState::Done; }));
   EXPECT_EQ(w.lblStatus->text(), "Test Done");
   EXPECT_EQ(w.lblInstructions->text(),
             "Click 'Redo Test' to perform the test again, or 'Next >>' or 'OK' to save the current test.");

@@ -5,10 +5,10 @@
 #include <QElapsedTimer>
 #include <QMimeData>
 
+#include "balance/tests/plate_testutil.h"
 #include "balance/windows/copdisplaymenu.h"
 #include "balance/windows/kmxcopdisplay.h"
 #include "core/settingkeys.h"
-#include "testing_util.h"
 
 namespace tarn {
 namespace {
@@ -66,7 +66,7 @@ TEST(CoPDisplay, FastStreamRepaintsAtFrameRateNotPerSample) {
   KMXCoPDisplay d;
   d.resize(400, 400);
   d.show();
-  testwin::spin(50);
+  platetest::spin(50);
   const int before = d.repaintCount();
   // Batches of samples every 2 ms, as a 990 Hz plate delivers them: far more often than frames.
   const int batches = 150;
@@ -74,10 +74,10 @@ TEST(CoPDisplay, FastStreamRepaintsAtFrameRateNotPerSample) {
   t.start();
   for (int batch = 0; batch < batches; ++batch) {
     for (int k = 0; k < 2; ++k) d.AddPoint(0.001 * std::sin(batch * 2 + k), 0.001 * std::cos(batch * 2 + k));
-    testwin::spin(2);
+    platetest::spin(2);
   }
   const double frames = t.elapsed() / (1000.0 / 60.0);
-  testwin::spin(50);
+  platetest::spin(50);
   const int repaints = d.repaintCount() - before;
   EXPECT_GT(repaints, 2);
   EXPECT_LT(repaints, batches / 2) << "one repaint per batch would redraw far above the frame rate";
