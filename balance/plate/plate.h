@@ -33,6 +33,11 @@ class KMX_PlateTestData {
 class PlateTestDataBuffer final : public KMX_PlateTestData {
  public:
   PlateTestDataBuffer(float frequency, double dateTime);
+  // From whole channels; longer channels are cut to the shortest.
+  PlateTestDataBuffer(float frequency, double dateTime, std::vector<float> fz, std::vector<float> m1,
+                      std::vector<float> m2);
+  // A sample-for-sample copy of any test data.
+  static std::shared_ptr<const PlateTestDataBuffer> copyOf(const KMX_PlateTestData& source);
   void append(float fz, float m1, float m2);
   void reserve(qint32 n);
   // Replaces all samples at once (e.g. from a stored test); false, and nothing changed, when the

@@ -8,6 +8,24 @@ namespace tarn {
 PlateTestDataBuffer::PlateTestDataBuffer(float frequency, double dateTime)
     : frequency_(frequency), dateTime_(dateTime) {}
 
+PlateTestDataBuffer::PlateTestDataBuffer(float frequency, double dateTime, std::vector<float> fz,
+                                         std::vector<float> m1, std::vector<float> m2)
+    : frequency_(frequency), dateTime_(dateTime), ch_{std::move(fz), std::move(m1), std::move(m2)} {
+  const size_t n = std::min({ch_[0].size(), ch_[1].size(), ch_[2].size()});
+  for (auto& c : ch_) c.resize(n);
+}
+
+std::shared_ptr<const PlateTestDataBuffer> PlateTestDataBuffer::copyOf(const KMX_PlateTestData& source) {
+  const qint32 n = std::max<qint32>(0, source.Count());
+  std::vector<float> c[3];
+  for (int ch = 0; ch < 3; ++ch) {
+    c[ch].resize(static_cast<size_t>(n));
+    for (qint32 i = 0; i < n; ++i) c[ch][static_cast<size_t>(i)] = source.Sample(ch, i);
+  }
+  return std::make_shared<PlateTestDataBuffer>(source.Frequency(), source.DateTime(), std::move(c[0]),
+                                               std::move(c[1]), std::move(c[2]));
+}
+
 void PlateTestDataBuffer::append(float fz, float m1, float m2) {
   ch_[0].push_back(fz);
   ch_[1].push_back(m1);

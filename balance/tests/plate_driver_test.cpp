@@ -198,6 +198,15 @@ TEST(PlateTestDataBuffer, HoldsThreeEqualChannelsAndReadsZeroOutOfRange) {
   EXPECT_TRUE(b.setChannels({-1, -2, -3}, {1, 2, 3}, {4, 5, 6}));
   EXPECT_EQ(b.Count(), 3);
   EXPECT_FLOAT_EQ(b.Sample(2, 2), 6.0f);
+
+  const PlateTestDataBuffer cut(100.0f, 45001.0, {1, 2, 3}, {4, 5}, {6, 7, 8});  // to the shortest
+  EXPECT_EQ(cut.Count(), 2);
+  EXPECT_FLOAT_EQ(cut.Sample(2, 1), 7.0f);
+  const auto copy = PlateTestDataBuffer::copyOf(b);
+  ASSERT_EQ(copy->Count(), 3);
+  EXPECT_FLOAT_EQ(copy->Frequency(), 200.0f);
+  EXPECT_DOUBLE_EQ(copy->DateTime(), 45000.5);
+  EXPECT_FLOAT_EQ(copy->Sample(0, 2), -3.0f);
 }
 
 }  // namespace

@@ -179,10 +179,22 @@ const Fields<VisionTest>& visionFields() {
 
 #undef F
 
+// Columns of each table after its key and parent columns.
+struct TableColumns {
+  QStringList ddl, names;
+};
+
+// One record kind's fields within a table, their column names prefixed.
 template <class T>
-void addColumns(QStringList& ddl, QStringList& names, const char* prefix, const Fields<T>& fields) {
-  for (const auto& f : fields) {
-    const QString name = QLatin1String(prefix) + QLatin1String(f.name);
+struct Part {
+  const char* prefix;
+  const Fields<T>& fields;
+};
+
+template <class T>
+void addColumns(TableColumns& c, const Part<T>& part) {
+  for (const auto& f : part.fields) {
+    const QString name = QLatin1String(part.prefix) + QLatin1String(f.name);
     const char* type = std::visit(
         [](auto m) -> const char* {
           using M = std::remove_reference_t<decltype(std::declval<T>().*m)>;
@@ -191,63 +203,44 @@ void addColumns(QStringList& ddl, QStringList& names, const char* prefix, const 
           return "REAL NOT NULL DEFAULT 0";
         },
         f.member);
-    ddl << QStringLiteral("\"%1\" %2").arg(name, QLatin1String(type));
-    names << QStringLiteral("\"%1\"").arg(name);
+    c.ddl << QStringLiteral("\"%1\" %2").arg(name, QLatin1String(type));
+    c.names << QStringLiteral("\"%1\"").arg(name);
   }
 }
 
-// Columns of each table after its key and parent columns.
-struct TableColumns {
-  QStringList ddl, names;
-};
+template <class... T>
+TableColumns columnsOf(const Part<T>&... parts) {
+  TableColumns c;
+  (addColumns(c, parts), ...);
+  return c;
+}
 
 const TableColumns& subjectColumns() {
-  static const TableColumns t = [] {
-    TableColumns c;
-    addColumns(c.ddl, c.names, "", subjectFields());
-    return c;
-  }();
+  static const TableColumns t = columnsOf(Part<SubjectInfo>{"", subjectFields()});
   return t;
 }
 
 const TableColumns& visitColumns() {
-  static const TableColumns t = [] {
-    TableColumns c;
-    addColumns(c.ddl, c.names, "", visitFields());
-    addColumns(c.ddl, c.names, "phys_", physFields());
-    addColumns(c.ddl, c.names, "refby_", contactFields());
-    addColumns(c.ddl, c.names, "sendto_", contactFields());
-    return c;
-  }();
+  static const TableColumns t =
+      columnsOf(Part<Visit>{"", visitFields()}, Part<PhysInfo>{"phys_", physFields()},
+                Part<MedContact>{"refby_", contactFields()}, Part<MedContact>{"sendto_", contactFields()});
   return t;
 }
 
 const TableColumns& sessionColumns() {
-  static const TableColumns t = [] {
-    TableColumns c;
-    addColumns(c.ddl, c.names, "", sessionFields());
-    addColumns(c.ddl, c.names, "km_", operatorFields());
-    addColumns(c.ddl, c.names, "sg_", operatorFields());
-    return c;
-  }();
+  static const TableColumns t =
+      columnsOf(Part<Session>{"", sessionFields()}, Part<OperatorInfo>{"km_", operatorFields()},
+                Part<OperatorInfo>{"sg_", operatorFields()});
   return t;
 }
 
 const TableColumns& balanceColumns() {
-  static const TableColumns t = [] {
-    TableColumns c;
-    addColumns(c.ddl, c.names, "", balanceFields());
-    return c;
-  }();
+  static const TableColumns t = columnsOf(Part<BalanceTest>{"", balanceFields()});
   return t;
 }
 
 const TableColumns& visionColumns() {
-  static const TableColumns t = [] {
-    TableColumns c;
-    addColumns(c.ddl, c.names, "", visionFields());
-    return c;
-  }();
+  static const TableColumns t = columnsOf(Part<VisionTest>{"", visionFields()});
   return t;
 }
 
@@ -373,16 +366,44 @@ void readFields(sqlite3_stmt* st, int& i, T& obj, const Fields<T>& fields) {
   }
 }
 
-QString placeholders(int n) {
+// "INSERT INTO table(keys, columns) VALUES (?, ...)" with one placeholder per key and column.
+QString insertSql(const char* table, const QStringList& keys, const TableColumns& c) {
   QStringList q;
-  for (int i = 0; i < n; ++i) q << QStringLiteral("?");
-  return q.join(QStringLiteral(", "));
+  for (qsizetype i = 0; i < keys.size() + c.names.size(); ++i) q << QStringLiteral("?");
+  return QStringLiteral("INSERT INTO %1(%2) VALUES (%3)")
+      .arg(QLatin1String(table), (keys + c.names).join(u','), q.join(QStringLiteral(", ")));
+}
+
+// Binds the key columns in order; returns the index of the next parameter.
+int bindKeys(sqlite3_stmt* st, std::initializer_list<qint64> keys) {
+  int i = 1;
+  for (const qint64 k : keys) sqlite3_bind_int64(st, i++, k);
+  return i;
+}
+
+// Calls row() for every row of a query; false, with error set unless row() set it, when the query
+// fails or row() refuses a row.
+template <class F>
+bool forEachRow(sqlite3* db, const QString& sql, QString& error, F row) {
+  Stmt s(db, sql);
+  if (!s.ok()) {
+    error = s.error();
+    return false;
+  }
+  int rc;
+  while ((rc = s.step()) == SQLITE_ROW)
+    if (!row(s.get())) return false;
+  if (rc != SQLITE_DONE) {
+    error = s.error();
+    return false;
+  }
+  return true;
 }
 
 // Samples are stored as little-endian float32 whatever the machine.
-QByteArray floatsToBlob(const std::vector<float>& v) {
-  QByteArray b(static_cast<qsizetype>(v.size() * 4), Qt::Uninitialized);
-  for (size_t i = 0; i < v.size(); ++i) {
+QByteArray floatsToBlob(const float* v, qint32 n) {
+  QByteArray b(static_cast<qsizetype>(n) * 4, Qt::Uninitialized);
+  for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
     quint32 u = std::bit_cast<quint32>(v[i]);
     if constexpr (std::endian::native == std::endian::big) u = qbswap(u);
     std::memcpy(b.data() + i * 4, &u, 4);
@@ -487,31 +508,6 @@ bool syncPath(const QString& path, bool directory) {
 }
 
 }  // namespace
-
-// ---- Recorded samples.
-
-StoredTestData::StoredTestData(float frequency, double dateTime, std::vector<float> fz, std::vector<float> m1,
-                               std::vector<float> m2)
-    : frequency_(frequency), dateTime_(dateTime), ch_{std::move(fz), std::move(m1), std::move(m2)} {
-  const size_t n = std::min({ch_[0].size(), ch_[1].size(), ch_[2].size()});
-  for (auto& c : ch_) c.resize(n);
-}
-
-std::shared_ptr<const StoredTestData> StoredTestData::copyOf(const KMX_PlateTestData& source) {
-  const qint32 n = std::max<qint32>(0, source.Count());
-  std::vector<float> c[3];
-  for (int ch = 0; ch < 3; ++ch) {
-    c[ch].resize(static_cast<size_t>(n));
-    for (qint32 i = 0; i < n; ++i) c[ch][static_cast<size_t>(i)] = source.Sample(ch, i);
-  }
-  return std::make_shared<StoredTestData>(source.Frequency(), source.DateTime(), std::move(c[0]),
-                                          std::move(c[1]), std::move(c[2]));
-}
-
-float StoredTestData::Sample(int channel, qint32 index) const {
-  if (channel < 0 || channel > 2 || index < 0 || index >= Count()) return 0.0f;
-  return ch_[channel][static_cast<size_t>(index)];
-}
 
 // ---- Object model.
 
@@ -771,130 +767,96 @@ bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identificati
 }
 
 bool SubjectFile::readAll() {
-  const auto sqlError = [&](const Stmt& s) {
-    lastError_ = s.error();
+  const auto refuse = [&](const QString& why) {
+    lastError_ = why;
     return false;
   };
-  {
-    Stmt s(
-        db_,
-        QStringLiteral("SELECT %1 FROM subject WHERE only_row = 1").arg(subjectColumns().names.join(u',')));
-    if (!s.ok()) return sqlError(s);
-    const int rc = s.step();
-    if (rc == SQLITE_ROW) {
-      int i = 0;
-      readFields(s.get(), i, subject, subjectFields());
-    } else if (rc == SQLITE_DONE) {
-      lastError_ = QStringLiteral("no subject information");
-      return false;
-    } else {
-      return sqlError(s);
-    }
-  }
+  const auto select = [](const char* keys, const TableColumns& c, const char* rest) {
+    return QStringLiteral("SELECT %1%2 FROM %3")
+        .arg(QLatin1String(keys), c.names.join(u','), QLatin1String(rest));
+  };
+  bool haveSubject = false;
+  if (!forEachRow(db_, select("", subjectColumns(), "subject WHERE only_row = 1"), lastError_,
+                  [&](sqlite3_stmt* st) {
+                    int i = 0;
+                    readFields(st, i, subject, subjectFields());
+                    return haveSubject = true;
+                  }))
+    return false;
+  if (!haveSubject) return refuse(QStringLiteral("no subject information"));
+
   QHash<qint64, Visit*> visits;
-  {
-    Stmt s(db_, QStringLiteral("SELECT id, %1 FROM visit ORDER BY position, id")
-                    .arg(visitColumns().names.join(u',')));
-    if (!s.ok()) return sqlError(s);
-    int rc;
-    while ((rc = s.step()) == SQLITE_ROW) {
-      auto v = std::make_unique<Visit>();
-      int i = 1;
-      readFields(s.get(), i, *v, visitFields());
-      readFields(s.get(), i, v->phys, physFields());
-      readFields(s.get(), i, v->contacts.referredBy, contactFields());
-      readFields(s.get(), i, v->contacts.sendResultsTo, contactFields());
-      visits.insert(sqlite3_column_int64(s.get(), 0), visits_.append(std::move(v)));
-    }
-    if (rc != SQLITE_DONE) return sqlError(s);
-  }
+  if (!forEachRow(db_, select("id, ", visitColumns(), "visit ORDER BY position, id"), lastError_,
+                  [&](sqlite3_stmt* st) {
+                    auto v = std::make_unique<Visit>();
+                    int i = 1;
+                    readFields(st, i, *v, visitFields());
+                    readFields(st, i, v->phys, physFields());
+                    readFields(st, i, v->contacts.referredBy, contactFields());
+                    readFields(st, i, v->contacts.sendResultsTo, contactFields());
+                    visits.insert(sqlite3_column_int64(st, 0), visits_.append(std::move(v)));
+                    return true;
+                  }))
+    return false;
+
   QHash<qint64, Session*> sessions;
-  {
-    Stmt s(db_, QStringLiteral("SELECT id, visit, %1 FROM session ORDER BY position, id")
-                    .arg(sessionColumns().names.join(u',')));
-    if (!s.ok()) return sqlError(s);
-    int rc;
-    while ((rc = s.step()) == SQLITE_ROW) {
-      Visit* parent = visits.value(sqlite3_column_int64(s.get(), 1));
-      if (!parent) {
-        lastError_ = QStringLiteral("a session without its visit");
-        return false;
-      }
-      auto x = std::make_unique<Session>(parent);
+  if (!forEachRow(db_, select("id, visit, ", sessionColumns(), "session ORDER BY position, id"), lastError_,
+                  [&](sqlite3_stmt* st) {
+                    Visit* parent = visits.value(sqlite3_column_int64(st, 1));
+                    if (!parent) return refuse(QStringLiteral("a session without its visit"));
+                    auto x = std::make_unique<Session>(parent);
+                    int i = 2;
+                    readFields(st, i, *x, sessionFields());
+                    readFields(st, i, x->kmOperator, operatorFields());
+                    readFields(st, i, x->sgOperator, operatorFields());
+                    sessions.insert(sqlite3_column_int64(st, 0), parent->sessions_.append(std::move(x)));
+                    return true;
+                  }))
+    return false;
+
+  // Balance and vision tests: the same columns before their own.
+  const auto readTests = [&](const char* table, const auto& columns, const auto& fields, auto add) {
+    return forEachRow(db_, select("id, session, ", columns, table), lastError_, [&](sqlite3_stmt* st) {
+      Session* parent = sessions.value(sqlite3_column_int64(st, 1));
+      if (!parent) return refuse(QStringLiteral("a test without its session"));
       int i = 2;
-      readFields(s.get(), i, *x, sessionFields());
-      readFields(s.get(), i, x->kmOperator, operatorFields());
-      readFields(s.get(), i, x->sgOperator, operatorFields());
-      sessions.insert(sqlite3_column_int64(s.get(), 0), parent->sessions_.append(std::move(x)));
-    }
-    if (rc != SQLITE_DONE) return sqlError(s);
-  }
+      readFields(st, i, *add(parent, sqlite3_column_int64(st, 0)), fields);
+      return true;
+    });
+  };
   QHash<qint64, BalanceTest*> balance;
-  {
-    Stmt s(db_, QStringLiteral("SELECT id, session, %1 FROM balance_test ORDER BY position, id")
-                    .arg(balanceColumns().names.join(u',')));
-    if (!s.ok()) return sqlError(s);
-    int rc;
-    while ((rc = s.step()) == SQLITE_ROW) {
-      Session* parent = sessions.value(sqlite3_column_int64(s.get(), 1));
-      if (!parent) {
-        lastError_ = QStringLiteral("a test without its session");
-        return false;
-      }
-      auto t = std::make_unique<BalanceTest>(parent);
-      int i = 2;
-      readFields(s.get(), i, *t, balanceFields());
-      balance.insert(sqlite3_column_int64(s.get(), 0), parent->balance_.append(std::move(t)));
-    }
-    if (rc != SQLITE_DONE) return sqlError(s);
-  }
-  {
-    Stmt s(db_,
-           QStringLiteral("SELECT test, frequency, acquired, sample_count, fz, m1, m2 FROM balance_samples"));
-    if (!s.ok()) return sqlError(s);
-    int rc;
-    while ((rc = s.step()) == SQLITE_ROW) {
-      BalanceTest* t = balance.value(sqlite3_column_int64(s.get(), 0));
-      const sqlite3_int64 n = sqlite3_column_int64(s.get(), 3);
-      if (!t || n < 0 || n > std::numeric_limits<qint32>::max() / 4) {
-        lastError_ = QStringLiteral("recorded samples without their test");
-        return false;
-      }
-      std::vector<float> ch[3];
-      for (int c = 0; c < 3; ++c) {
-        const void* p = sqlite3_column_blob(s.get(), 4 + c);
-        const int bytes = sqlite3_column_bytes(s.get(), 4 + c);
-        if (bytes != n * 4 || (n > 0 && !p)) {
-          lastError_ = QStringLiteral("recorded samples of test %1 are incomplete").arg(t->sTestID);
-          return false;
+  if (!readTests("balance_test ORDER BY position, id", balanceColumns(), balanceFields(),
+                 [&](Session* parent, qint64 id) {
+                   auto* t = parent->balance_.append(std::make_unique<BalanceTest>(parent));
+                   balance.insert(id, t);
+                   return t;
+                 }) ||
+      !readTests("vision_test ORDER BY position, id", visionColumns(), visionFields(),
+                 [&](Session* parent, qint64) {
+                   return parent->vision_.append(std::make_unique<VisionTest>(parent));
+                 }))
+    return false;
+
+  return forEachRow(
+      db_, QStringLiteral("SELECT test, frequency, acquired, sample_count, fz, m1, m2 FROM balance_samples"),
+      lastError_, [&](sqlite3_stmt* st) {
+        BalanceTest* t = balance.value(sqlite3_column_int64(st, 0));
+        const sqlite3_int64 n = sqlite3_column_int64(st, 3);
+        if (!t || n < 0 || n > std::numeric_limits<qint32>::max() / 4)
+          return refuse(QStringLiteral("recorded samples without their test"));
+        std::vector<float> ch[3];
+        for (int c = 0; c < 3; ++c) {
+          const void* p = sqlite3_column_blob(st, 4 + c);
+          const int bytes = sqlite3_column_bytes(st, 4 + c);
+          if (bytes != n * 4 || (n > 0 && !p))
+            return refuse(QStringLiteral("recorded samples of test %1 are incomplete").arg(t->sTestID));
+          ch[c] = blobToFloats(p, static_cast<int>(n));
         }
-        ch[c] = blobToFloats(p, static_cast<int>(n));
-      }
-      t->SetTestData(std::make_shared<StoredTestData>(static_cast<float>(sqlite3_column_double(s.get(), 1)),
-                                                      sqlite3_column_double(s.get(), 2), std::move(ch[0]),
-                                                      std::move(ch[1]), std::move(ch[2])));
-    }
-    if (rc != SQLITE_DONE) return sqlError(s);
-  }
-  {
-    Stmt s(db_, QStringLiteral("SELECT id, session, %1 FROM vision_test ORDER BY position, id")
-                    .arg(visionColumns().names.join(u',')));
-    if (!s.ok()) return sqlError(s);
-    int rc;
-    while ((rc = s.step()) == SQLITE_ROW) {
-      Session* parent = sessions.value(sqlite3_column_int64(s.get(), 1));
-      if (!parent) {
-        lastError_ = QStringLiteral("a test without its session");
-        return false;
-      }
-      auto t = std::make_unique<VisionTest>(parent);
-      int i = 2;
-      readFields(s.get(), i, *t, visionFields());
-      parent->vision_.append(std::move(t));
-    }
-    if (rc != SQLITE_DONE) return sqlError(s);
-  }
-  return true;
+        t->SetTestData(std::make_shared<PlateTestDataBuffer>(static_cast<float>(sqlite3_column_double(st, 1)),
+                                                             sqlite3_column_double(st, 2), std::move(ch[0]),
+                                                             std::move(ch[1]), std::move(ch[2])));
+        return true;
+      });
 }
 
 bool SubjectFile::writeAll() {
@@ -928,61 +890,45 @@ bool SubjectFile::writeAll() {
       return rollback(p.error());
   }
   {
-    const auto& c = subjectColumns();
-    Stmt s(db_, QStringLiteral("INSERT INTO subject(only_row, %1) VALUES (1, %2)")
-                    .arg(c.names.join(u','), placeholders(static_cast<int>(c.names.size()))));
+    Stmt s(db_, insertSql("subject", {QStringLiteral("only_row")}, subjectColumns()));
     if (!s.ok()) return rollback(s.error());
-    int i = 1;
+    int i = bindKeys(s.get(), {1});
     bindFields(s.get(), i, subject, subjectFields());
     if (!s.run()) return rollback(s.error());
   }
-  const auto& vc = visitColumns();
-  const auto& sc = sessionColumns();
-  const auto& bc = balanceColumns();
-  const auto& wc = visionColumns();
-  Stmt iv(db_, QStringLiteral("INSERT INTO visit(id, position, %1) VALUES (?, ?, %2)")
-                   .arg(vc.names.join(u','), placeholders(static_cast<int>(vc.names.size()))));
-  Stmt is(db_, QStringLiteral("INSERT INTO session(id, visit, position, %1) VALUES (?, ?, ?, %2)")
-                   .arg(sc.names.join(u','), placeholders(static_cast<int>(sc.names.size()))));
-  Stmt ib(db_, QStringLiteral("INSERT INTO balance_test(id, session, position, %1) VALUES (?, ?, ?, %2)")
-                   .arg(bc.names.join(u','), placeholders(static_cast<int>(bc.names.size()))));
-  Stmt iw(db_, QStringLiteral("INSERT INTO vision_test(id, session, position, %1) VALUES (?, ?, ?, %2)")
-                   .arg(wc.names.join(u','), placeholders(static_cast<int>(wc.names.size()))));
+  const QStringList childKeys = {QStringLiteral("id"), QStringLiteral("session"), QStringLiteral("position")};
+  Stmt iv(db_, insertSql("visit", {QStringLiteral("id"), QStringLiteral("position")}, visitColumns()));
+  Stmt is(db_,
+          insertSql("session", {QStringLiteral("id"), QStringLiteral("visit"), QStringLiteral("position")},
+                    sessionColumns()));
+  Stmt ib(db_, insertSql("balance_test", childKeys, balanceColumns()));
+  Stmt iw(db_, insertSql("vision_test", childKeys, visionColumns()));
   Stmt id(db_,
           QStringLiteral("INSERT INTO balance_samples(test, frequency, acquired, sample_count, fz, m1, m2) "
                          "VALUES (?, ?, ?, ?, ?, ?, ?)"));
   for (const Stmt* s : {&iv, &is, &ib, &iw, &id})
     if (!s->ok()) return rollback(s->error());
-  qint64 visitId = 0, sessionId = 0, balanceId = 0, visionId = 0;
-  int visitPos = 0;
+  qint64 visitId = 0, sessionId = 0, balanceId = 0, visionId = 0, visitPos = 0;
   for (const auto& v : visits_) {
     ++visitId;
-    int i = 1;
-    sqlite3_bind_int64(iv.get(), i++, visitId);
-    sqlite3_bind_int(iv.get(), i++, ++visitPos);
+    int i = bindKeys(iv.get(), {visitId, ++visitPos});
     bindFields(iv.get(), i, *v, visitFields());
     bindFields(iv.get(), i, v->phys, physFields());
     bindFields(iv.get(), i, v->contacts.referredBy, contactFields());
     bindFields(iv.get(), i, v->contacts.sendResultsTo, contactFields());
     if (!iv.run()) return rollback(iv.error());
-    int sessionPos = 0;
+    qint64 sessionPos = 0;
     for (const auto& x : v->sessions_) {
       ++sessionId;
-      i = 1;
-      sqlite3_bind_int64(is.get(), i++, sessionId);
-      sqlite3_bind_int64(is.get(), i++, visitId);
-      sqlite3_bind_int(is.get(), i++, ++sessionPos);
+      i = bindKeys(is.get(), {sessionId, visitId, ++sessionPos});
       bindFields(is.get(), i, *x, sessionFields());
       bindFields(is.get(), i, x->kmOperator, operatorFields());
       bindFields(is.get(), i, x->sgOperator, operatorFields());
       if (!is.run()) return rollback(is.error());
-      int testPos = 0;
+      qint64 testPos = 0;
       for (const auto& t : x->balance_) {
         ++balanceId;
-        i = 1;
-        sqlite3_bind_int64(ib.get(), i++, balanceId);
-        sqlite3_bind_int64(ib.get(), i++, sessionId);
-        sqlite3_bind_int(ib.get(), i++, ++testPos);
+        i = bindKeys(ib.get(), {balanceId, sessionId, ++testPos});
         bindFields(ib.get(), i, *t, balanceFields());
         if (!ib.run()) return rollback(ib.error());
         if (const auto data = t->storedData()) {
@@ -991,7 +937,7 @@ bool SubjectFile::writeAll() {
           sqlite3_bind_double(id.get(), 3, data->DateTime());
           sqlite3_bind_int(id.get(), 4, data->Count());
           for (int c = 0; c < 3; ++c) {
-            const QByteArray blob = floatsToBlob(data->channel(c));
+            const QByteArray blob = floatsToBlob(data->channel(c), data->Count());
             sqlite3_bind_blob(id.get(), 5 + c, blob.constData(), static_cast<int>(blob.size()),
                               SQLITE_TRANSIENT);
           }
@@ -1001,10 +947,7 @@ bool SubjectFile::writeAll() {
       testPos = 0;
       for (const auto& t : x->vision_) {
         ++visionId;
-        i = 1;
-        sqlite3_bind_int64(iw.get(), i++, visionId);
-        sqlite3_bind_int64(iw.get(), i++, sessionId);
-        sqlite3_bind_int(iw.get(), i++, ++testPos);
+        i = bindKeys(iw.get(), {visionId, sessionId, ++testPos});
         bindFields(iw.get(), i, *t, visionFields());
         if (!iw.run()) return rollback(iw.error());
       }

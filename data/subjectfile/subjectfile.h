@@ -67,23 +67,8 @@ struct OperatorInfo {
   friend bool operator==(const OperatorInfo&, const OperatorInfo&) = default;
 };
 
-// Recorded samples of a balance test, kept as stored.
-class StoredTestData final : public KMX_PlateTestData {
- public:
-  StoredTestData(float frequency, double dateTime, std::vector<float> fz, std::vector<float> m1,
-                 std::vector<float> m2);
-  static std::shared_ptr<const StoredTestData> copyOf(const KMX_PlateTestData& source);
-  qint32 Count() const override { return static_cast<qint32>(ch_[0].size()); }
-  float Frequency() const override { return frequency_; }
-  double DateTime() const override { return dateTime_; }
-  float Sample(int channel, qint32 index) const override;
-  const std::vector<float>& channel(int c) const { return ch_[c]; }
-
- private:
-  float frequency_;
-  double dateTime_;
-  std::vector<float> ch_[3];
-};
+// Recorded samples of a balance test as the file keeps them.
+using StoredTestData = PlateTestDataBuffer;
 
 template <class T>
 class Collection {
@@ -170,7 +155,7 @@ class BalanceTest {
   bool hasZero() const;
   // The recorded samples, or nullptr when none were recorded.
   std::shared_ptr<const KMX_PlateTestData> TestData() const { return data_; }
-  void SetTestData(const KMX_PlateTestData& data) { data_ = StoredTestData::copyOf(data); }
+  void SetTestData(const KMX_PlateTestData& data) { data_ = PlateTestDataBuffer::copyOf(data); }
   void SetTestData(std::shared_ptr<const StoredTestData> data) { data_ = std::move(data); }
   void ClearTestData() { data_.reset(); }
   // Drops samples, measures and the done and fallen flags (a test about to be run again).

@@ -103,17 +103,7 @@ void editFile(const QString& p, const char* sql) {
   sqlite3_close(db);
 }
 
-class Samples final : public KMX_PlateTestData {
- public:
-  std::vector<float> ch[3];
-  qint32 Count() const override { return static_cast<qint32>(ch[0].size()); }
-  float Frequency() const override { return 64.0f; }
-  double DateTime() const override { return 46000.5; }
-  float Sample(int c, qint32 i) const override { return ch[c][static_cast<size_t>(i)]; }
-};
-
-Samples awkwardSamples() {
-  Samples s;
+PlateTestDataBuffer awkwardSamples() {
   const float special[] = {0.0f,
                            -0.0f,
                            std::numeric_limits<float>::denorm_min(),
@@ -121,11 +111,9 @@ Samples awkwardSamples() {
                            std::bit_cast<float>(0x7fc12345u),  // NaN with a payload
                            -712.3456f,
                            std::numeric_limits<float>::max()};
-  for (int i = 0; i < 1280; ++i) {
-    s.ch[0].push_back(special[i % 7] - static_cast<float>(i));
-    s.ch[1].push_back(std::sin(i * 0.01f) * 3.3f);
-    s.ch[2].push_back(special[(i + 3) % 7]);
-  }
+  PlateTestDataBuffer s(64.0f, 46000.5);
+  for (int i = 0; i < 1280; ++i)
+    s.append(special[i % 7] - static_cast<float>(i), std::sin(i * 0.01f) * 3.3f, special[(i + 3) % 7]);
   return s;
 }
 
@@ -173,7 +161,7 @@ TEST(SubjectFileRoundTrip, EveryValueComesBack) {
   SubjectFile f;
   int n = 0;
   buildFull(f, n);
-  Samples samples = awkwardSamples();
+  const PlateTestDataBuffer samples = awkwardSamples();
   f.VisitItem(2)->SessionItem(2)->BalanceTestItem(1)->SetTestData(samples);
   const QString p = path(QStringLiteral("full.kpf"));
   clock::setNow(QDateTime(QDate(2026, 3, 5), QTime(11, 30)));
