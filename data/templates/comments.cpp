@@ -1,7 +1,5 @@
 #include "data/templates/comments.h"
 
-#include <QFile>
-
 #include "core/eventlog.h"
 #include "data/templates/taggedio.h"
 
@@ -37,17 +35,8 @@ bool KM_RQTComments::Load(const QString& fileName) {
   ProcLog log("KM_RQTComments", "Load", fileName);
   reset();
   fileName_ = fileName.trimmed();
-  if (fileName_.isEmpty() || !QFile::exists(fileName_)) {
-    log.step(QStringLiteral("File does not exist"));
-    return false;
-  }
   QByteArray bytes;
-  QString error;
-  if (!tagged::readWholeFile(fileName_, kMaxFileBytes, bytes, error)) {
-    log.error(error);
-    return false;
-  }
-  if (!LoadBytes(bytes)) return false;
+  if (!tagged::loadFile(log, fileName_, kMaxFileBytes, bytes) || !LoadBytes(bytes)) return false;
   log.completed();
   return true;
 }
@@ -55,19 +44,12 @@ bool KM_RQTComments::Load(const QString& fileName) {
 bool KM_RQTComments::LoadBytes(const QByteArray& bytes) {
   ProcLog log("KM_RQTComments", "LoadBytes");
   tagged::Reader in(bytes);
-  qint32 version = 0;
-  qint32 count = 0;
-  bool editable = true;
-  QString name;
-  if (in.readBareLong(version) && version != kFileVersion)
-    in.fail(QStringLiteral("unknown comment template format %1").arg(version));
-  in.readString(name);
-  in.readBoolean(editable);
-  in.readLong(count);
-  if (!in.failed() && (count < 0 || count >= in.remaining() / kMinCommentBytes))
-    in.fail(QStringLiteral("a comment count of %1 does not fit in the file").arg(count));
+  tagged::FileHead head;
+  tagged::readHead(in, kFileVersion, "comment template", head);
+  if (!in.failed() && (head.count < 0 || head.count >= in.remaining() / kMinCommentBytes))
+    in.fail(QStringLiteral("a comment count of %1 does not fit in the file").arg(head.count));
   QStringList comments;
-  for (qint32 i = 0; i <= count && !in.failed(); ++i) {
+  for (qint32 i = 0; i <= head.count && !in.failed(); ++i) {
     QString c;
     if (in.readString(c)) comments.append(c);
   }
@@ -75,8 +57,8 @@ bool KM_RQTComments::LoadBytes(const QByteArray& bytes) {
     log.error(QStringLiteral("Damaged comment template %1: %2").arg(fileName_, in.error()));
     return false;
   }
-  sName = name;
-  bEditable = editable;
+  sName = head.name;
+  bEditable = head.editable;
   comments_ = comments;
   log.completed();
   return true;
@@ -85,21 +67,10 @@ bool KM_RQTComments::LoadBytes(const QByteArray& bytes) {
 bool KM_RQTComments::Save(const QString& fileName) {
   ProcLog log("KM_RQTComments", "Save", fileName);
   if (!fileName.trimmed().isEmpty()) fileName_ = fileName.trimmed();
-  if (fileName_.isEmpty()) {
-    log.error(QStringLiteral("No file name"));
-    return false;
-  }
   tagged::Writer out;
-  out.writeBareLong(kFileVersion);
-  out.writeString(sName);
-  out.writeBoolean(bEditable);
-  out.writeLong(lTestCount());
+  tagged::writeHead(out, kFileVersion, {sName, bEditable, lTestCount()});
   for (const QString& c : comments_) out.writeString(c);
-  QString error = out.error();
-  if (out.failed() || !tagged::writeFileAtomically(fileName_, out.bytes(), error)) {
-    log.error(QStringLiteral("Comment template not saved: %1").arg(error));
-    return false;
-  }
+  if (!tagged::saveFile(log, fileName_, out, "Comment template")) return false;
   log.completed();
   return true;
 }

@@ -6,6 +6,8 @@
 #include <QtEndian>
 #include <cstring>
 
+#include "core/eventlog.h"
+
 namespace tarn::tagged {
 namespace {
 
@@ -199,6 +201,49 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString& 
   }
   if (!f.commit()) {
     error = QStringLiteral("cannot replace %1: %2").arg(path, f.errorString());
+    return false;
+  }
+  return true;
+}
+
+bool readHead(Reader& in, qint32 version, const char* kind, FileHead& head) {
+  qint32 found = 0;
+  if (in.readBareLong(found) && found != version)
+    in.fail(QStringLiteral("unknown %1 format %2").arg(QLatin1String(kind)).arg(found));
+  in.readString(head.name);
+  in.readBoolean(head.editable);
+  in.readLong(head.count);
+  return !in.failed();
+}
+
+void writeHead(Writer& out, qint32 version, const FileHead& head) {
+  out.writeBareLong(version);
+  out.writeString(head.name);
+  out.writeBoolean(head.editable);
+  out.writeLong(head.count);
+}
+
+bool loadFile(const ProcLog& log, const QString& path, qint64 maxBytes, QByteArray& bytes) {
+  if (path.isEmpty() || !QFile::exists(path)) {
+    log.step(QStringLiteral("File does not exist"));
+    return false;
+  }
+  QString error;
+  if (!readWholeFile(path, maxBytes, bytes, error)) {
+    log.error(error);
+    return false;
+  }
+  return true;
+}
+
+bool saveFile(const ProcLog& log, const QString& path, const Writer& out, const char* what) {
+  if (path.isEmpty()) {
+    log.error(QStringLiteral("No file name"));
+    return false;
+  }
+  QString error = out.error();
+  if (out.failed() || !writeFileAtomically(path, out.bytes(), error)) {
+    log.error(QStringLiteral("%1 not saved: %2").arg(QLatin1String(what), error));
     return false;
   }
   return true;

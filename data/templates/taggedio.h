@@ -5,6 +5,10 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace tarn {
+class ProcLog;
+}
+
 namespace tarn::tagged {
 
 enum TypeCode : quint16 { kLong = 3, kDouble = 5, kString = 8, kBoolean = 11 };
@@ -62,5 +66,21 @@ class Writer {
 bool readWholeFile(const QString& path, qint64 maxBytes, QByteArray& out, QString& error);
 // Replaces the file with the bytes, or leaves the old file as it was.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString& error);
+
+// The head that template and comment files share: format version, name, editable flag, count.
+struct FileHead {
+  QString name;
+  bool editable = true;
+  qint32 count = 0;
+};
+// Fails the reader on a version other than `version`; `kind` names the file kind in that error.
+bool readHead(Reader& in, qint32 version, const char* kind, FileHead& head);
+void writeHead(Writer& out, qint32 version, const FileHead& head);
+
+// The file side of a Load: false, logged on `log`, when the name is blank, the file is missing,
+// cannot be read or is larger than maxBytes.
+bool loadFile(const ProcLog& log, const QString& path, qint64 maxBytes, QByteArray& bytes);
+// The file side of a Save: writes what `out` holds, or logs "<what> not saved: <why>".
+bool saveFile(const ProcLog& log, const QString& path, const Writer& out, const char* what);
 
 }  // namespace tarn::tagged

@@ -1,7 +1,5 @@
 #include "data/templates/template.h"
 
-#include <QFile>
-
 #include "core/eventlog.h"
 #include "core/settingkeys.h"
 #include "data/templates/taggedio.h"
@@ -101,17 +99,8 @@ bool KM_RQTemplate::Load(const QString& fileName) {
   ProcLog log("KM_RQTemplate", "Load", fileName);
   reset();
   fileName_ = fileName.trimmed();
-  if (fileName_.isEmpty() || !QFile::exists(fileName_)) {
-    log.step(QStringLiteral("File does not exist"));
-    return false;
-  }
   QByteArray bytes;
-  QString error;
-  if (!tagged::readWholeFile(fileName_, kMaxFileBytes, bytes, error)) {
-    log.error(error);
-    return false;
-  }
-  if (!LoadBytes(bytes)) return false;
+  if (!tagged::loadFile(log, fileName_, kMaxFileBytes, bytes) || !LoadBytes(bytes)) return false;
   log.completed();
   return true;
 }
@@ -119,19 +108,12 @@ bool KM_RQTemplate::Load(const QString& fileName) {
 bool KM_RQTemplate::LoadBytes(const QByteArray& bytes) {
   ProcLog log("KM_RQTemplate", "LoadBytes");
   tagged::Reader in(bytes);
-  qint32 version = 0;
-  qint32 count = 0;
-  bool editable = true;
-  QString name;
-  if (in.readBareLong(version) && version != kFileVersion)
-    in.fail(QStringLiteral("unknown template format %1").arg(version));
-  in.readString(name);
-  in.readBoolean(editable);
-  in.readLong(count);
-  if (!in.failed() && (count < 0 || count > in.remaining() / kMinItemBytes))
-    in.fail(QStringLiteral("a test count of %1 does not fit in the file").arg(count));
+  tagged::FileHead head;
+  tagged::readHead(in, kFileVersion, "template", head);
+  if (!in.failed() && (head.count < 0 || head.count > in.remaining() / kMinItemBytes))
+    in.fail(QStringLiteral("a test count of %1 does not fit in the file").arg(head.count));
   std::vector<std::unique_ptr<KM_RQTemplateItem>> items;
-  for (qint32 i = 0; i < count && !in.failed(); ++i) {
+  for (qint32 i = 0; i < head.count && !in.failed(); ++i) {
     auto item = std::make_unique<KM_RQTemplateItem>();
     if (item->Load(in)) items.push_back(std::move(item));
   }
@@ -139,10 +121,10 @@ bool KM_RQTemplate::LoadBytes(const QByteArray& bytes) {
     log.error(QStringLiteral("Damaged template file %1: %2").arg(fileName_, in.error()));
     return false;
   }
-  sName = name;
-  bEditable = editable;
+  sName = head.name;
+  bEditable = head.editable;
   items_ = std::move(items);
-  log.step(QStringLiteral("Loaded %1 tests").arg(count));
+  log.step(QStringLiteral("Loaded %1 tests").arg(head.count));
   log.completed();
   return true;
 }
@@ -150,21 +132,10 @@ bool KM_RQTemplate::LoadBytes(const QByteArray& bytes) {
 bool KM_RQTemplate::Save(const QString& fileName) {
   ProcLog log("KM_RQTemplate", "Save", fileName);
   if (!fileName.trimmed().isEmpty()) fileName_ = fileName.trimmed();
-  if (fileName_.isEmpty()) {
-    log.error(QStringLiteral("No file name"));
-    return false;
-  }
   tagged::Writer out;
-  out.writeBareLong(kFileVersion);
-  out.writeString(sName);
-  out.writeBoolean(bEditable);
-  out.writeLong(lTestCount());
+  tagged::writeHead(out, kFileVersion, {sName, bEditable, lTestCount()});
   for (const auto& it : items_) it->Save(out);
-  QString error = out.error();
-  if (out.failed() || !tagged::writeFileAtomically(fileName_, out.bytes(), error)) {
-    log.error(QStringLiteral("Template not saved: %1").arg(error));
-    return false;
-  }
+  if (!tagged::saveFile(log, fileName_, out, "Template")) return false;
   log.completed();
   return true;
 }
