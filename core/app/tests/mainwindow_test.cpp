@@ -119,20 +119,6 @@ TEST_F(AppTest, SimulatedPlatformArrivesAndIsNamedInTheStatus) {
   EXPECT_GT(update, done);
 }
 
-TEST_F(AppTest, ListRefreshEventsShowTheProgressWindow) {
-  ASSERT_TRUE(load());
-  EXPECT_FALSE(window->progressWindow());  // unloaded after the start-up refresh
-  window->prv_objLists_RefreshDelOld(2, 1);
-  ASSERT_TRUE(window->progressWindow());
-  EXPECT_TRUE(window->progressWindow()->isVisible());
-  EXPECT_EQ(window->progressWindow()->windowTitle(), "KM TARN™ RQ - Updating File List");
-  EXPECT_EQ(window->progressWindow()->lblMessage->text(), "Removing Deleted Files ...");
-  window->prv_objLists_RefreshAddNew(1, 1);
-  EXPECT_EQ(window->progressWindow()->lblMessage->text(), "Adding New Files ...");
-  window->prv_objLists_RefreshUpdate(3, 1);
-  EXPECT_EQ(window->progressWindow()->lblMessage->text(), "Updating List Entries ...");
-}
-
 TEST_F(AppTest, ActivationCollectsUnitsAndMonitorIntoOneMessage) {
   ASSERT_TRUE(load());
   messages.clear();
