@@ -119,6 +119,18 @@ void bindName(sqlite3_stmt* st, int col, const QString& s) {
   sqlite3_bind_text16(st, col, s.utf16(), int(s.size() * 2), SQLITE_STATIC);
 }
 
+// Names are nearly always ASCII: those are handed over as UTF-8 (the file's encoding) straight
+// from buf, sparing SQLite a conversion and an allocation per value. Others go as UTF-16.
+void bindNameFast(sqlite3_stmt* st, int col, const QString& s, std::string& buf) {
+  buf.resize(size_t(s.size()));
+  char* out = buf.data();
+  for (const QChar c : s) {
+    if (c.unicode() >= 0x80) return bindName(st, col, s);
+    *out++ = char(c.unicode());
+  }
+  sqlite3_bind_text(st, col, buf.data(), int(buf.size()), SQLITE_STATIC);
+}
+
 QString columnName(sqlite3_stmt* st, int col) {
   const void* p = sqlite3_column_text16(st, col);
   const int bytes = sqlite3_column_bytes16(st, col);
@@ -239,6 +251,8 @@ QString checkName(const QString& name) {
   return QString();
 }
 
+void FileImage::Free::operator()(unsigned char* p) const { sqlite3_free(p); }
+
 std::shared_ptr<Database> Database::createEmpty(const QString& label, QString* why) {
   Q_UNUSED(why);
   auto d = std::make_shared<Database>();
@@ -263,12 +277,10 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   Connection c;
   if (!c.open()) return fail(QStringLiteral("cannot open an in-memory database"));
   c.harden();
+  // Read in place: a read-only database never writes into the caller's bytes, which outlive c.
   const auto n = sqlite3_int64(image.size());
-  auto* buf = static_cast<unsigned char*>(sqlite3_malloc64(sqlite3_uint64(n)));
-  if (!buf) return fail(QStringLiteral("out of memory reading the file"));
-  std::memcpy(buf, image.constData(), size_t(n));
-  if (sqlite3_deserialize(c.get(), "main", buf, n, n,
-                          SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_READONLY) != SQLITE_OK)
+  auto* buf = reinterpret_cast<unsigned char*>(const_cast<char*>(image.constData()));
+  if (sqlite3_deserialize(c.get(), "main", buf, n, n, SQLITE_DESERIALIZE_READONLY) != SQLITE_OK)
     return fail(c.errText("reading the file"));
 
   // Header marks first: they are cheap and turn away other databases before anything else.
@@ -486,68 +498,93 @@ bool Database::backupInto(Database& dest, QString* why) {
   return true;
 }
 
-QByteArray Database::serialize(QString* why) {
-  if (!commitTransaction(why)) return QByteArray();
+FileImage Database::serialize(QString* why) {
+  if (!commitTransaction(why)) return FileImage();
   Connection c;
   if (!c.open()) {
     if (why) *why = QStringLiteral("cannot open an in-memory database");
-    return QByteArray();
+    return FileImage();
   }
-  c.harden();
-  if (!c.createSchema(why) || !c.exec("BEGIN", why)) return QByteArray();
+  // Our own rows into a fresh database: no hardening needed, and no journal to keep.
+  if (!c.exec("PRAGMA journal_mode = OFF", why) || !c.createSchema(why) || !c.exec("BEGIN", why))
+    return FileImage();
   {
-    Statement st(
-        c.get(),
-        "INSERT INTO elements(id, parent, name, name_key, kind, data) VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
-    if (!st) {
+    // Many rows per statement: SQLite's cost per statement run is well above its cost per row.
+    constexpr int kBatch = 64;
+    auto insertSql = [](int rows) {
+      QByteArray sql = "INSERT INTO elements(parent, name, name_key, kind, data) VALUES";
+      for (int r = 0; r < rows; ++r) sql += r ? ",(?,?,?,?,?)" : "(?,?,?,?,?)";
+      return sql;
+    };
+    Statement batch(c.get(), insertSql(kBatch).constData());
+    Statement single(c.get(), insertSql(1).constData());
+    if (!batch || !single) {
       if (why) *why = c.errText("preparing the file image");
-      return QByteArray();
+      return FileImage();
     }
-    // In id order, so the table grows at its end; parents always come before their children.
-    QString key;
+    // In id order, numbered 1, 2, ... as SQLite hands out row ids itself, so the table only
+    // grows at its end and parents still come before their children.
+    std::vector<size_t> ids;
+    std::vector<qint64> fileIds(nodes.size(), 0);
+    ids.reserve(size_t(liveCount));
     for (size_t id = RootId; id < nodes.size(); ++id) {
+      if (nodes[id].kind == KindNone) continue;
+      ids.push_back(id);
+      fileIds[id] = qint64(ids.size());
+    }
+    // Texts bound without copying must stay put until their statement has run.
+    std::vector<QString> keys(kBatch);
+    std::vector<std::string> bufs(2 * kBatch);
+    auto bindRow = [&](sqlite3_stmt* s, int row, size_t id) {
       const Node& n = nodes[id];
-      if (n.kind == KindNone) continue;
+      QString& key = keys[size_t(row)];
       key.resize(n.name.size());
       QChar* k = key.data();
-      for (const QChar c : n.name) *k++ = QChar(upperUnit(c.unicode()));
-      sqlite3_stmt* s = st.get();
-      sqlite3_bind_int64(s, 1, qint64(id));
-      sqlite3_bind_int64(s, 2, n.parent);
-      bindName(s, 3, n.name);
-      bindName(s, 4, key);
-      sqlite3_bind_int(s, 5, n.kind);
-      if (n.kind == KindStream) {
-        if (n.data.isEmpty())
-          sqlite3_bind_zeroblob(s, 6, 0);
-        else
-          sqlite3_bind_blob64(s, 6, n.data.constData(), sqlite3_uint64(n.data.size()), SQLITE_STATIC);
-      } else {
-        sqlite3_bind_null(s, 6);
-      }
+      for (const QChar ch : n.name) *k++ = QChar(upperUnit(ch.unicode()));
+      const int col = row * 5;
+      sqlite3_bind_int64(s, col + 1, n.parent == 0 ? 0 : fileIds[size_t(n.parent)]);
+      bindNameFast(s, col + 2, n.name, bufs[size_t(2 * row)]);
+      bindNameFast(s, col + 3, key, bufs[size_t(2 * row + 1)]);
+      sqlite3_bind_int(s, col + 4, n.kind);
+      if (n.kind != KindStream)
+        sqlite3_bind_null(s, col + 5);
+      else if (n.data.isEmpty())
+        sqlite3_bind_zeroblob(s, col + 5, 0);
+      else
+        sqlite3_bind_blob64(s, col + 5, n.data.constData(), sqlite3_uint64(n.data.size()), SQLITE_STATIC);
+    };
+    auto run = [&](sqlite3_stmt* s) {
       const int rc = sqlite3_step(s);
       sqlite3_reset(s);
-      if (rc != SQLITE_DONE) {
-        if (why) *why = c.errText("preparing the file image");
-        return QByteArray();
-      }
+      if (rc == SQLITE_DONE) return true;
+      if (why) *why = c.errText("preparing the file image");
+      return false;
+    };
+    size_t i = 0;
+    for (; i + kBatch <= ids.size(); i += kBatch) {
+      for (int r = 0; r < kBatch; ++r) bindRow(batch.get(), r, ids[i + size_t(r)]);
+      if (!run(batch.get())) return FileImage();
+    }
+    for (; i < ids.size(); ++i) {
+      bindRow(single.get(), 0, ids[i]);
+      if (!run(single.get())) return FileImage();
     }
   }
-  if (!c.exec("COMMIT", why)) return QByteArray();
+  if (!c.exec("COMMIT", why)) return FileImage();
+  FileImage image;
   sqlite3_int64 size = 0;
-  unsigned char* p = sqlite3_serialize(c.get(), "main", &size, 0);
-  if (!p) {
+  image.bytes.reset(sqlite3_serialize(c.get(), "main", &size, 0));
+  image.size = size;
+  if (!image.bytes || size <= 0) {
     if (why) *why = QStringLiteral("out of memory preparing the file image");
-    return QByteArray();
+    return FileImage();
   }
-  QByteArray out(reinterpret_cast<const char*>(p), qsizetype(size));
-  sqlite3_free(p);
-  return out;
+  return image;
 }
 
 bool Database::writeFile(const QString& path, QString* why) {
-  const QByteArray image = serialize(why);
-  if (image.isEmpty()) return false;
+  const FileImage image = serialize(why);
+  if (!image.bytes) return false;
   // QSaveFile writes a temporary file beside the target and renames it over the target only
   // when every byte is on disk; on failure the old file stays as it was.
   QSaveFile f(path);
@@ -556,7 +593,7 @@ bool Database::writeFile(const QString& path, QString* why) {
     if (why) *why = QStringLiteral("cannot create %1: %2").arg(path, f.errorString());
     return false;
   }
-  if (f.write(image) != image.size() || !f.commit()) {
+  if (f.write(reinterpret_cast<const char*>(image.bytes.get()), image.size) != image.size || !f.commit()) {
     if (why) *why = QStringLiteral("cannot write %1: %2").arg(path, f.errorString());
     f.cancelWriting();
     return false;

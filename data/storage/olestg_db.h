@@ -59,6 +59,15 @@ class NameIndex {
   size_t used_ = 0, removed_ = 0;
 };
 
+// A whole database file in memory, as SQLite made it.
+struct FileImage {
+  struct Free {
+    void operator()(unsigned char* p) const;
+  };
+  std::unique_ptr<unsigned char, Free> bytes;
+  qint64 size = 0;
+};
+
 struct Database {
   // A fresh empty tree in memory, or a tree read from a file image (validated; null when unfit).
   static std::shared_ptr<Database> createEmpty(const QString& label, QString* why);
@@ -86,7 +95,7 @@ struct Database {
   void flushAll();
   // Whole-tree copy into a root that never held anything; false when dest is not such a root.
   bool backupInto(Database& dest, QString* why);
-  QByteArray serialize(QString* why);
+  FileImage serialize(QString* why);
   bool writeFile(const QString& path, QString* why);
 
   // Streams with values not yet handed to their element, written before anything reads the tree.

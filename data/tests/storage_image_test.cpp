@@ -1,0 +1,112 @@
+// The database a root commit writes: the tree is kept in memory and written out whole, so the
+// file must still be a sound database that other tools (and older readers) take as it is.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QString>
+
+#include "data/storage/olestg.h"
+#include "data/tests/storage_testutil.h"
+
+namespace tarn {
+namespace {
+
+using stgtest::buildSampleTree;
+using stgtest::sandboxPath;
+using stgtest::writeStream;
+
+// First column of the first row as text; the error message when the statement fails.
+QString queryText(const QString& path, const char* sql) {
+  sqlite3* db = nullptr;
+  QString out;
+  if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK) {
+      const int rc = sqlite3_step(st);
+      if (rc == SQLITE_ROW)
+        out = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+      else if (rc != SQLITE_DONE)
+        out = QString::fromUtf8(sqlite3_errmsg(db));
+    } else {
+      out = QString::fromUtf8(sqlite3_errmsg(db));
+    }
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+  return out;
+}
+
+TEST(StorageImage, CommittedFileIsASoundDatabaseWithDenseIdsAndAWorkingNameIndex) {
+  const QString path = sandboxPath("image.slf");
+  KMX_OLEStgTool tool;
+  QStringList listing;
+  {
+    auto file = tool.CreateStorageFile(path, stgmode::CreateReplace);
+    ASSERT_TRUE(file);
+    buildSampleTree(*file);
+    // Gaps in the ids: replaced and destroyed elements leave numbers unused.
+    auto list = file->OpenStorage("List", stgmode::ReadWrite);
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(list->DestroyElement("File 1"));
+    ASSERT_TRUE(writeStream(*list, "FileData", {StgValue::fromLong(3)}));
+    ASSERT_TRUE(writeStream(*list, QString::fromUtf8("Zoë straße"), {StgValue::fromLong(4)}));
+    listing = StgListTree(*file);
+    ASSERT_TRUE(file->Commit(stgcommit::Overwrite));
+  }
+
+  EXPECT_EQ(queryText(path, "PRAGMA integrity_check"), "ok");
+  EXPECT_EQ(queryText(path, "SELECT count(*) = max(id) FROM elements"), "1");
+  EXPECT_EQ(queryText(path, "SELECT count(*) FROM elements WHERE id <> 1 AND parent >= id"), "0");
+  EXPECT_EQ(queryText(path, "SELECT count(*) FROM elements WHERE name_key <> upper(name)"),
+            "1");  // only ë, ß
+  EXPECT_EQ(queryText(path, "SELECT name_key FROM elements WHERE name LIKE 'Zo%'"),
+            QString::fromUtf8("ZOË STRAßE"));
+  EXPECT_EQ(queryText(path,
+                      "SELECT group_concat(name, '|') FROM (SELECT name FROM elements WHERE parent = "
+                      "(SELECT id FROM elements WHERE name = 'List') ORDER BY id)"),
+            QString::fromUtf8("Version|File 2|FileData|Zoë straße"));
+  EXPECT_EQ(queryText(path, "SELECT typeof(data) FROM elements WHERE name = 'List'"), "null");
+  EXPECT_EQ(queryText(path, "SELECT typeof(data) FROM elements WHERE name = 'FileData'"), "blob");
+  // The uniqueness of names within a storage is the database's own rule too.
+  EXPECT_TRUE(queryText(path,
+                        "INSERT INTO elements(parent, name, name_key, kind) "
+                        "SELECT parent, 'x', name_key, 2 FROM elements WHERE name = 'FileData'")
+                  .contains("UNIQUE"));
+
+  auto back = tool.OpenStorageFile(path, stgmode::Read);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(StgListTree(*back), listing);
+  auto list = back->OpenStorage("LIST");
+  ASSERT_TRUE(list);
+  auto s = list->OpenStream(QString::fromUtf8("ZOË STRAßE"));
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->ReadNext().toLong(), 4);
+}
+
+// An empty stream is kept as an empty blob and comes back empty; an empty root still writes a file.
+TEST(StorageImage, EmptyStreamsAndEmptyRootsRoundTrip) {
+  const QString path = sandboxPath("empty.slf");
+  KMX_OLEStgTool tool;
+  {
+    auto file = tool.CreateStorageFile(path, stgmode::CreateReplace);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->Commit(stgcommit::Overwrite));
+  }
+  EXPECT_EQ(queryText(path, "SELECT count(*) FROM elements"), "1");
+  {
+    auto file = tool.OpenStorageFile(path, stgmode::ReadWrite);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->CreateStream("Nothing"));
+    ASSERT_TRUE(file->Commit(stgcommit::Overwrite));
+  }
+  EXPECT_EQ(queryText(path, "SELECT typeof(data) || length(data) FROM elements WHERE name = 'Nothing'"),
+            "blob0");
+  auto back = tool.OpenStorageFile(path, stgmode::Read);
+  ASSERT_TRUE(back);
+  auto s = back->OpenStream("nothing");
+  ASSERT_TRUE(s);
+  EXPECT_TRUE(s->atEnd());
+}
+
+}  // namespace
+}  // namespace tarn
