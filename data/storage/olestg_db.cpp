@@ -213,6 +213,33 @@ void NameIndex::add(quint64 h, qint64 id) {
   ++used_;
 }
 
+bool NameIndex::addUnique(const std::vector<Node>& nodes, qint64 parent, const QString& name, quint64 h,
+                          qint64 id) {
+  if ((used_ + removed_ + 1) * 2 > slots_.size()) grow();
+  const size_t mask = slots_.size() - 1;
+  size_t i = size_t(h) & mask;
+  size_t freeSlot = size_t(-1);
+  for (;; i = (i + 1) & mask) {
+    const Slot& s = slots_[i];
+    if (s.id == 0) break;
+    if (s.id < 0) {
+      if (freeSlot == size_t(-1)) freeSlot = i;
+      continue;
+    }
+    if (s.hash == h) {
+      const Node& n = nodes[size_t(s.id)];
+      if (n.parent == parent && sameKey(n.name, name)) return false;
+    }
+  }
+  if (freeSlot != size_t(-1)) {
+    i = freeSlot;
+    --removed_;
+  }
+  slots_[i] = Slot{h, id};
+  ++used_;
+  return true;
+}
+
 void NameIndex::remove(quint64 h, qint64 id) {
   if (slots_.empty()) return;
   const size_t mask = slots_.size() - 1;
@@ -314,7 +341,7 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   d->nodes.resize(1);
   Statement st(c.get(), "SELECT id, parent, name, kind, data FROM elements WHERE id >= 1 ORDER BY id");
   if (!st) return fail(c.errText("reading the elements"));
-  std::unordered_map<qint64, qint64> storageIds;  // file id -> our id
+  std::vector<std::pair<qint64, qint64>> storageIds;  // file id -> our id, ascending (rows come in id order)
   int rc;
   while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
     const qint64 fileId = sqlite3_column_int64(st.get(), 0);
@@ -326,16 +353,18 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
       if (kind != KindStorage) continue;
     } else {
       if (fileParent >= fileId) continue;
-      const auto p = storageIds.find(fileParent);
-      if (p == storageIds.end()) continue;
+      const auto p =
+          std::lower_bound(storageIds.begin(), storageIds.end(), std::make_pair(fileParent, qint64(0)));
+      if (p == storageIds.end() || p->first != fileParent) continue;
       parent = p->second;
     }
     const QString name = columnName(st.get(), 2);
     const quint64 h = NameIndex::hash(parent, name);
-    if (parent != 0 && d->index.find(d->nodes, parent, name, h)) continue;  // a second row of one name
+    // One probe both finds a second row of one name (left out) and files the new element.
+    if (parent != 0 && !d->index.addUnique(d->nodes, parent, name, h, qint64(d->nodes.size()))) continue;
     const QByteArray data = kind == KindStream ? columnBlob(st.get(), 4) : QByteArray();
-    const qint64 id = d->addNode(parent, name, h, kind, data);
-    if (kind == KindStorage) storageIds.emplace(fileId, id);
+    const qint64 id = d->addNode(parent, name, 0, kind, data, false);
+    if (kind == KindStorage) storageIds.push_back({fileId, id});
   }
   if (rc != SQLITE_DONE)
     return fail(QStringLiteral("damaged file: %1").arg(c.errText("reading the elements")));
@@ -344,7 +373,8 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   return d;
 }
 
-qint64 Database::addNode(qint64 parent, const QString& name, quint64 hash, int kind, const QByteArray& data) {
+qint64 Database::addNode(qint64 parent, const QString& name, quint64 hash, int kind, const QByteArray& data,
+                         bool toIndex) {
   // Built apart first: the arguments may refer to texts inside the table, which can move.
   Node n;
   n.parent = parent;
@@ -354,7 +384,7 @@ qint64 Database::addNode(qint64 parent, const QString& name, quint64 hash, int k
   const auto id = qint64(nodes.size());
   nodes.push_back(std::move(n));
   if (parent != 0) {
-    index.add(hash, id);
+    if (toIndex) index.add(hash, id);
     nodes[size_t(parent)].kids.push_back(id);
   }
   ++liveCount;

@@ -47,6 +47,8 @@ class NameIndex {
   // The child's id, 0 when absent.
   qint64 find(const std::vector<Node>& nodes, qint64 parent, const QString& name, quint64 h) const;
   void add(quint64 h, qint64 id);
+  // Files id unless the parent already has a child of that name; false then.
+  bool addUnique(const std::vector<Node>& nodes, qint64 parent, const QString& name, quint64 h, qint64 id);
   void remove(quint64 h, qint64 id);
 
  private:
@@ -113,7 +115,8 @@ struct Database {
   std::vector<KMX_OLEStream*> dirty;
 
  private:
-  qint64 addNode(qint64 parent, const QString& name, quint64 hash, int kind, const QByteArray& data);
+  qint64 addNode(qint64 parent, const QString& name, quint64 hash, int kind, const QByteArray& data,
+                 bool toIndex = true);
 };
 
 // Upper-cases per UTF-16 unit, as compound-file names compare.
