@@ -1,5 +1,6 @@
 // tarnrq-try-test: the zeroing window and then the static test window on the platform of
-// TARNRQ_PLATE (the simulated one by default) for a made-up subject; prints the stored test.
+// TARNRQ_PLATE (the simulated one by default) for a made-up subject; prints the run and the
+// balance test record stored from it.
 //
 //   tarnrq-try-test [--auto] [--frequency HZ] [--duration S] [--pretest S] [--timescale X]
 //                   [--shots DIR] [--surface N] [--eyes N] [--stance N]
@@ -25,6 +26,9 @@
 #include "core/eventlog.h"
 #include "core/windows/messagepresenter.h"
 #include "core/windows/subjectforms.h"
+#include "data/records/fromrun.h"
+#include "data/records/testbalance.h"
+#include "data/storage/olestg.h"
 
 using namespace tarn;
 
@@ -144,8 +148,26 @@ int main(int argc, char** argv) {
     code = test.exec();
     std::printf("static test window: DialogExitButton=%d\n", code);
     if (code == 1 || code == 2) {
-      const QString text = test.balanceTest().describe();
-      std::printf("%s\n", qPrintable(text));
+      std::printf("%s\n", qPrintable(test.balanceTest().describe()));
+      // The run as the subject data keeps it: stored through the storage component and read back.
+      KM_RQListTestBalance stored;
+      stored.sVisitID = "V10001";
+      stored.sSessionID = "S10001";
+      stored.bBMIEnabled = true;
+      FillBalanceRecord(stored, test.balanceTest());
+      KMX_OLEStgTool tool;
+      auto root =
+          tool.CreateRootStorageOnMemory("MEM_trytest", stgmode::CreateReplace, tool.AllocMemoryBlock());
+      KM_RQListTestBalance loaded;
+      if (!root || !stored.Save(root.get()) || !loaded.Load(root.get())) {
+        std::fprintf(stderr, "the balance test record could not be stored and read back\n");
+        return 1;
+      }
+      const QString text = DescribeBalanceRecord(loaded);
+      std::printf(
+          "stored KM_RQListTestBalance%s:\n%s\n",
+          static_cast<const KM_RQListTestBalanceData&>(loaded) == stored ? "" : " (DIFFERS FROM THE RUN)",
+          qPrintable(text));
       if (!autoRun) QMessageBox::information(nullptr, "Stored test", text);
     }
   }
