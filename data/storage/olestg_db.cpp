@@ -278,8 +278,6 @@ QString checkName(const QString& name) {
   return QString();
 }
 
-void FileImage::Free::operator()(unsigned char* p) const { sqlite3_free(p); }
-
 std::shared_ptr<Database> Database::createEmpty(const QString& label, QString* why) {
   Q_UNUSED(why);
   auto d = std::make_shared<Database>();
@@ -530,13 +528,22 @@ bool Database::backupInto(Database& dest, QString* why) {
 
 FileImage Database::serialize(QString* why) {
   if (!commitTransaction(why)) return FileImage();
-  Connection c;
+  auto owner = std::make_shared<Connection>();
+  Connection& c = *owner;
   if (!c.open()) {
     if (why) *why = QStringLiteral("cannot open an in-memory database");
     return FileImage();
   }
-  // Our own rows into a fresh database: no hardening needed, and no journal to keep.
-  if (!c.exec("PRAGMA journal_mode = OFF", why) || !c.createSchema(why) || !c.exec("BEGIN", why))
+  // Built in one growable block that is the file image itself, with a small page cache spilling
+  // into it: the image is then never held twice. Our own rows into a fresh database need no
+  // hardening, and no journal.
+  if (sqlite3_deserialize(c.get(), "main", nullptr, 0, 0,
+                          SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_RESIZEABLE) != SQLITE_OK) {
+    if (why) *why = c.errText("preparing the file image");
+    return FileImage();
+  }
+  if (!c.exec("PRAGMA journal_mode = OFF; PRAGMA cache_size = -4096", why) || !c.createSchema(why) ||
+      !c.exec("BEGIN", why))
     return FileImage();
   {
     // Many rows per statement: SQLite's cost per statement run is well above its cost per row.
@@ -603,12 +610,13 @@ FileImage Database::serialize(QString* why) {
   if (!c.exec("COMMIT", why)) return FileImage();
   FileImage image;
   sqlite3_int64 size = 0;
-  image.bytes.reset(sqlite3_serialize(c.get(), "main", &size, 0));
+  image.bytes = sqlite3_serialize(c.get(), "main", &size, SQLITE_SERIALIZE_NOCOPY);
   image.size = size;
   if (!image.bytes || size <= 0) {
     if (why) *why = QStringLiteral("out of memory preparing the file image");
     return FileImage();
   }
+  image.owner = std::move(owner);
   return image;
 }
 
@@ -623,7 +631,7 @@ bool Database::writeFile(const QString& path, QString* why) {
     if (why) *why = QStringLiteral("cannot create %1: %2").arg(path, f.errorString());
     return false;
   }
-  if (f.write(reinterpret_cast<const char*>(image.bytes.get()), image.size) != image.size || !f.commit()) {
+  if (f.write(reinterpret_cast<const char*>(image.bytes), image.size) != image.size || !f.commit()) {
     if (why) *why = QStringLiteral("cannot write %1: %2").arg(path, f.errorString());
     f.cancelWriting();
     return false;

@@ -61,12 +61,10 @@ class NameIndex {
   size_t used_ = 0, removed_ = 0;
 };
 
-// A whole database file in memory, as SQLite made it.
+// A whole database file in memory, as SQLite made it; the bytes live as long as owner.
 struct FileImage {
-  struct Free {
-    void operator()(unsigned char* p) const;
-  };
-  std::unique_ptr<unsigned char, Free> bytes;
+  std::shared_ptr<void> owner;
+  const unsigned char* bytes = nullptr;
   qint64 size = 0;
 };
 
