@@ -122,6 +122,18 @@ inline Pair absPair(Pair a) {
 #endif
 }
 
+constexpr double kZeroRadiusSq = 1e-20;  // a zero radius counts as 1e-10
+
+// Lane by lane: kZeroRadiusSq where the squared radius is 0 or below, else itself.
+inline Pair floorZeroRadius(Pair r2) {
+#ifdef __SSE2__
+  const __m128d low = _mm_cmple_pd(r2, _mm_setzero_pd());
+  return _mm_or_pd(_mm_and_pd(low, _mm_set1_pd(kZeroRadiusSq)), _mm_andnot_pd(low, r2));
+#else
+  return Pair{r2[0] <= 0 ? kZeroRadiusSq : r2[0], r2[1] <= 0 ? kZeroRadiusSq : r2[1]};
+#endif
+}
+
 // ---- Working arrays ------------------------------------------------------------------------
 // One set per thread, grown as needed and reused, so repeated calls do not allocate.
 struct Scratch {
@@ -430,6 +442,22 @@ struct PositionSums {
       sfzz += fz * fz;
     }
   }
+
+  // The same for a half, of which only the ellipse area and the LoS use are wanted: they need
+  // the position sums, and of the weight only whether it reaches kMinWeightSamples, so the
+  // extremes and Σfz² are left out and the weight rule stops once that count is reached (up
+  // to there it admits exactly the samples add() would).
+  void addForEllipse(Pair p, double fz) {
+    ++n;
+    sum += p;
+    sumSq += p * p;
+    sxy += p[0] * p[1];
+    if (w < kMinWeightSamples &&
+        (w < kWeightSeedSamples || std::fabs(fz * w - sfz) < kWeightTolerance * std::fabs(sfz))) {
+      ++w;
+      sfz += fz;
+    }
+  }
 };
 
 // Weight, position, direction, ellipse and stability of a range from its sums. False when too
@@ -612,7 +640,7 @@ void radialPass(const Scratch& s, qint32 from, qint32 to, Pair o, RadialSums& su
     minD2 = std::min(minD2, d2);
     maxAd = maxPair(maxAd, ad);
     minAd = minPair(minAd, ad);
-    if constexpr (secondHalf) h.add(XY[k], Fz[k]);
+    if constexpr (secondHalf) h.addForEllipse(XY[k], Fz[k]);
   }
   sums.sd = sd;
   sums.sdd = sdd;
@@ -646,32 +674,38 @@ void radialMeasures(const RadialSums& a, AnalysisResult& r) {
 // largest magnitude over the samples that have one, and how many do.
 qint32 differentiate(const double* px, const double* py, const unsigned char* ok, qint32 m, double* vx,
                      double* vy, unsigned char* vok, double& sumMag, double& maxMag) {
+  // Sums and differences in locals, every array element written once: the stores (bytes in
+  // particular) might otherwise be taken to change the inputs and force them to be read again.
   qint32 count = 0;
-  sumMag = 0;
-  maxMag = 0;
+  double sum = 0, largest = 0;
   for (qint32 i = 0; i < m; ++i) {
-    vok[i] = 0;
-    if (!ok[i]) continue;
     const bool prev = i > 0 && ok[i - 1];
     const bool next = i + 1 < m && ok[i + 1];
-    if (prev && next) {
-      vx[i] = (px[i + 1] - px[i - 1]) / 2;
-      vy[i] = (py[i + 1] - py[i - 1]) / 2;
-    } else if (prev) {
-      vx[i] = px[i] - px[i - 1];
-      vy[i] = py[i] - py[i - 1];
-    } else if (next) {
-      vx[i] = px[i + 1] - px[i];
-      vy[i] = py[i + 1] - py[i];
-    } else {
+    double dx, dy;
+    if (!ok[i] || !(prev || next)) {
+      vok[i] = 0;
       continue;
     }
+    if (prev && next) {
+      dx = (px[i + 1] - px[i - 1]) / 2;
+      dy = (py[i + 1] - py[i - 1]) / 2;
+    } else if (prev) {
+      dx = px[i] - px[i - 1];
+      dy = py[i] - py[i - 1];
+    } else {
+      dx = px[i + 1] - px[i];
+      dy = py[i + 1] - py[i];
+    }
+    vx[i] = dx;
+    vy[i] = dy;
     vok[i] = 1;
-    const double mag = std::sqrt(vx[i] * vx[i] + vy[i] * vy[i]);
-    sumMag += mag;
-    maxMag = std::max(maxMag, mag);
+    const double mag = std::sqrt(dx * dx + dy * dy);
+    sum += mag;
+    largest = std::max(largest, mag);
     ++count;
   }
+  sumMag = sum;
+  maxMag = largest;
   return count;
 }
 
@@ -876,7 +910,7 @@ void EllipseRadiusRatio(double x1, double y1, double a1, double b1, double angle
   // Squared radii are compared; the square root is taken once at the end.
   double maxSq = -1, minSq = std::numeric_limits<double>::infinity();
   const auto compare = [&](double r1sq, double r2sq) {
-    if (r2sq <= 0) r2sq = 1e-20;  // a zero radius counts as 1e-10
+    if (r2sq <= 0) r2sq = kZeroRadiusSq;
     const double q = r1sq / r2sq;
     maxSq = std::max(maxSq, q);
     minSq = std::min(minSq, q);
@@ -893,10 +927,21 @@ void EllipseRadiusRatio(double x1, double y1, double a1, double b1, double angle
     const double p2 = (a2 * a2 + b2 * b2) / 2, q2 = (a2 * a2 - b2 * b2) / 2;
     const double c1 = q1 * std::cos(2 * al1), s1 = q1 * std::sin(2 * al1);
     const double c2 = q2 * std::cos(2 * al2), s2 = q2 * std::sin(2 * al2);
-    for (int t = 0; t < kEllipseDirections / 2; ++t) {
-      const double r1sq = std::max(p1 + c1 * da.cos2[t] + s1 * da.sin2[t], 0.0);  // never below 0 by rounding
-      compare(r1sq, p2 + c2 * da.cos2[t] + s2 * da.sin2[t]);
+    // Two directions at a time, t in one lane and t + 1 in the other; each lane computes what
+    // compare() would, and the largest and smallest ratio do not depend on the order seen.
+    const Pair P1 = {p1, p1}, C1 = {c1, c1}, S1 = {s1, s1};
+    const Pair P2 = {p2, p2}, C2 = {c2, c2}, S2 = {s2, s2};
+    Pair maxQ = {maxSq, maxSq}, minQ = {minSq, minSq};
+    for (int t = 0; t < kEllipseDirections / 2; t += 2) {
+      const Pair cos2 = {da.cos2[t], da.cos2[t + 1]}, sin2 = {da.sin2[t], da.sin2[t + 1]};
+      const Pair r1sq = maxPair(P1 + C1 * cos2 + S1 * sin2, Pair{0, 0});  // never below 0 by rounding
+      const Pair r2sq = P2 + C2 * cos2 + S2 * sin2;
+      const Pair q = r1sq / floorZeroRadius(r2sq);
+      maxQ = maxPair(maxQ, q);
+      minQ = minPair(minQ, q);
     }
+    maxSq = std::max(maxQ[0], maxQ[1]);
+    minSq = std::min(minQ[0], minQ[1]);
   } else {
     // Anywhere: walk the directions, turning (cos u, sin u) by Δ each time.
     const double ca1 = std::cos(al1), sa1 = std::sin(al1), ca2 = std::cos(al2), sa2 = std::sin(al2);
