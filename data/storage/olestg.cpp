@@ -508,6 +508,8 @@ bool KMX_OLEStream::flush() {
   db_->unmarkDirty(this);
   QString why;
   if (reverted()) why = QStringLiteral("the stream was destroyed");
+  // The tree keeps these bytes while the root is open: without the slack left by appending.
+  if (content_.capacity() > content_.size() + content_.size() / 4 + 16) content_.squeeze();
   if (reverted() || !db_->setData(id_, content_, &why)) {
     logError("Commit", QStringLiteral("stream \"%1\": %2").arg(name_, why));
     return false;

@@ -537,7 +537,14 @@ FileImage Database::serialize(QString* why) {
   // Built in one growable block that is the file image itself, with a small page cache spilling
   // into it: the image is then never held twice. Our own rows into a fresh database need no
   // hardening, and no journal.
-  if (sqlite3_deserialize(c.get(), "main", nullptr, 0, 0,
+  // Sized from the tree with room to spare, so the block is not grown (and copied) along the way;
+  // pages never written are never touched.
+  qint64 estimate = 65536;
+  for (const Node& n : nodes) estimate += n.data.size() + 2 * n.name.size() + 48;
+  estimate += estimate / 4;
+  auto* block = static_cast<unsigned char*>(sqlite3_malloc64(sqlite3_uint64(estimate)));
+  if (!block ||
+      sqlite3_deserialize(c.get(), "main", block, 0, estimate,
                           SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_RESIZEABLE) != SQLITE_OK) {
     if (why) *why = c.errText("preparing the file image");
     return FileImage();
