@@ -134,6 +134,16 @@ inline Pair floorZeroRadius(Pair r2) {
 #endif
 }
 
+// √v for the per-sample loops: the same correctly rounded square root as std::sqrt, without
+// the check for a negative argument that std::sqrt makes to set errno.
+inline double sqrtOf(double v) {
+#ifdef __SSE2__
+  return _mm_cvtsd_f64(_mm_sqrt_pd(_mm_set1_pd(v)));
+#else
+  return std::sqrt(v);
+#endif
+}
+
 // ---- Working arrays ------------------------------------------------------------------------
 // One set per thread, grown as needed and reused, so repeated calls do not allocate.
 struct Scratch {
@@ -178,11 +188,13 @@ inline bool copOf(double fz, double m1, double m2, const Conditions& c, double& 
   return true;
 }
 
-// The same as a pair (x, y), for a sample known to be valid.
+// The same as a pair (x, y), for a sample known to be valid; rotated tells whether the plate
+// has a rotation (c.geometry.rotation != 0), decided once per pass.
+template <bool rotated>
 inline Pair copPairOf(double fz, double m1, double m2, const Conditions& c) {
   const double perFz = 1 / fz;
   const Pair p = Pair{-m2, m1} * perFz;  // (x′, y′) = (−M2 / Fz, M1 / Fz)
-  if (c.geometry.rotation == 0) return p;
+  if constexpr (!rotated) return p;
   // x = x′·cos φ + y′·sin φ, y = −x′·sin φ + y′·cos φ
   return Pair{p[0], -p[0]} * Pair{c.cosPhi, c.sinPhi} + Pair{p[1], p[1]} * Pair{c.sinPhi, c.cosPhi};
 }
@@ -572,33 +584,40 @@ PositionPass positionPass(const float* rawM1, const float* rawM2, qint32 total, 
   Pair* XY = s.xy.data();
   // Locals only, so the stores into the arrays cannot be taken to change them.
   PositionSums sums, firstHalf;
-  double path = 0, steps = 0;
+  double path = 0;
+  qint32 steps = 0;  // counted whole, as the double it becomes at the end holds it exactly
   qint32 counted = 0, mid = -1;
   Pair last = {0, 0};  // CoP of the last valid sample
   bool previousValid = false;
-  for (qint32 k = 0; k < total; ++k) {
-    const double fz = Fz[k], m1 = rawM1[k], m2 = rawM2[k];
-    M1[k] = m1;
-    M2[k] = m2;
-    const bool ok = valid[k];
-    if (ok) {
-      const Pair p = copPairOf(fz, m1, m2, c);
-      sums.add(p, fz);
-      if (previousValid) {
-        const Pair d = p - last;
-        const Pair dd = d * d;
-        path += std::sqrt(dd[0] + dd[1]) - kStepNoise;
-        steps += 1;
+  const auto run = [&](auto rotated) {
+    for (qint32 k = 0; k < total; ++k) {
+      const double fz = Fz[k], m1 = rawM1[k], m2 = rawM2[k];
+      M1[k] = m1;
+      M2[k] = m2;
+      const bool ok = valid[k];
+      if (ok) {
+        const Pair p = copPairOf<decltype(rotated)::value>(fz, m1, m2, c);
+        sums.add(p, fz);
+        if (previousValid) {
+          const Pair d = p - last;
+          const Pair dd = d * d;
+          path += sqrtOf(dd[0] + dd[1]) - kStepNoise;
+          ++steps;
+        }
+        last = p;
+        if (++counted == half) {
+          mid = k;
+          firstHalf = sums;
+        }
       }
-      last = p;
-      if (++counted == half) {
-        mid = k;
-        firstHalf = sums;
-      }
+      previousValid = ok;
+      XY[k] = last;
     }
-    previousValid = ok;
-    XY[k] = last;
-  }
+  };
+  if (c.geometry.rotation != 0)
+    run(std::true_type());
+  else
+    run(std::false_type());
   PositionPass result;
   result.whole = sums;
   result.firstHalf = firstHalf;
@@ -632,7 +651,7 @@ void radialPass(const Scratch& s, qint32 from, qint32 to, Pair o, RadialSums& su
     const Pair dd = d * d;
     const double d2 = dd[0] + dd[1];
     const Pair ad = absPair(d);
-    sd += std::sqrt(d2);
+    sd += sqrtOf(d2);
     sdd += d2;
     sad += ad;
     sdq += dd;
@@ -699,7 +718,7 @@ qint32 differentiate(const double* px, const double* py, const unsigned char* ok
     vx[i] = dx;
     vy[i] = dy;
     vok[i] = 1;
-    const double mag = std::sqrt(dx * dx + dy * dy);
+    const double mag = sqrtOf(dx * dx + dy * dy);
     sum += mag;
     largest = std::max(largest, mag);
     ++count;
