@@ -279,23 +279,9 @@ bool KM_RQList::Load(KMX_OLEStorage* storage, const QString& name) {
 
 bool KM_RQList::Save(KMX_OLEStorage* storage, const QString& name) {
   ProcLog log("KM_RQList", "Save", name);
-  if (!storage) {
-    log.error(QStringLiteral("No storage given"));
-    return false;
-  }
-  const QString stgName = recordio::resolveName(name, sStorageName_, kDefaultStorageName);
-  auto sub = recordio::openOrCreateStorage(*storage, stgName);
-  if (!sub) {
-    log.error("Cannot open or create " + stgName);
-    return false;
-  }
-  QStringList stale;
-  QString element;
-  for (StgElementType t = sub->EnumElements(0, element); t != StgElementType::End;
-       t = sub->EnumElements(1, element)) {
-    if (t == StgElementType::Storage) stale << element;
-  }
-  for (const QString& s : stale) sub->DestroyElement(s);
+  QString stgName;
+  auto sub = recordio::openForCollectionSave(storage, name, sStorageName_, kDefaultStorageName, log, stgName);
+  if (!sub) return false;
 
   bool ok = recordio::writeVersionIfCurrent(*sub, sVersion_, fVersion_);
   if (auto s = recordio::openOrCreateStream(*sub, QStringLiteral("Data"))) {

@@ -317,24 +317,9 @@ bool KM_RQListFile::Load(KMX_OLEStorage* storage, const QString& name) {
 
 bool KM_RQListFile::Save(KMX_OLEStorage* storage, const QString& name) {
   ProcLog log("KM_RQListFile", "Save", name);
-  if (!storage) {
-    log.error(QStringLiteral("No storage given"));
-    return false;
-  }
-  const QString stgName = recordio::resolveName(name, sStorageName_, kDefaultStorageName);
-  auto sub = recordio::openOrCreateStorage(*storage, stgName);
-  if (!sub) {
-    log.error("Cannot open or create " + stgName);
-    return false;
-  }
-  // Tests that no longer exist must leave nothing behind.
-  QStringList stale;
-  QString element;
-  for (StgElementType t = sub->EnumElements(0, element); t != StgElementType::End;
-       t = sub->EnumElements(1, element)) {
-    if (t == StgElementType::Storage) stale << element;
-  }
-  for (const QString& s : stale) sub->DestroyElement(s);
+  QString stgName;
+  auto sub = recordio::openForCollectionSave(storage, name, sStorageName_, kDefaultStorageName, log, stgName);
+  if (!sub) return false;
 
   bool ok = recordio::writeVersionIfCurrent(*sub, sVersion_, fVersion_);
   auto writeStream = [&](const char* stream, auto&& body) {

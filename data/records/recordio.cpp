@@ -1,5 +1,7 @@
 #include "data/records/recordio.h"
 
+#include <QStringList>
+
 namespace tarn::recordio {
 
 QString resolveName(const QString& name, QString& remembered, const char* defaultName) {
@@ -16,6 +18,29 @@ std::shared_ptr<KMX_OLEStorage> openOrCreateStorage(KMX_OLEStorage& parent, cons
   auto s = parent.OpenStorage(name, stgmode::ReadWrite);
   if (!s) s = parent.CreateStorage(name, stgmode::CreateReplace);
   return s;
+}
+
+std::shared_ptr<KMX_OLEStorage> openForCollectionSave(KMX_OLEStorage* parent, const QString& name,
+                                                      QString& remembered, const char* defaultName,
+                                                      const ProcLog& log, QString& stgName) {
+  if (!parent) {
+    log.error(QStringLiteral("No storage given"));
+    return nullptr;
+  }
+  stgName = resolveName(name, remembered, defaultName);
+  auto sub = openOrCreateStorage(*parent, stgName);
+  if (!sub) {
+    log.error("Cannot open or create " + stgName);
+    return nullptr;
+  }
+  QStringList stale;
+  QString element;
+  for (StgElementType t = sub->EnumElements(0, element); t != StgElementType::End;
+       t = sub->EnumElements(1, element)) {
+    if (t == StgElementType::Storage) stale << element;
+  }
+  for (const QString& s : stale) sub->DestroyElement(s);
+  return sub;
 }
 
 std::shared_ptr<KMX_OLEStream> openOrCreateStream(KMX_OLEStorage& parent, const QString& name) {

@@ -21,6 +21,13 @@ QString resolveName(const QString& name, QString& remembered, const char* defaul
 std::shared_ptr<KMX_OLEStorage> openOrCreateStorage(KMX_OLEStorage& parent, const QString& name);
 std::shared_ptr<KMX_OLEStream> openOrCreateStream(KMX_OLEStorage& parent, const QString& name);
 
+// The sub-storage a collection saves into: opened or created under the resolved name, with every
+// sub-storage left from an earlier save destroyed (entries that no longer exist leave nothing
+// behind). Null, with the reason logged, when there is no parent or it cannot be opened.
+std::shared_ptr<KMX_OLEStorage> openForCollectionSave(KMX_OLEStorage* parent, const QString& name,
+                                                      QString& remembered, const char* defaultName,
+                                                      const ProcLog& log, QString& stgName);
+
 // Reads "Version" (text, number). False when the stream is missing or its values are not of the kind.
 bool readVersion(KMX_OLEStorage& storage, QString& text, float& number);
 // A number of 1.0 or less becomes 1.0 and "Version" is written; a higher one keeps the stored
