@@ -230,25 +230,19 @@ void KM_RQList::dataFields(IO& io, Self& self, QString& path) {
 
 bool KM_RQList::Load(KMX_OLEStorage* storage, const QString& name) {
   ProcLog log("KM_RQList", "Load", name);
-  if (!storage) {
-    log.error(QStringLiteral("No storage given"));
-    return false;
-  }
-  const QString stgName = recordio::resolveName(name, sStorageName_, kDefaultStorageName);
-  clear();
-  auto sub = storage->OpenStorage(stgName, stgmode::Read);
-  if (!sub) {
-    log.error("Storage " + stgName + " not found");
-    return false;
-  }
-  if (!recordio::readVersion(*sub, sVersion_, fVersion_)) {
-    log.error("Version of " + stgName + " unreadable");
-    return false;
-  }
-  if (fVersion_ < recordio::kVersionNumber) {
-    log.step(QStringLiteral("Old version: list left empty"));
-    log.completed();
-    return true;
+  QString stgName;
+  std::shared_ptr<KMX_OLEStorage> sub;
+  switch (recordio::openForCollectionLoad(
+      storage, name, sStorageName_, kDefaultStorageName, log, [this] { clear(); }, stgName, sub, sVersion_,
+      fVersion_)) {
+    case recordio::LoadStart::Failed:
+      return false;
+    case recordio::LoadStart::OldVersion:
+      log.step(QStringLiteral("Old version: list left empty"));
+      log.completed();
+      return true;
+    case recordio::LoadStart::Ready:
+      break;
   }
   try {
     auto data = sub->OpenStream(QStringLiteral("Data"), stgmode::Read);

@@ -243,25 +243,19 @@ qint32 KM_RQListFile::fVMaxHighestClass() const {
 
 bool KM_RQListFile::Load(KMX_OLEStorage* storage, const QString& name) {
   ProcLog log("KM_RQListFile", "Load", name);
-  if (!storage) {
-    log.error(QStringLiteral("No storage given"));
-    return false;
-  }
-  const QString stgName = recordio::resolveName(name, sStorageName_, kDefaultStorageName);
-  reset();
-  auto sub = storage->OpenStorage(stgName, stgmode::Read);
-  if (!sub) {
-    log.error("Storage " + stgName + " not found");
-    return false;
-  }
-  if (!recordio::readVersion(*sub, sVersion_, fVersion_)) {
-    log.error("Version of " + stgName + " unreadable");
-    return false;
-  }
-  if (fVersion_ < recordio::kVersionNumber) {
-    log.step(QStringLiteral("Old version: entry left empty"));
-    log.completed();
-    return true;
+  QString stgName;
+  std::shared_ptr<KMX_OLEStorage> sub;
+  switch (recordio::openForCollectionLoad(
+      storage, name, sStorageName_, kDefaultStorageName, log, [this] { reset(); }, stgName, sub, sVersion_,
+      fVersion_)) {
+    case recordio::LoadStart::Failed:
+      return false;
+    case recordio::LoadStart::OldVersion:
+      log.step(QStringLiteral("Old version: entry left empty"));
+      log.completed();
+      return true;
+    case recordio::LoadStart::Ready:
+      break;
   }
   try {
     auto open = [&](const char* stream) {

@@ -43,6 +43,29 @@ std::shared_ptr<KMX_OLEStorage> openForCollectionSave(KMX_OLEStorage* parent, co
   return sub;
 }
 
+LoadStart openForCollectionLoad(KMX_OLEStorage* parent, const QString& name, QString& remembered,
+                                const char* defaultName, const ProcLog& log,
+                                const std::function<void()>& resetFn, QString& stgName,
+                                std::shared_ptr<KMX_OLEStorage>& sub, QString& versionText,
+                                float& versionNumber) {
+  if (!parent) {
+    log.error(QStringLiteral("No storage given"));
+    return LoadStart::Failed;
+  }
+  stgName = resolveName(name, remembered, defaultName);
+  resetFn();
+  sub = parent->OpenStorage(stgName, stgmode::Read);
+  if (!sub) {
+    log.error("Storage " + stgName + " not found");
+    return LoadStart::Failed;
+  }
+  if (!readVersion(*sub, versionText, versionNumber)) {
+    log.error("Version of " + stgName + " unreadable");
+    return LoadStart::Failed;
+  }
+  return versionNumber < kVersionNumber ? LoadStart::OldVersion : LoadStart::Ready;
+}
+
 std::shared_ptr<KMX_OLEStream> openOrCreateStream(KMX_OLEStorage& parent, const QString& name) {
   auto s = parent.OpenStream(name, stgmode::ReadWrite);
   if (!s) s = parent.CreateStream(name, stgmode::CreateReplace);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 
 #include "core/eventlog.h"
@@ -27,6 +28,15 @@ std::shared_ptr<KMX_OLEStream> openOrCreateStream(KMX_OLEStorage& parent, const 
 std::shared_ptr<KMX_OLEStorage> openForCollectionSave(KMX_OLEStorage* parent, const QString& name,
                                                       QString& remembered, const char* defaultName,
                                                       const ProcLog& log, QString& stgName);
+
+// Opening a collection's sub-storage for loading: the resolved name, the reset of the collection
+// (resetFn) and the "Version" stream, in that order.
+enum class LoadStart { Failed, OldVersion, Ready };
+LoadStart openForCollectionLoad(KMX_OLEStorage* parent, const QString& name, QString& remembered,
+                                const char* defaultName, const ProcLog& log,
+                                const std::function<void()>& resetFn, QString& stgName,
+                                std::shared_ptr<KMX_OLEStorage>& sub, QString& versionText,
+                                float& versionNumber);
 
 // Reads "Version" (text, number). False when the stream is missing or its values are not of the kind.
 bool readVersion(KMX_OLEStorage& storage, QString& text, float& number);
