@@ -3,6 +3,7 @@
 #include <liquid/liquid.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <complex>
 #include <cstring>
@@ -11,6 +12,9 @@
 #include <type_traits>
 #ifdef __SSE2__
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
 #endif
 
 #include "balance/plate/plate.h"
@@ -135,6 +139,15 @@ inline Pair floorZeroRadius(Pair r2) {
 #endif
 }
 
+// Lane by lane √v, correctly rounded as std::sqrt.
+inline Pair sqrtPair(Pair v) {
+#ifdef __SSE2__
+  return _mm_sqrt_pd(v);
+#else
+  return Pair{std::sqrt(v[0]), std::sqrt(v[1])};
+#endif
+}
+
 // √v for the per-sample loops: the same correctly rounded square root as std::sqrt, without
 // the check for a negative argument that std::sqrt makes to set errno.
 inline double sqrtOf(double v) {
@@ -150,7 +163,7 @@ inline double sqrtOf(double v) {
 struct Scratch {
   std::vector<float> raw[3];       // the samples as read, when the data has no channel arrays
   std::vector<double> fz, m1, m2;  // the analysed range, Fz tilt-corrected
-  std::vector<Pair> xy;            // CoP (x, y) of each sample
+  std::vector<double> x, y;        // CoP of each sample
   std::vector<unsigned char> valid;
   std::vector<double> lfz, lm1, lm2, lx, ly, vx, vy;  // filtered and decimated
   std::vector<unsigned char> lvalid, vvalid;
@@ -189,15 +202,22 @@ inline bool copOf(double fz, double m1, double m2, const Conditions& c, double& 
   return true;
 }
 
-// The same as a pair (x, y), for a sample known to be valid; rotated tells whether the plate
-// has a rotation (c.geometry.rotation != 0), decided once per pass.
+// The same for two samples at once, lane by lane, each lane computing exactly what copOf
+// does (a lane whose sample is invalid holds a value that is never used); rotated tells
+// whether the plate has a rotation (c.geometry.rotation != 0), decided once per pass.
 template <bool rotated>
-inline Pair copPairOf(double fz, double m1, double m2, const Conditions& c) {
-  const double perFz = 1 / fz;
-  const Pair p = Pair{-m2, m1} * perFz;  // (x′, y′) = (−M2 / Fz, M1 / Fz)
-  if constexpr (!rotated) return p;
-  // x = x′·cos φ + y′·sin φ, y = −x′·sin φ + y′·cos φ
-  return Pair{p[0], -p[0]} * Pair{c.cosPhi, c.sinPhi} + Pair{p[1], p[1]} * Pair{c.sinPhi, c.cosPhi};
+inline void copPairs(Pair fz, Pair m1, Pair m2, const Conditions& c, Pair& x, Pair& y) {
+  const Pair perFz = 1 / fz;
+  const Pair xp = -m2 * perFz;  // x′ = −M2 / Fz
+  const Pair yp = m1 * perFz;   // y′ = M1 / Fz
+  if constexpr (rotated) {
+    // x = x′·cos φ + y′·sin φ, y = −x′·sin φ + y′·cos φ
+    x = xp * c.cosPhi + yp * c.sinPhi;
+    y = -xp * c.sinPhi + yp * c.cosPhi;
+  } else {
+    x = xp;
+    y = yp;
+  }
 }
 
 // ---- Low-pass design and run ---------------------------------------------------------------
@@ -333,6 +353,112 @@ const LowPass& lowPassFor(float fs, float fc) {
   return cached;
 }
 
+// The jump from kept sample to kept sample, for K series whose filters have reached states s.
+// Output of a kept sample: y = D·u + C·s, summed over the states in order. Then the state of
+// the next one: s ← P·s + Σₘ Gₘ·u(m), each state summing P·s over k first, then the inputs in
+// two chains, even m and odd m (n is even), so that an addition need not wait for the one
+// before; the chains are added at the end. Two ways to run it that give the same bits: with
+// the states in pairs, and with all four states of a series in one 256-bit register where the
+// processor has them.
+template <int K>
+void jumpPairs(const LowPass& f, const double* const* in, double* const* out, qint32 kept,
+               const double (*s)[kStates]) {
+  // st[c][h] holds states 2h and 2h + 1 of series c; the series side by side, so every input
+  // sample is loaded once and the pairs stay in registers.
+  constexpr int H = kStates / 2;
+  const int n = f.n;
+  Pair st[K][H];
+  for (int c = 0; c < K; ++c)
+    for (int h = 0; h < H; ++h) st[c][h] = Pair{s[c][2 * h], s[c][2 * h + 1]};
+  for (qint32 j = 0;; ++j) {
+    const qint64 i0 = static_cast<qint64>(j) * n;
+    for (int c = 0; c < K; ++c) {
+      double y = f.D * in[c][i0];
+      for (int h = 0; h < H; ++h) {
+        y += f.C[2 * h] * st[c][h][0];
+        y += f.C[2 * h + 1] * st[c][h][1];
+      }
+      out[c][j] = y;
+    }
+    if (j + 1 == kept) break;
+    Pair even[K][H], odd[K][H];
+    for (int c = 0; c < K; ++c) {
+      for (int h = 0; h < H; ++h) even[c][h] = odd[c][h] = Pair{0, 0};
+      for (int k = 0; k < kStates; ++k) {
+        const double sk = st[c][k / 2][k % 2];
+        for (int h = 0; h < H; ++h) even[c][h] += f.PT[k][h] * Pair{sk, sk};
+      }
+    }
+#pragma GCC unroll 2
+    for (int m = 0; m < n; m += 2) {
+      for (int c = 0; c < K; ++c) {
+        const double u0 = in[c][i0 + m], u1 = in[c][i0 + m + 1];
+        for (int h = 0; h < H; ++h) {
+          even[c][h] += f.G2[m][h] * Pair{u0, u0};
+          odd[c][h] += f.G2[m + 1][h] * Pair{u1, u1};
+        }
+      }
+    }
+    for (int c = 0; c < K; ++c)
+      for (int h = 0; h < H; ++h) st[c][h] = even[c][h] + odd[c][h];
+  }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// PT[k] is column k of P and G2[m] is Gₘ, four doubles in state order either way. Without
+// fused multiply-add, so every lane rounds as in jumpPairs.
+template <int K>
+__attribute__((target("avx2"))) void jumpWide(const LowPass& f, const double* const* in, double* const* out,
+                                              qint32 kept, const double (*s)[kStates]) {
+  static_assert(kStates == 4);
+  const int n = f.n;
+  __m256d st[K];
+  for (int c = 0; c < K; ++c) st[c] = _mm256_loadu_pd(s[c]);
+  for (qint32 j = 0;; ++j) {
+    const qint64 i0 = static_cast<qint64>(j) * n;
+    alignas(32) double sc[K][kStates];
+    for (int c = 0; c < K; ++c) {
+      _mm256_store_pd(sc[c], st[c]);
+      double y = f.D * in[c][i0];
+      for (int k = 0; k < kStates; ++k) y += f.C[k] * sc[c][k];
+      out[c][j] = y;
+    }
+    if (j + 1 == kept) break;
+    __m256d even[K], odd[K];
+    for (int c = 0; c < K; ++c) {
+      even[c] = odd[c] = _mm256_setzero_pd();
+      for (int k = 0; k < kStates; ++k)
+        even[c] =
+            _mm256_add_pd(even[c], _mm256_mul_pd(_mm256_loadu_pd(&f.PT[k][0][0]), _mm256_set1_pd(sc[c][k])));
+    }
+#pragma GCC unroll 2
+    for (int m = 0; m < n; m += 2) {
+      const __m256d g0 = _mm256_loadu_pd(&f.G2[m][0][0]), g1 = _mm256_loadu_pd(&f.G2[m + 1][0][0]);
+      for (int c = 0; c < K; ++c) {
+        even[c] = _mm256_add_pd(even[c], _mm256_mul_pd(g0, _mm256_broadcast_sd(in[c] + i0 + m)));
+        odd[c] = _mm256_add_pd(odd[c], _mm256_mul_pd(g1, _mm256_broadcast_sd(in[c] + i0 + m + 1)));
+      }
+    }
+    for (int c = 0; c < K; ++c) st[c] = _mm256_add_pd(even[c], odd[c]);
+  }
+}
+
+std::atomic<bool> g_wideAllowed{true};
+
+bool wideJumpAvailable() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has && g_wideAllowed.load(std::memory_order_relaxed);
+}
+#else
+template <int K>
+void jumpWide(const LowPass& f, const double* const* in, double* const* out, qint32 kept,
+              const double (*s)[kStates]) {
+  jumpPairs<K>(f, in, out, kept, s);
+}
+std::atomic<bool> g_wideAllowed{false};
+bool wideJumpAvailable() { return false; }
+#endif
+
 // Runs the filter over K series at once (independent recursions interleave well) and keeps
 // every n-th output from the first, count / n of them.
 //
@@ -373,46 +499,10 @@ qint32 runLowPass(const LowPass& f, const double* const* in, double* const* out,
     }
     return kept;
   }
-  // The jump, with the states of each series in pairs (st[c][h] holds states 2h and 2h + 1) and
-  // the series side by side, so every input sample is loaded once and the pairs stay in
-  // registers.
-  constexpr int H = kStates / 2;
-  Pair st[K][H];
-  for (int c = 0; c < K; ++c)
-    for (int h = 0; h < H; ++h) st[c][h] = Pair{s[c][2 * h], s[c][2 * h + 1]};
-  for (qint32 j = 0;; ++j) {
-    const qint64 i0 = static_cast<qint64>(j) * n;
-    // Output of the kept sample: y = D·u + C·s, summed over the states in order.
-    for (int c = 0; c < K; ++c) {
-      double y = f.D * in[c][i0];
-      for (int h = 0; h < H; ++h) {
-        y += f.C[2 * h] * st[c][h][0];
-        y += f.C[2 * h + 1] * st[c][h][1];
-      }
-      out[c][j] = y;
-    }
-    if (j + 1 == kept) break;
-    // Jump to the next kept sample: s ← P·s + Σₘ Gₘ·u(m), every state summing its terms in
-    // that order (P·s over k first, then the inputs from m = 0 on).
-    Pair next[K][H];
-    for (int c = 0; c < K; ++c) {
-      for (int h = 0; h < H; ++h) next[c][h] = Pair{0, 0};
-      for (int k = 0; k < kStates; ++k) {
-        const double sk = st[c][k / 2][k % 2];
-        for (int h = 0; h < H; ++h) next[c][h] += f.PT[k][h] * Pair{sk, sk};
-      }
-    }
-    // Unrolled: the loop overhead is a good part of each input's few instructions.
-#pragma GCC unroll 4
-    for (int m = 0; m < n; ++m) {
-      for (int c = 0; c < K; ++c) {
-        const double u = in[c][i0 + m];
-        for (int h = 0; h < H; ++h) next[c][h] += f.G2[m][h] * Pair{u, u};
-      }
-    }
-    for (int c = 0; c < K; ++c)
-      for (int h = 0; h < H; ++h) st[c][h] = next[c][h];
-  }
+  if (wideJumpAvailable())
+    jumpWide<K>(f, in, out, kept, s);
+  else
+    jumpPairs<K>(f, in, out, kept, s);
   return kept;
 }
 
@@ -432,56 +522,77 @@ void writeHeader(qint32 first, qint32 last, const Conditions& c, AnalysisResult&
   r.fLoSY = c.fLoSY;
 }
 
-// Sums over the valid samples of one range, added in sample order.
+// Sums over the valid samples of one range, as the position measures take them.
 struct PositionSums {
   qint32 n = 0;
-  Pair sum = {0, 0};    // (Σx, Σy)
-  Pair sumSq = {0, 0};  // (Σx², Σy²)
-  double sxy = 0;
-  Pair lo = {kExtremeStart, kExtremeStart}, hi = {-kExtremeStart, -kExtremeStart};  // min and max of (x, y)
+  double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;  // Σx, Σy, Σx², Σy², Σxy
+  double minX = kExtremeStart, minY = kExtremeStart, maxX = -kExtremeStart, maxY = -kExtremeStart;
   double w = 0;  // weight samples; a whole number, kept as double for the products below
   double sfz = 0, sfzz = 0;
+};
 
-  void add(Pair p, double fz) {
-    ++n;
-    sum += p;
-    sumSq += p * p;
-    sxy += p[0] * p[1];
-    lo = minPair(lo, p);
-    hi = maxPair(hi, p);
-    // Steps off the plate and other jolts stay out of the weight: abs(Fz − mean) / abs(mean)
-    // < 2 %, with mean = ΣFz / w, multiplied through by w so no division is needed.
+// The weight: steps off the plate and other jolts stay out of it. After the first ten samples,
+// which join unconditionally, a sample joins when abs(Fz − mean) / abs(mean) < 2 %, with
+// mean = ΣFz / w, multiplied through by w so no division is needed. The rule depends on every
+// sample before, so it runs one sample at a time, in sample order.
+struct WeightSums {
+  qint32 w = 0;  // counted whole: a chain of integer additions is quicker than of doubles
+  double sfz = 0, sfzz = 0;
+
+  void add(double fz) {
     if (w < kWeightSeedSamples || std::fabs(fz * w - sfz) < kWeightTolerance * std::fabs(sfz)) {
       ++w;
       sfz += fz;
       sfzz += fz * fz;
     }
   }
+};
 
-  // The same for a half, of which only the ellipse area and the LoS use are wanted: they need
-  // the position sums, and of the weight only whether it reaches kMinWeightSamples, so the
-  // extremes and Σfz² are left out and the weight rule stops once that count is reached (up
-  // to there it admits exactly the samples add() would).
-  void addForEllipse(Pair p, double fz) {
-    ++n;
-    sum += p;
-    sumSq += p * p;
-    sxy += p[0] * p[1];
-    if (w < kMinWeightSamples &&
-        (w < kWeightSeedSamples || std::fabs(fz * w - sfz) < kWeightTolerance * std::fabs(sfz))) {
-      ++w;
-      sfz += fz;
-    }
+// Position sums in two lanes, even samples in the first and odd ones in the second, so that
+// two samples are added by one instruction; the lanes are added together at the end.
+struct LaneSums {
+  qint32 n = 0;
+  Pair x = {0, 0}, y = {0, 0}, xx = {0, 0}, yy = {0, 0}, xy = {0, 0};
+
+  void add(Pair px, Pair py) {
+    x += px;
+    y += py;
+    xx += px * px;
+    yy += py * py;
+    xy += px * py;
+  }
+
+  LaneSums operator+(const LaneSums& o) const {
+    LaneSums t;
+    t.n = n + o.n;
+    t.x = x + o.x;
+    t.y = y + o.y;
+    t.xx = xx + o.xx;
+    t.yy = yy + o.yy;
+    t.xy = xy + o.xy;
+    return t;
+  }
+
+  void foldInto(PositionSums& p) const {
+    p.n = n;
+    p.sx = x[0] + x[1];
+    p.sy = y[0] + y[1];
+    p.sxx = xx[0] + xx[1];
+    p.syy = yy[0] + yy[1];
+    p.sxy = xy[0] + xy[1];
   }
 };
+
+// (v, 0) for an even sample, (0, v) for an odd one: one sample's term in its own lane.
+inline Pair inLane(double v, qint32 k) { return (k & 1) ? Pair{0, v} : Pair{v, 0}; }
 
 // Weight, position, direction, ellipse and stability of a range from its sums. False when too
 // few weight samples.
 bool positionMeasures(const PositionSums& p, AnalysisResult& r) {
   const double n = p.n, w = p.w;
   const auto weightSamples = static_cast<qint32>(p.w);
-  const double sx = p.sum[0], sy = p.sum[1], sxx = p.sumSq[0], syy = p.sumSq[1];
-  const double minX = p.lo[0], minY = p.lo[1], maxX = p.hi[0], maxY = p.hi[1];
+  const double sx = p.sx, sy = p.sy, sxx = p.sxx, syy = p.syy;
+  const double minX = p.minX, minY = p.minY, maxX = p.maxX, maxY = p.maxY;
   r.lValidSamples = p.n;
   r.fValidSamples = n;
   r.lWeightSamples = weightSamples;
@@ -592,128 +703,220 @@ qint32 validityPass(const float* rawFz, qint32 total, const Conditions& c, Scrat
   return n;
 }
 
+// Two doubles from two consecutive floats.
+inline Pair widenPair(const float* v) {
+#ifdef __SSE2__
+  return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i_u*>(v))));
+#else
+  return Pair{v[0], v[1]};
+#endif
+}
+
+inline Pair loadPair(const double* v) {
+  Pair p;
+  std::memcpy(&p, v, sizeof p);
+  return p;
+}
+
+inline void storePair(double* v, Pair p) { std::memcpy(v, &p, sizeof p); }
+
 // Position pass: each sample's CoP (an invalid one keeps the last position so that nothing
-// downstream sees a jump to zero), the sums of the whole range, the path over consecutive
-// valid samples (a gap adds no step; a step may come out negative, which is the noise
-// correction), and the sample mid at which `half` valid ones have passed. The sums up to and
-// including mid are the first half's. raw: M1, M2 of the range.
+// downstream sees a jump to zero), the position sums of each half and the extremes and weight
+// of the whole range, and the sample mid at which `half` valid samples have passed: the first
+// half is the samples up to and including mid, the second those after it. Two samples at a
+// time; a pair with an invalid sample, or the one in which the first half ends, goes sample by
+// sample. raw: M1, M2 of the range.
 struct PositionPass {
-  PositionSums whole, firstHalf;
-  double path = 0, steps = 0;
+  PositionSums whole, firstHalf, secondHalf;
   qint32 mid = -1;
 };
 
+template <bool rotated>
 PositionPass positionPass(const float* rawM1, const float* rawM2, qint32 total, qint32 half,
                           const Conditions& c, Scratch& s) {
   const double* Fz = s.fz.data();
   const unsigned char* valid = s.valid.data();
   double* M1 = s.m1.data();
   double* M2 = s.m2.data();
-  Pair* XY = s.xy.data();
+  double* X = s.x.data();
+  double* Y = s.y.data();
   // Locals only, so the stores into the arrays cannot be taken to change them.
-  PositionSums sums, firstHalf;
-  double path = 0;
-  qint32 steps = 0;  // counted whole, as the double it becomes at the end holds it exactly
+  LaneSums sums, firstHalf;
+  WeightSums weight;
+  double firstHalfWeight = 0;
+  Pair lo = {kExtremeStart, kExtremeStart}, hi = {-kExtremeStart, -kExtremeStart};  // (x, y)
   qint32 counted = 0, mid = -1;
-  Pair last = {0, 0};  // CoP of the last valid sample
-  bool previousValid = false;
-  const auto run = [&](auto rotated) {
-    for (qint32 k = 0; k < total; ++k) {
-      const double fz = Fz[k], m1 = rawM1[k], m2 = rawM2[k];
-      M1[k] = m1;
-      M2[k] = m2;
-      const bool ok = valid[k];
-      if (ok) {
-        const Pair p = copPairOf<decltype(rotated)::value>(fz, m1, m2, c);
-        sums.add(p, fz);
-        if (previousValid) {
-          const Pair d = p - last;
-          const Pair dd = d * d;
-          path += sqrtOf(dd[0] + dd[1]) - kStepNoise;
-          ++steps;
-        }
-        last = p;
-        if (++counted == half) {
-          mid = k;
-          firstHalf = sums;
-        }
-      }
-      previousValid = ok;
-      XY[k] = last;
+  const auto one = [&](qint32 k, double fz, double x, double y) {
+    if (!valid[k]) {  // keeps the CoP of the sample before
+      X[k] = k > 0 ? X[k - 1] : 0;
+      Y[k] = k > 0 ? Y[k - 1] : 0;
+      return;
+    }
+    sums.add(inLane(x, k), inLane(y, k));
+    ++sums.n;
+    lo = minPair(lo, Pair{x, y});
+    hi = maxPair(hi, Pair{x, y});
+    weight.add(fz);
+    X[k] = x;
+    Y[k] = y;
+    if (++counted == half) {
+      mid = k;
+      firstHalf = sums;
+      firstHalfWeight = weight.w;
+      sums = LaneSums();
     }
   };
-  if (c.geometry.rotation != 0)
-    run(std::true_type());
-  else
-    run(std::false_type());
+  qint32 k = 0;
+  for (; k + 2 <= total; k += 2) {
+    const Pair fz = loadPair(Fz + k), m1 = widenPair(rawM1 + k), m2 = widenPair(rawM2 + k);
+    storePair(M1 + k, m1);
+    storePair(M2 + k, m2);
+    Pair x, y;
+    copPairs<rotated>(fz, m1, m2, c, x, y);
+    if ((valid[k] & valid[k + 1]) && (counted + 2 < half || counted >= half)) {
+      sums.add(x, y);
+      sums.n += 2;
+      counted += 2;
+      lo = minPair(lo, Pair{x[0], y[0]});
+      lo = minPair(lo, Pair{x[1], y[1]});
+      hi = maxPair(hi, Pair{x[0], y[0]});
+      hi = maxPair(hi, Pair{x[1], y[1]});
+      weight.add(fz[0]);
+      weight.add(fz[1]);
+      storePair(X + k, x);
+      storePair(Y + k, y);
+    } else {
+      one(k, fz[0], x[0], y[0]);
+      one(k + 1, fz[1], x[1], y[1]);
+    }
+  }
+  if (k < total) {  // an odd count leaves one sample
+    M1[k] = rawM1[k];
+    M2[k] = rawM2[k];
+    Pair x, y;
+    copPairs<rotated>(Pair{Fz[k], Fz[k]}, Pair{M1[k], M1[k]}, Pair{M2[k], M2[k]}, c, x, y);
+    one(k, Fz[k], x[0], y[0]);
+  }
+
   PositionPass result;
-  result.whole = sums;
-  result.firstHalf = firstHalf;
-  result.path = path;
-  result.steps = steps;
+  firstHalf.foldInto(result.firstHalf);
+  result.firstHalf.w = firstHalfWeight;
+  sums.foldInto(result.secondHalf);
+  (firstHalf + sums).foldInto(result.whole);
+  result.whole.minX = lo[0];
+  result.whole.minY = lo[1];
+  result.whole.maxX = hi[0];
+  result.whole.maxY = hi[1];
+  result.whole.w = weight.w;
+  result.whole.sfz = weight.sfz;
+  result.whole.sfzz = weight.sfzz;
   result.mid = mid;
+  // The second half's weight starts afresh after mid; of it only whether it reaches
+  // kMinWeightSamples is wanted, so the rule stops there.
+  WeightSums second;
+  for (qint32 i = mid + 1; i < total && second.w < kMinWeightSamples; ++i)
+    if (valid[i]) second.add(Fz[i]);
+  result.secondHalf.w = second.w;
+  result.secondHalf.sfz = second.sfz;
   return result;
 }
 
-// Radial pass over the valid samples: distances from the mean CoP o. With secondHalf, the
-// samples from `from` on also go into the second half's sums.
+// Radial pass over the valid samples: distances from the mean CoP (ox, oy), and the path over
+// consecutive valid samples (a gap adds no step; a step may come out negative, which is the
+// noise correction). Like the position sums, the sums are kept in an even and an odd lane.
+// Two samples at a time when they and the one before are valid, else sample by sample.
 struct RadialSums {
-  double sd = 0, sdd = 0, maxD2 = -kExtremeStart, minD2 = kExtremeStart;
-  Pair sad = {0, 0}, sdq = {0, 0};  // (Σ|dx|, Σ|dy|), (Σdx², Σdy²)
-  Pair maxAd = {-kExtremeStart, -kExtremeStart}, minAd = {kExtremeStart, kExtremeStart};
+  Pair sd = {0, 0}, sdd = {0, 0};                                   // Σd, Σd² with d the distance
+  Pair sadX = {0, 0}, sadY = {0, 0}, sdqX = {0, 0}, sdqY = {0, 0};  // Σ|dx|, Σ|dy|, Σdx², Σdy²
+  Pair maxD2 = {-kExtremeStart, -kExtremeStart}, minD2 = {kExtremeStart, kExtremeStart};
+  Pair maxAd = {-kExtremeStart, -kExtremeStart}, minAd = {kExtremeStart, kExtremeStart};  // (|dx|, |dy|)
+  Pair path = {0, 0};
+  qint32 steps = 0;  // counted whole, as the double it becomes at the end holds it exactly
 };
 
-template <bool secondHalf>
-void radialPass(const Scratch& s, qint32 from, qint32 to, Pair o, RadialSums& sums, PositionSums* half) {
-  const Pair* XY = s.xy.data();
-  const double* Fz = s.fz.data();
+RadialSums radialPass(const Scratch& s, qint32 total, double ox, double oy) {
+  const double* X = s.x.data();
+  const double* Y = s.y.data();
   const unsigned char* valid = s.valid.data();
-  // Plain locals in the loop, so that each stays in a register of its own.
-  double sd = sums.sd, sdd = sums.sdd, maxD2 = sums.maxD2, minD2 = sums.minD2;
-  Pair sad = sums.sad, sdq = sums.sdq, maxAd = sums.maxAd, minAd = sums.minAd;
-  PositionSums h;
-  if constexpr (secondHalf) h = *half;
-  for (qint32 k = from; k < to; ++k) {
-    if (!valid[k]) continue;
-    const Pair d = XY[k] - o;  // (dx, dy)
-    const Pair dd = d * d;
-    const double d2 = dd[0] + dd[1];
-    const Pair ad = absPair(d);
-    sd += sqrtOf(d2);
-    sdd += d2;
-    sad += ad;
-    sdq += dd;
-    maxD2 = std::max(maxD2, d2);
-    minD2 = std::min(minD2, d2);
-    maxAd = maxPair(maxAd, ad);
-    minAd = minPair(minAd, ad);
-    if constexpr (secondHalf) h.addForEllipse(XY[k], Fz[k]);
+  RadialSums r;
+  const Pair oX = {ox, ox}, oY = {oy, oy}, noise = {kStepNoise, kStepNoise};
+  const auto one = [&](qint32 k) {
+    if (!valid[k]) return;
+    const double dx = X[k] - ox, dy = Y[k] - oy;
+    const double dxx = dx * dx, dyy = dy * dy;
+    const double d2 = dxx + dyy;
+    r.sd += inLane(sqrtOf(d2), k);
+    r.sdd += inLane(d2, k);
+    r.sadX += inLane(std::fabs(dx), k);
+    r.sadY += inLane(std::fabs(dy), k);
+    r.sdqX += inLane(dxx, k);
+    r.sdqY += inLane(dyy, k);
+    r.maxD2 = maxPair(r.maxD2, Pair{d2, d2});
+    r.minD2 = minPair(r.minD2, Pair{d2, d2});
+    const Pair ad = {std::fabs(dx), std::fabs(dy)};
+    r.maxAd = maxPair(r.maxAd, ad);
+    r.minAd = minPair(r.minAd, ad);
+    if (k > 0 && valid[k - 1]) {  // X, Y hold the sample before's own CoP
+      const double ex = X[k] - X[k - 1], ey = Y[k] - Y[k - 1];
+      r.path += inLane(sqrtOf(ex * ex + ey * ey) - kStepNoise, k);
+      ++r.steps;
+    }
+  };
+  one(0);
+  qint32 k = 1;
+  if (total > 1) one(k++);  // the pairs start at an even sample, with one before it
+  for (; k + 2 <= total; k += 2) {
+    if (!(valid[k - 1] & valid[k] & valid[k + 1])) {
+      one(k);
+      one(k + 1);
+      continue;
+    }
+    const Pair x = loadPair(X + k), y = loadPair(Y + k);
+    const Pair dx = x - oX, dy = y - oY;
+    const Pair dxx = dx * dx, dyy = dy * dy;
+    const Pair d2 = dxx + dyy;
+    const Pair adx = absPair(dx), ady = absPair(dy);
+    r.sd += sqrtPair(d2);
+    r.sdd += d2;
+    r.sadX += adx;
+    r.sadY += ady;
+    r.sdqX += dxx;
+    r.sdqY += dyy;
+    r.maxD2 = maxPair(r.maxD2, d2);
+    r.minD2 = minPair(r.minD2, d2);
+    r.maxAd = maxPair(r.maxAd, Pair{adx[0], ady[0]});
+    r.maxAd = maxPair(r.maxAd, Pair{adx[1], ady[1]});
+    r.minAd = minPair(r.minAd, Pair{adx[0], ady[0]});
+    r.minAd = minPair(r.minAd, Pair{adx[1], ady[1]});
+    const Pair ex = x - loadPair(X + k - 1), ey = y - loadPair(Y + k - 1);
+    r.path += sqrtPair(ex * ex + ey * ey) - noise;
+    r.steps += 2;
   }
-  sums.sd = sd;
-  sums.sdd = sdd;
-  sums.maxD2 = maxD2;
-  sums.minD2 = minD2;
-  sums.sad = sad;
-  sums.sdq = sdq;
-  sums.maxAd = maxAd;
-  sums.minAd = minAd;
-  if constexpr (secondHalf) *half = h;
+  if (k < total) one(k);
+  return r;
 }
 
-void radialMeasures(const RadialSums& a, AnalysisResult& r) {
+inline double laneSum(Pair p) { return p[0] + p[1]; }
+
+void radialMeasures(const RadialSums& a, float fs, AnalysisResult& r) {
   const double n = r.fValidSamples;
-  r.fRadialMax = std::sqrt(a.maxD2);
-  r.fRadialMin = std::sqrt(a.minD2);
-  safeDiv(a.sd, n, r.fRadialAve);
-  safeSampleSD(a.sdd, a.sd, n, r.fRadialSD);
+  const double sd = laneSum(a.sd), sadX = laneSum(a.sadX), sadY = laneSum(a.sadY);
+  r.fPathLength = std::max(laneSum(a.path), 0.0);
+  r.fSteps = a.steps;
+  double perStep;
+  if (checkedQuotient(r.fPathLength, a.steps, perStep)) safeSet(perStep * fs, r.fVAve);
+  r.fRadialMax = std::sqrt(std::max(a.maxD2[0], a.maxD2[1]));
+  r.fRadialMin = std::sqrt(std::min(a.minD2[0], a.minD2[1]));
+  safeDiv(sd, n, r.fRadialAve);
+  safeSampleSD(laneSum(a.sdd), sd, n, r.fRadialSD);
   r.fAbsDevExtremes[0] = a.maxAd[0];
   r.fAbsDevExtremes[1] = a.minAd[0];
   r.fAbsDevExtremes[2] = a.maxAd[1];
   r.fAbsDevExtremes[3] = a.minAd[1];
-  safeDiv(a.sad[0], n, r.fMeanAbsX);
-  safeDiv(a.sad[1], n, r.fMeanAbsY);
-  safeSampleSD(a.sdq[0], a.sad[0], n, r.fSDAbsX);
-  safeSampleSD(a.sdq[1], a.sad[1], n, r.fSDAbsY);
+  safeDiv(sadX, n, r.fMeanAbsX);
+  safeDiv(sadY, n, r.fMeanAbsY);
+  safeSampleSD(laneSum(a.sdqX), sadX, n, r.fSDAbsX);
+  safeSampleSD(laneSum(a.sdqY), sadY, n, r.fSDAbsY);
 }
 
 // Velocity of each valid sample from its valid neighbours: central difference inside a run,
@@ -833,7 +1036,8 @@ void analyse(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& da
   Scratch& s = scratch();
   const qint32 total = last - first + 1;
   for (auto* v : {&s.fz, &s.m1, &s.m2}) v->resize(total);
-  s.xy.resize(total);
+  s.x.resize(total);
+  s.y.resize(total);
   s.valid.resize(total);
   const float* raw[3];
   if (const auto* buffer = dynamic_cast<const PlateTestDataBuffer*>(&data)) {
@@ -849,34 +1053,26 @@ void analyse(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& da
   // can take the first half's sums on its way.
   const qint32 n = validityPass(raw[0], total, c, s);
   const auto half = static_cast<qint32>(roundHalfEven(n / 2.0));
-  const PositionPass pos = positionPass(raw[1], raw[2], total, half, c, s);
+  const PositionPass pos = c.geometry.rotation != 0 ? positionPass<true>(raw[1], raw[2], total, half, c, s)
+                                                    : positionPass<false>(raw[1], raw[2], total, half, c, s);
   if (!positionMeasures(pos.whole, r)) {
     log.step(QStringLiteral("Fewer than %1 weight samples: no measures").arg(kMinWeightSamples));
     log.completed();
     return;
   }
-  r.fPathLength = std::max(pos.path, 0.0);
-  r.fSteps = pos.steps;
-  double perStep;
-  if (checkedQuotient(r.fPathLength, pos.steps, perStep)) safeSet(perStep * c.fs, r.fVAve);
   r.fMidIndex = first + pos.mid;
+  radialMeasures(radialPass(s, total, r.fXo, r.fYo), c.fs, r);
 
-  // Distances from the mean CoP. Halves: both are analysed like a test of their own (without
-  // halves or dynamics), first..mid and mid + 1..last. Only their ellipse area and LoS use are
-  // wanted, so only their sums are gathered (the second's in the radial pass over its samples);
-  // a half of one sample computes nothing.
-  const Pair o = {r.fXo, r.fYo};
-  RadialSums radial;
+  // Halves: both are analysed like a test of their own (without halves or dynamics),
+  // first..mid and mid + 1..last. Only their ellipse area and LoS use are wanted, which need
+  // only their position sums and whether their weight is enough; a half of one sample
+  // computes nothing.
   if (withHalves) {
     const qint32 mid = pos.mid;
-    PositionSums secondHalf;
-    radialPass<false>(s, 0, mid + 1, o, radial, nullptr);
-    radialPass<true>(s, mid + 1, total, o, radial, &secondHalf);
-    radialMeasures(radial, r);
     AnalysisResult h[2];
     const qint32 from[2] = {0, mid + 1};
     const qint32 to[2] = {mid, total - 1};
-    const PositionSums* sums[2] = {&pos.firstHalf, &secondHalf};
+    const PositionSums* sums[2] = {&pos.firstHalf, &pos.secondHalf};
     for (int part = 0; part < 2; ++part) {
       if (from[part] >= to[part]) continue;
       writeHeader(first + from[part], first + to[part], c, h[part]);
@@ -884,9 +1080,6 @@ void analyse(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& da
     }
     safeDiv(h[1].f95Area - h[0].f95Area, h[0].f95Area, r.fAreaChange);
     safeDiv(h[1].fLoSUsedMax - h[0].fLoSUsedMax, h[0].fLoSUsedMax, r.fFatigue);
-  } else {
-    radialPass<false>(s, 0, total, o, radial, nullptr);
-    radialMeasures(radial, r);
   }
 
   if (withDynamics) {
@@ -1010,6 +1203,8 @@ void EllipseRadiusRatio(double x1, double y1, double a1, double b1, double angle
   maxRatio = maxSq >= 0 ? std::sqrt(maxSq) : -kExtremeStart;
   minRatio = std::isfinite(minSq) ? std::sqrt(minSq) : kExtremeStart;
 }
+
+void AllowWideVectors(bool allowed) { g_wideAllowed.store(allowed, std::memory_order_relaxed); }
 
 int DecimationFactor(float fs, float fc) {
   // (factor, divisor): the first with fs·factor / divisor ≤ fc sets n.
