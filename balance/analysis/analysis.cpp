@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cmath>
 #include <complex>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <numbers>
@@ -99,9 +100,9 @@ const DoubleAngles& doubleAngles() {
 }
 
 // ---- Pairs ---------------------------------------------------------------------------------
-// Two doubles handled by one instruction, used for (x, y) and for pairs of filter states. Each
-// lane is its own IEEE double operation, so a lane computes exactly what the scalar code would,
-// term by term and in the same order.
+// Two doubles handled by one instruction: pairs of filter states, two ellipse directions, half
+// of a four-lane value of the sample passes. Each lane is its own IEEE double operation, so a
+// lane computes exactly what the scalar code would, term by term and in the same order.
 typedef double Pair __attribute__((vector_size(16)));
 
 // Lane by lane std::min(a, b) and std::max(a, b): b where b < a (b > a), else a.
@@ -200,24 +201,6 @@ inline bool copOf(double fz, double m1, double m2, const Conditions& c, double& 
     y = yp;
   }
   return true;
-}
-
-// The same for two samples at once, lane by lane, each lane computing exactly what copOf
-// does (a lane whose sample is invalid holds a value that is never used); rotated tells
-// whether the plate has a rotation (c.geometry.rotation != 0), decided once per pass.
-template <bool rotated>
-inline void copPairs(Pair fz, Pair m1, Pair m2, const Conditions& c, Pair& x, Pair& y) {
-  const Pair perFz = 1 / fz;
-  const Pair xp = -m2 * perFz;  // x′ = −M2 / Fz
-  const Pair yp = m1 * perFz;   // y′ = M1 / Fz
-  if constexpr (rotated) {
-    // x = x′·cos φ + y′·sin φ, y = −x′·sin φ + y′·cos φ
-    x = xp * c.cosPhi + yp * c.sinPhi;
-    y = -xp * c.sinPhi + yp * c.cosPhi;
-  } else {
-    x = xp;
-    y = yp;
-  }
 }
 
 // ---- Low-pass design and run ---------------------------------------------------------------
@@ -443,9 +426,11 @@ __attribute__((target("avx2"))) void jumpWide(const LowPass& f, const double* co
   }
 }
 
+// Whether the filter's jump and the sample passes use 256-bit registers: where the processor
+// has AVX2, unless AllowWideVectors said not to.
 std::atomic<bool> g_wideAllowed{true};
 
-bool wideJumpAvailable() {
+bool wideLanesAvailable() {
   static const bool has = __builtin_cpu_supports("avx2");
   return has && g_wideAllowed.load(std::memory_order_relaxed);
 }
@@ -456,7 +441,7 @@ void jumpWide(const LowPass& f, const double* const* in, double* const* out, qin
   jumpPairs<K>(f, in, out, kept, s);
 }
 std::atomic<bool> g_wideAllowed{false};
-bool wideJumpAvailable() { return false; }
+bool wideLanesAvailable() { return false; }
 #endif
 
 // Runs the filter over K series at once (independent recursions interleave well) and keeps
@@ -499,7 +484,7 @@ qint32 runLowPass(const LowPass& f, const double* const* in, double* const* out,
     }
     return kept;
   }
-  if (wideJumpAvailable())
+  if (wideLanesAvailable())
     jumpWide<K>(f, in, out, kept, s);
   else
     jumpPairs<K>(f, in, out, kept, s);
@@ -525,9 +510,10 @@ void writeHeader(qint32 first, qint32 last, const Conditions& c, AnalysisResult&
 // Sums over the valid samples of one range, as the position measures take them.
 struct PositionSums {
   qint32 n = 0;
-  double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;  // Σx, Σy, Σx², Σy², Σxy
+  double sx = 0, sy = 0;             // Σx, Σy
+  double cxx = 0, cyy = 0, cxy = 0;  // centred: Σ(x − x̄)², Σ(y − ȳ)², Σ(x − x̄)(y − ȳ)
   double minX = kExtremeStart, minY = kExtremeStart, maxX = -kExtremeStart, maxY = -kExtremeStart;
-  double w = 0;  // weight samples; a whole number, kept as double for the products below
+  qint32 w = 0;  // weight samples
   double sfz = 0, sfzz = 0;
 };
 
@@ -536,7 +522,7 @@ struct PositionSums {
 // mean = ΣFz / w, multiplied through by w so no division is needed. The rule depends on every
 // sample before, so it runs one sample at a time, in sample order.
 struct WeightSums {
-  qint32 w = 0;  // counted whole: a chain of integer additions is quicker than of doubles
+  qint32 w = 0;
   double sfz = 0, sfzz = 0;
 
   void add(double fz) {
@@ -548,69 +534,31 @@ struct WeightSums {
   }
 };
 
-// Position sums in two lanes, even samples in the first and odd ones in the second, so that
-// two samples are added by one instruction; the lanes are added together at the end.
-struct LaneSums {
-  qint32 n = 0;
-  Pair x = {0, 0}, y = {0, 0}, xx = {0, 0}, yy = {0, 0}, xy = {0, 0};
-
-  void add(Pair px, Pair py) {
-    x += px;
-    y += py;
-    xx += px * px;
-    yy += py * py;
-    xy += px * py;
-  }
-
-  LaneSums operator+(const LaneSums& o) const {
-    LaneSums t;
-    t.n = n + o.n;
-    t.x = x + o.x;
-    t.y = y + o.y;
-    t.xx = xx + o.xx;
-    t.yy = yy + o.yy;
-    t.xy = xy + o.xy;
-    return t;
-  }
-
-  void foldInto(PositionSums& p) const {
-    p.n = n;
-    p.sx = x[0] + x[1];
-    p.sy = y[0] + y[1];
-    p.sxx = xx[0] + xx[1];
-    p.syy = yy[0] + yy[1];
-    p.sxy = xy[0] + xy[1];
-  }
-};
-
-// (v, 0) for an even sample, (0, v) for an odd one: one sample's term in its own lane.
-inline Pair inLane(double v, qint32 k) { return (k & 1) ? Pair{0, v} : Pair{v, 0}; }
-
-// Weight, position, direction, ellipse and stability of a range from its sums. False when too
-// few weight samples.
-bool positionMeasures(const PositionSums& p, AnalysisResult& r) {
-  const double n = p.n, w = p.w;
-  const auto weightSamples = static_cast<qint32>(p.w);
-  const double sx = p.sx, sy = p.sy, sxx = p.sxx, syy = p.syy;
-  const double minX = p.minX, minY = p.minY, maxX = p.maxX, maxY = p.maxY;
+// Weight samples and weight of a range; false when there are too few for any measure.
+bool weightMeasures(const PositionSums& p, AnalysisResult& r) {
   r.lValidSamples = p.n;
-  r.fValidSamples = n;
-  r.lWeightSamples = weightSamples;
-  if (weightSamples > 0) r.fWeight = p.sfz / w;
-  if (weightSamples < kMinWeightSamples) {
+  r.fValidSamples = p.n;
+  r.lWeightSamples = p.w;
+  if (p.w > 0) r.fWeight = p.sfz / p.w;
+  if (p.w < kMinWeightSamples) {
     r.fWeight = 0;
     return false;
   }
+  safeSampleSD(p.sfzz, p.sfz, p.w, r.fWeightSD);
+  return true;
+}
 
-  // Position: mean CoP, standard deviations, centred sums and correlation.
-  safeDiv(sx, n, r.fXo);
-  safeDiv(sy, n, r.fYo);
-  safeSampleSD(sxx, sx, n, r.fSDX);
-  safeSampleSD(syy, sy, n, r.fSDY);
-  safeSampleSD(p.sfzz, p.sfz, w, r.fWeightSD);
-  const double cxx = sxx - r.fXo * r.fXo * n;
-  const double cyy = syy - r.fYo * r.fYo * n;
-  const double cxy = p.sxy - r.fXo * r.fYo * n;
+// Position, direction, ellipse and stability of a range from its sums.
+void positionMeasures(const PositionSums& p, AnalysisResult& r) {
+  const double n = p.n;
+  const double cxx = p.cxx, cyy = p.cyy, cxy = p.cxy;
+  const double minX = p.minX, minY = p.minY, maxX = p.maxX, maxY = p.maxY;
+
+  // Position: mean CoP, standard deviations and correlation.
+  safeDiv(p.sx, n, r.fXo);
+  safeDiv(p.sy, n, r.fYo);
+  safeSqrtDiv(cxx, n - 1, r.fSDX);
+  safeSqrtDiv(cyy, n - 1, r.fSDY);
   safeDiv(cxy, std::sqrt(std::fabs(cxx * cyy)), r.fCorrelation);
 
   // Principal direction of sway and the spread along and across it.
@@ -648,7 +596,6 @@ bool positionMeasures(const PositionSums& p, AnalysisResult& r) {
                      r.fLoSY, 0, r.fLoSUsedMax, r.fLoSUsedMin);
   r.fStability = std::clamp(1 - r.fLoSUsedMax, 0.0, 1.0);
   if (std::isnan(r.fStability)) r.fStability = 0;
-  return true;
 }
 
 // Validity pass: tilt-corrected Fz and validity of each sample; returns how many are valid.
@@ -720,203 +667,83 @@ inline Pair loadPair(const double* v) {
 
 inline void storePair(double* v, Pair p) { std::memcpy(v, &p, sizeof p); }
 
-// Position pass: each sample's CoP (an invalid one keeps the last position so that nothing
-// downstream sees a jump to zero), the position sums of each half and the extremes and weight
-// of the whole range, and the sample mid at which `half` valid samples have passed: the first
-// half is the samples up to and including mid, the second those after it. Two samples at a
-// time; a pair with an invalid sample, or the one in which the first half ends, goes sample by
-// sample. raw: M1, M2 of the range.
+// What the position pass gathers.
 struct PositionPass {
-  PositionSums whole, firstHalf, secondHalf;
+  PositionSums whole, firstHalf, secondHalf;  // without the centred sums, which come after
   qint32 mid = -1;
+  double path = 0;
+  qint32 steps = 0;
 };
 
-template <bool rotated>
+// What the radial pass gathers over the whole range.
+struct RadialSums {
+  double sd = 0, sadX = 0, sadY = 0;  // Σd, Σ|dx|, Σ|dy|, d the distance from the mean CoP
+  double maxD2 = -kExtremeStart, minD2 = kExtremeStart;
+  double maxAdX = -kExtremeStart, maxAdY = -kExtremeStart, minAdX = kExtremeStart, minAdY = kExtremeStart;
+};
+
+struct CentredSums {
+  double cxx = 0, cyy = 0, cxy = 0;
+};
+
+namespace lanes {
+#define TARN_WIDE_LANES 0
+#include "balance/analysis/samplepasses.inc"
+#undef TARN_WIDE_LANES
+}  // namespace lanes
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace wideLanes {
+#define TARN_WIDE_LANES 1
+#include "balance/analysis/samplepasses.inc"
+#undef TARN_WIDE_LANES
+}  // namespace wideLanes
+#pragma GCC pop_options
+#endif
+
 PositionPass positionPass(const float* rawM1, const float* rawM2, qint32 total, qint32 half,
                           const Conditions& c, Scratch& s) {
-  const double* Fz = s.fz.data();
-  const unsigned char* valid = s.valid.data();
-  double* M1 = s.m1.data();
-  double* M2 = s.m2.data();
-  double* X = s.x.data();
-  double* Y = s.y.data();
-  // Locals only, so the stores into the arrays cannot be taken to change them.
-  LaneSums sums, firstHalf;
-  WeightSums weight;
-  double firstHalfWeight = 0;
-  Pair lo = {kExtremeStart, kExtremeStart}, hi = {-kExtremeStart, -kExtremeStart};  // (x, y)
-  qint32 counted = 0, mid = -1;
-  const auto one = [&](qint32 k, double fz, double x, double y) {
-    if (!valid[k]) {  // keeps the CoP of the sample before
-      X[k] = k > 0 ? X[k - 1] : 0;
-      Y[k] = k > 0 ? Y[k - 1] : 0;
-      return;
-    }
-    sums.add(inLane(x, k), inLane(y, k));
-    ++sums.n;
-    lo = minPair(lo, Pair{x, y});
-    hi = maxPair(hi, Pair{x, y});
-    weight.add(fz);
-    X[k] = x;
-    Y[k] = y;
-    if (++counted == half) {
-      mid = k;
-      firstHalf = sums;
-      firstHalfWeight = weight.w;
-      sums = LaneSums();
-    }
-  };
-  qint32 k = 0;
-  for (; k + 2 <= total; k += 2) {
-    const Pair fz = loadPair(Fz + k), m1 = widenPair(rawM1 + k), m2 = widenPair(rawM2 + k);
-    storePair(M1 + k, m1);
-    storePair(M2 + k, m2);
-    Pair x, y;
-    copPairs<rotated>(fz, m1, m2, c, x, y);
-    if ((valid[k] & valid[k + 1]) && (counted + 2 < half || counted >= half)) {
-      sums.add(x, y);
-      sums.n += 2;
-      counted += 2;
-      lo = minPair(lo, Pair{x[0], y[0]});
-      lo = minPair(lo, Pair{x[1], y[1]});
-      hi = maxPair(hi, Pair{x[0], y[0]});
-      hi = maxPair(hi, Pair{x[1], y[1]});
-      weight.add(fz[0]);
-      weight.add(fz[1]);
-      storePair(X + k, x);
-      storePair(Y + k, y);
-    } else {
-      one(k, fz[0], x[0], y[0]);
-      one(k + 1, fz[1], x[1], y[1]);
-    }
-  }
-  if (k < total) {  // an odd count leaves one sample
-    M1[k] = rawM1[k];
-    M2[k] = rawM2[k];
-    Pair x, y;
-    copPairs<rotated>(Pair{Fz[k], Fz[k]}, Pair{M1[k], M1[k]}, Pair{M2[k], M2[k]}, c, x, y);
-    one(k, Fz[k], x[0], y[0]);
-  }
-
-  PositionPass result;
-  firstHalf.foldInto(result.firstHalf);
-  result.firstHalf.w = firstHalfWeight;
-  sums.foldInto(result.secondHalf);
-  (firstHalf + sums).foldInto(result.whole);
-  result.whole.minX = lo[0];
-  result.whole.minY = lo[1];
-  result.whole.maxX = hi[0];
-  result.whole.maxY = hi[1];
-  result.whole.w = weight.w;
-  result.whole.sfz = weight.sfz;
-  result.whole.sfzz = weight.sfzz;
-  result.mid = mid;
-  // The second half's weight starts afresh after mid; of it only whether it reaches
-  // kMinWeightSamples is wanted, so the rule stops there.
-  WeightSums second;
-  for (qint32 i = mid + 1; i < total && second.w < kMinWeightSamples; ++i)
-    if (valid[i]) second.add(Fz[i]);
-  result.secondHalf.w = second.w;
-  result.secondHalf.sfz = second.sfz;
-  return result;
+  const bool rotated = c.geometry.rotation != 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (wideLanesAvailable())
+    return rotated ? wideLanes::positionPass<true>(rawM1, rawM2, total, half, c, s)
+                   : wideLanes::positionPass<false>(rawM1, rawM2, total, half, c, s);
+#endif
+  return rotated ? lanes::positionPass<true>(rawM1, rawM2, total, half, c, s)
+                 : lanes::positionPass<false>(rawM1, rawM2, total, half, c, s);
 }
 
-// Radial pass over the valid samples: distances from the mean CoP (ox, oy), and the path over
-// consecutive valid samples (a gap adds no step; a step may come out negative, which is the
-// noise correction). Like the position sums, the sums are kept in an even and an odd lane.
-// Two samples at a time when they and the one before are valid, else sample by sample.
-struct RadialSums {
-  Pair sd = {0, 0}, sdd = {0, 0};                                   // Σd, Σd² with d the distance
-  Pair sadX = {0, 0}, sadY = {0, 0}, sdqX = {0, 0}, sdqY = {0, 0};  // Σ|dx|, Σ|dy|, Σdx², Σdy²
-  Pair maxD2 = {-kExtremeStart, -kExtremeStart}, minD2 = {kExtremeStart, kExtremeStart};
-  Pair maxAd = {-kExtremeStart, -kExtremeStart}, minAd = {kExtremeStart, kExtremeStart};  // (|dx|, |dy|)
-  Pair path = {0, 0};
-  qint32 steps = 0;  // counted whole, as the double it becomes at the end holds it exactly
-};
-
-RadialSums radialPass(const Scratch& s, qint32 total, double ox, double oy) {
-  const double* X = s.x.data();
-  const double* Y = s.y.data();
-  const unsigned char* valid = s.valid.data();
-  RadialSums r;
-  const Pair oX = {ox, ox}, oY = {oy, oy}, noise = {kStepNoise, kStepNoise};
-  const auto one = [&](qint32 k) {
-    if (!valid[k]) return;
-    const double dx = X[k] - ox, dy = Y[k] - oy;
-    const double dxx = dx * dx, dyy = dy * dy;
-    const double d2 = dxx + dyy;
-    r.sd += inLane(sqrtOf(d2), k);
-    r.sdd += inLane(d2, k);
-    r.sadX += inLane(std::fabs(dx), k);
-    r.sadY += inLane(std::fabs(dy), k);
-    r.sdqX += inLane(dxx, k);
-    r.sdqY += inLane(dyy, k);
-    r.maxD2 = maxPair(r.maxD2, Pair{d2, d2});
-    r.minD2 = minPair(r.minD2, Pair{d2, d2});
-    const Pair ad = {std::fabs(dx), std::fabs(dy)};
-    r.maxAd = maxPair(r.maxAd, ad);
-    r.minAd = minPair(r.minAd, ad);
-    if (k > 0 && valid[k - 1]) {  // X, Y hold the sample before's own CoP
-      const double ex = X[k] - X[k - 1], ey = Y[k] - Y[k - 1];
-      r.path += inLane(sqrtOf(ex * ex + ey * ey) - kStepNoise, k);
-      ++r.steps;
-    }
-  };
-  one(0);
-  qint32 k = 1;
-  if (total > 1) one(k++);  // the pairs start at an even sample, with one before it
-  for (; k + 2 <= total; k += 2) {
-    if (!(valid[k - 1] & valid[k] & valid[k + 1])) {
-      one(k);
-      one(k + 1);
-      continue;
-    }
-    const Pair x = loadPair(X + k), y = loadPair(Y + k);
-    const Pair dx = x - oX, dy = y - oY;
-    const Pair dxx = dx * dx, dyy = dy * dy;
-    const Pair d2 = dxx + dyy;
-    const Pair adx = absPair(dx), ady = absPair(dy);
-    r.sd += sqrtPair(d2);
-    r.sdd += d2;
-    r.sadX += adx;
-    r.sadY += ady;
-    r.sdqX += dxx;
-    r.sdqY += dyy;
-    r.maxD2 = maxPair(r.maxD2, d2);
-    r.minD2 = minPair(r.minD2, d2);
-    r.maxAd = maxPair(r.maxAd, Pair{adx[0], ady[0]});
-    r.maxAd = maxPair(r.maxAd, Pair{adx[1], ady[1]});
-    r.minAd = minPair(r.minAd, Pair{adx[0], ady[0]});
-    r.minAd = minPair(r.minAd, Pair{adx[1], ady[1]});
-    const Pair ex = x - loadPair(X + k - 1), ey = y - loadPair(Y + k - 1);
-    r.path += sqrtPair(ex * ex + ey * ey) - noise;
-    r.steps += 2;
-  }
-  if (k < total) one(k);
-  return r;
+void radialPass(const Scratch& s, qint32 from, qint32 to, double ox, double oy, RadialSums& whole,
+                CentredSums& centred) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (wideLanesAvailable()) return wideLanes::radialPass(s, from, to, ox, oy, whole, centred);
+#endif
+  lanes::radialPass(s, from, to, ox, oy, whole, centred);
 }
 
-inline double laneSum(Pair p) { return p[0] + p[1]; }
-
-void radialMeasures(const RadialSums& a, float fs, AnalysisResult& r) {
+// Radial measures and the path, over the valid samples; cxx + cyy = Σd².
+void radialMeasures(const RadialSums& a, const CentredSums& whole, double path, qint32 steps, float fs,
+                    AnalysisResult& r) {
   const double n = r.fValidSamples;
-  const double sd = laneSum(a.sd), sadX = laneSum(a.sadX), sadY = laneSum(a.sadY);
-  r.fPathLength = std::max(laneSum(a.path), 0.0);
-  r.fSteps = a.steps;
+  r.fPathLength = std::max(path, 0.0);
+  r.fSteps = steps;
   double perStep;
-  if (checkedQuotient(r.fPathLength, a.steps, perStep)) safeSet(perStep * fs, r.fVAve);
-  r.fRadialMax = std::sqrt(std::max(a.maxD2[0], a.maxD2[1]));
-  r.fRadialMin = std::sqrt(std::min(a.minD2[0], a.minD2[1]));
-  safeDiv(sd, n, r.fRadialAve);
-  safeSampleSD(laneSum(a.sdd), sd, n, r.fRadialSD);
-  r.fAbsDevExtremes[0] = a.maxAd[0];
-  r.fAbsDevExtremes[1] = a.minAd[0];
-  r.fAbsDevExtremes[2] = a.maxAd[1];
-  r.fAbsDevExtremes[3] = a.minAd[1];
-  safeDiv(sadX, n, r.fMeanAbsX);
-  safeDiv(sadY, n, r.fMeanAbsY);
-  safeSampleSD(laneSum(a.sdqX), sadX, n, r.fSDAbsX);
-  safeSampleSD(laneSum(a.sdqY), sadY, n, r.fSDAbsY);
+  if (checkedQuotient(r.fPathLength, steps, perStep)) safeSet(perStep * fs, r.fVAve);
+  r.fRadialMax = std::sqrt(a.maxD2);
+  r.fRadialMin = std::sqrt(a.minD2);
+  safeDiv(a.sd, n, r.fRadialAve);
+  safeSampleSD(whole.cxx + whole.cyy, a.sd, n, r.fRadialSD);
+  r.fAbsDevExtremes[0] = a.maxAdX;
+  r.fAbsDevExtremes[1] = a.minAdX;
+  r.fAbsDevExtremes[2] = a.maxAdY;
+  r.fAbsDevExtremes[3] = a.minAdY;
+  safeDiv(a.sadX, n, r.fMeanAbsX);
+  safeDiv(a.sadY, n, r.fMeanAbsY);
+  // Σ|dx|² is Σdx².
+  safeSampleSD(whole.cxx, a.sadX, n, r.fSDAbsX);
+  safeSampleSD(whole.cyy, a.sadY, n, r.fSDAbsY);
 }
 
 // Velocity of each valid sample from its valid neighbours: central difference inside a run,
@@ -1050,33 +877,54 @@ void analyse(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& da
     }
   }
   // Validity first: the count of valid samples sets the middle sample, so the position pass
-  // can take the first half's sums on its way.
+  // can end the first half's sums on its way.
   const qint32 n = validityPass(raw[0], total, c, s);
   const auto half = static_cast<qint32>(roundHalfEven(n / 2.0));
-  const PositionPass pos = c.geometry.rotation != 0 ? positionPass<true>(raw[1], raw[2], total, half, c, s)
-                                                    : positionPass<false>(raw[1], raw[2], total, half, c, s);
-  if (!positionMeasures(pos.whole, r)) {
+  PositionPass pos = positionPass(raw[1], raw[2], total, half, c, s);
+  if (!weightMeasures(pos.whole, r)) {
     log.step(QStringLiteral("Fewer than %1 weight samples: no measures").arg(kMinWeightSamples));
     log.completed();
     return;
   }
   r.fMidIndex = first + pos.mid;
-  radialMeasures(radialPass(s, total, r.fXo, r.fYo), c.fs, r);
+
+  // Distances from the mean CoP, over each half in turn so that each half's centred sums come
+  // out on the way; the whole range's are their total.
+  const qint32 mid = pos.mid;
+  double ox = 0, oy = 0;
+  safeDiv(pos.whole.sx, pos.whole.n, ox);
+  safeDiv(pos.whole.sy, pos.whole.n, oy);
+  RadialSums radial;
+  CentredSums about[2];  // each half's, about the mean CoP of the whole range
+  radialPass(s, 0, mid + 1, ox, oy, radial, about[0]);
+  radialPass(s, mid + 1, total, ox, oy, radial, about[1]);
+  const CentredSums whole = {about[0].cxx + about[1].cxx, about[0].cyy + about[1].cyy,
+                             about[0].cxy + about[1].cxy};
+  pos.whole.cxx = whole.cxx;
+  pos.whole.cyy = whole.cyy;
+  pos.whole.cxy = whole.cxy;
+  positionMeasures(pos.whole, r);
+  radialMeasures(radial, whole, pos.path, pos.steps, c.fs, r);
 
   // Halves: both are analysed like a test of their own (without halves or dynamics),
   // first..mid and mid + 1..last. Only their ellipse area and LoS use are wanted, which need
   // only their position sums and whether their weight is enough; a half of one sample
-  // computes nothing.
+  // computes nothing. A half's centred sums follow from those about the whole range's mean:
+  // with e = Σ(x − x̄) over the half's n samples, Σ(x − x̄ₕ)² = Σ(x − x̄)² − e²/n.
   if (withHalves) {
-    const qint32 mid = pos.mid;
     AnalysisResult h[2];
     const qint32 from[2] = {0, mid + 1};
     const qint32 to[2] = {mid, total - 1};
-    const PositionSums* sums[2] = {&pos.firstHalf, &pos.secondHalf};
+    PositionSums* sums[2] = {&pos.firstHalf, &pos.secondHalf};
     for (int part = 0; part < 2; ++part) {
-      if (from[part] >= to[part]) continue;
+      PositionSums& p = *sums[part];
+      if (from[part] >= to[part] || p.n == 0) continue;
+      const double ex = p.sx - p.n * ox, ey = p.sy - p.n * oy;
+      p.cxx = about[part].cxx - ex * ex / p.n;
+      p.cyy = about[part].cyy - ey * ey / p.n;
+      p.cxy = about[part].cxy - ex * ey / p.n;
       writeHeader(first + from[part], first + to[part], c, h[part]);
-      positionMeasures(*sums[part], h[part]);
+      if (weightMeasures(p, h[part])) positionMeasures(p, h[part]);
     }
     safeDiv(h[1].f95Area - h[0].f95Area, h[0].f95Area, r.fAreaChange);
     safeDiv(h[1].fLoSUsedMax - h[0].fLoSUsedMax, h[0].fLoSUsedMax, r.fFatigue);

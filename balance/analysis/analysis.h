@@ -123,9 +123,9 @@ void EllipseRadiusRatio(double x1, double y1, double a1, double b1, double angle
 int LowPassFilter(std::span<const double> in, std::vector<double>& out, float fs, float fc);
 // Only the decimation factor of the ladder.
 int DecimationFactor(float fs, float fc);
-// Whether the low-pass may use 256-bit vector instructions where the processor has them (it
-// may unless told otherwise). Either way the results are the same to the last bit; the switch
-// lets that be checked on a processor that has them.
+// Whether the analysis and the low-pass may use 256-bit vector instructions where the
+// processor has them (they may unless told otherwise). Either way the results are the same to
+// the last bit; the switch lets that be checked on a processor that has them.
 void AllowWideVectors(bool allowed);
 
 // Two-argument arctangent that reads tiny components as zero: 0 when both abs(x) and abs(y)
