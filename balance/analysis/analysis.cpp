@@ -507,44 +507,53 @@ void writeHeader(qint32 first, qint32 last, const Conditions& c, AnalysisResult&
   r.fLoSY = c.fLoSY;
 }
 
+// The weight: steps off the plate and other jolts stay out of it. After the first ten samples,
+// which join unconditionally, a sample joins when abs(Fz − mean) / abs(mean) < 2 %, with
+// mean = ΣFz / w, multiplied through by w so no division is needed. The rule depends on every
+// sample before, so it runs one sample at a time, in sample order.
+//
+// The spread is summed about the first weight sample: Σ(Fz − Fz₁)² − (Σ(Fz − Fz₁))² / w is the
+// same sum of squares as ΣFz² − (ΣFz)² / w, without losing most of its digits to the
+// subtraction of two nearly equal numbers (a body weight of 700 N against a spread of 1 N).
+struct WeightSums {
+  qint32 w = 0;
+  double sfz = 0;          // ΣFz
+  double first = 0;        // Fz₁
+  double sd = 0, sdd = 0;  // Σ(Fz − Fz₁), Σ(Fz − Fz₁)²
+
+  void add(double fz) {
+    if (w < kWeightSeedSamples || std::fabs(fz * w - sfz) < kWeightTolerance * std::fabs(sfz)) {
+      if (w == 0) first = fz;
+      ++w;
+      sfz += fz;
+      const double d = fz - first;
+      sd += d;
+      sdd += d * d;
+    }
+  }
+};
+
 // Sums over the valid samples of one range, as the position measures take them.
 struct PositionSums {
   qint32 n = 0;
   double sx = 0, sy = 0;             // Σx, Σy
   double cxx = 0, cyy = 0, cxy = 0;  // centred: Σ(x − x̄)², Σ(y − ȳ)², Σ(x − x̄)(y − ȳ)
   double minX = kExtremeStart, minY = kExtremeStart, maxX = -kExtremeStart, maxY = -kExtremeStart;
-  qint32 w = 0;  // weight samples
-  double sfz = 0, sfzz = 0;
-};
-
-// The weight: steps off the plate and other jolts stay out of it. After the first ten samples,
-// which join unconditionally, a sample joins when abs(Fz − mean) / abs(mean) < 2 %, with
-// mean = ΣFz / w, multiplied through by w so no division is needed. The rule depends on every
-// sample before, so it runs one sample at a time, in sample order.
-struct WeightSums {
-  qint32 w = 0;
-  double sfz = 0, sfzz = 0;
-
-  void add(double fz) {
-    if (w < kWeightSeedSamples || std::fabs(fz * w - sfz) < kWeightTolerance * std::fabs(sfz)) {
-      ++w;
-      sfz += fz;
-      sfzz += fz * fz;
-    }
-  }
+  WeightSums weight;
 };
 
 // Weight samples and weight of a range; false when there are too few for any measure.
 bool weightMeasures(const PositionSums& p, AnalysisResult& r) {
   r.lValidSamples = p.n;
   r.fValidSamples = p.n;
-  r.lWeightSamples = p.w;
-  if (p.w > 0) r.fWeight = p.sfz / p.w;
-  if (p.w < kMinWeightSamples) {
+  const WeightSums& wt = p.weight;
+  r.lWeightSamples = wt.w;
+  if (wt.w > 0) r.fWeight = wt.sfz / wt.w;
+  if (wt.w < kMinWeightSamples) {
     r.fWeight = 0;
     return false;
   }
-  safeSampleSD(p.sfzz, p.sfz, p.w, r.fWeightSD);
+  safeSampleSD(wt.sdd, wt.sd, wt.w, r.fWeightSD);
   return true;
 }
 
