@@ -56,6 +56,14 @@ BENCHMARK(BM_AnalyseBalanceTest)
     ->ArgNames({"fs", "s"})
     ->Unit(benchmark::kMicrosecond);
 
+// The same test with 128-bit registers only, as on a processor without AVX2.
+void BM_AnalyseBalanceTest128(benchmark::State& state) {
+  tarn::AllowWideVectors(false);
+  BM_AnalyseBalanceTest(state);
+  tarn::AllowWideVectors(true);
+}
+BENCHMARK(BM_AnalyseBalanceTest128)->Args({990, 20})->ArgNames({"fs", "s"})->Unit(benchmark::kMicrosecond);
+
 std::vector<double> fzSeries(int n) {
   const PlateTestDataBuffer d = makeTest(990, n / 990.0);
   std::vector<double> v(d.Count());
