@@ -14,8 +14,13 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) && defined(__GNUC__)
+// The 256-bit paths need GCC on x86-64: its target pragma compiles the sample passes a second
+// time for AVX2. Elsewhere the 128-bit paths serve alone.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define TARN_WIDE_AVAILABLE 1
 #include <immintrin.h>
+#else
+#define TARN_WIDE_AVAILABLE 0
 #endif
 
 #include "balance/plate/plate.h"
@@ -387,7 +392,7 @@ void jumpPairs(const LowPass& f, const double* const* in, double* const* out, qi
   }
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if TARN_WIDE_AVAILABLE
 // PT[k] is column k of P and G2[m] is Gₘ, four doubles in state order either way. Without
 // fused multiply-add, so every lane rounds as in jumpPairs.
 template <int K>
@@ -701,7 +706,7 @@ namespace lanes {
 #undef TARN_WIDE_LANES
 }  // namespace lanes
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if TARN_WIDE_AVAILABLE
 #pragma GCC push_options
 #pragma GCC target("avx2")
 namespace wideLanes {
@@ -715,7 +720,7 @@ namespace wideLanes {
 PositionPass positionPass(const float* rawM1, const float* rawM2, qint32 total, qint32 half,
                           const Conditions& c, Scratch& s) {
   const bool rotated = c.geometry.rotation != 0;
-#if defined(__x86_64__) && defined(__GNUC__)
+#if TARN_WIDE_AVAILABLE
   if (wideLanesAvailable())
     return rotated ? wideLanes::positionPass<true>(rawM1, rawM2, total, half, c, s)
                    : wideLanes::positionPass<false>(rawM1, rawM2, total, half, c, s);
@@ -726,7 +731,7 @@ PositionPass positionPass(const float* rawM1, const float* rawM2, qint32 total, 
 
 void radialPass(const Scratch& s, qint32 from, qint32 to, double ox, double oy, RadialSums& whole,
                 CentredSums& centred) {
-#if defined(__x86_64__) && defined(__GNUC__)
+#if TARN_WIDE_AVAILABLE
   if (wideLanesAvailable()) return wideLanes::radialPass(s, from, to, ox, oy, whole, centred);
 #endif
   lanes::radialPass(s, from, to, ox, oy, whole, centred);
