@@ -47,13 +47,23 @@ Outcome run(const std::vector<std::string>& args) {
   return o;
 }
 
+// Options written as one line, words split at spaces, then the input file.
+Outcome run(const std::string& options, const std::string& file) {
+  std::vector<std::string> args;
+  for (const QString& w : QString::fromStdString(options).split(' ', Qt::SkipEmptyParts))
+    args.push_back(w.toStdString());
+  args.push_back(file);
+  return run(args);
+}
+
 QJsonObject json(const std::string& text) {
   return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
 }
 
+const std::string kSix = "--fs 100 --layout fx-fy-fz-mx-my-mz --positive-fz ";
+
 TEST(AnalysisCli, AnalysesASixComponentRecordingWithPositiveFz) {
-  const std::string csv = writeFile("circle.csv", circleCsv(2000));
-  const Outcome o = run({"--fs", "100", "--layout", "fx-fy-fz-mx-my-mz", "--positive-fz", csv});
+  const Outcome o = run(kSix, writeFile("circle.csv", circleCsv(2000)));
   ASSERT_EQ(o.code, 0) << o.error;
   const QJsonObject r = json(o.out);
   EXPECT_EQ(r.size(), 65);  // every field, no class without age and type
@@ -68,29 +78,10 @@ TEST(AnalysisCli, AnalysesASixComponentRecordingWithPositiveFz) {
 }
 
 TEST(AnalysisCli, WindowStanceLimitsAndClass) {
-  const std::string csv = writeFile("circle.csv", circleCsv(3000));
-  const Outcome o = run({"--fs=100",
-                         "--layout=fx-fy-fz-mx-my-mz",
-                         "--positive-fz",
-                         "--from",
-                         "5",
-                         "--to",
-                         "15",
-                         "--stance",
-                         "3",
-                         "--los-x",
-                         "0.2",
-                         "--los-y",
-                         "0.08",
-                         "--threshold",
-                         "5",
-                         "--age",
-                         "30",
-                         "--type",
-                         "nseo",
-                         "--norms",
-                         "3",
-                         csv});
+  const Outcome o =
+      run("--fs=100 --layout=fx-fy-fz-mx-my-mz --positive-fz --from 5 --to 15 --stance 3 --los-x 0.2 "
+          "--los-y 0.08 --threshold 5 --age 30 --type nseo --norms 3",
+          writeFile("circle.csv", circleCsv(3000)));
   ASSERT_EQ(o.code, 0) << o.error;
   const QJsonObject r = json(o.out);
   EXPECT_EQ(r["lTotalSamples"].toInt(), 1000);
@@ -107,24 +98,20 @@ TEST(AnalysisCli, WindowStanceLimitsAndClass) {
 
 TEST(AnalysisCli, HeightSetsTheLimitsUnlessGiven) {
   const std::string csv = writeFile("circle.csv", circleCsv(1000));
-  const std::vector<std::string> base = {"--fs", "100", "--layout", "fx-fy-fz-mx-my-mz", "--positive-fz"};
-  auto args = base;
-  args.insert(args.end(), {"--height", "1.75", csv});
-  Outcome o = run(args);
+  const auto los = *BaseLimitsOfStability(1.75);
+  Outcome o = run(kSix + "--height 1.75", csv);
   ASSERT_EQ(o.code, 0) << o.error;
-  EXPECT_NEAR(json(o.out)["fLoSY"].toDouble(), BaseLimitsOfStability(1.75)->y, 1e-12);
-  args = base;
-  args.insert(args.end(), {"--height", "1.75", "--los-y", "0.05", csv});
-  o = run(args);
+  EXPECT_NEAR(json(o.out)["fLoSY"].toDouble(), los.y, 1e-12);
+  o = run(kSix + "--height 1.75 --los-y 0.05", csv);
   EXPECT_DOUBLE_EQ(json(o.out)["fLoSY"].toDouble(), 0.05);
-  EXPECT_NEAR(json(o.out)["fLoSX"].toDouble(), BaseLimitsOfStability(1.75)->x, 1e-12);
+  EXPECT_NEAR(json(o.out)["fLoSX"].toDouble(), los.x, 1e-12);
 }
 
 TEST(AnalysisCli, ThreeColumnLayoutReadsFzAndMomentsInOrder) {
   // Negative Fz as the plate reports it: x = −M2 / Fz = 0.03, y = M1 / Fz = −0.01.
   std::string text = "Fz\tM1\tM2\n";
   for (int i = 0; i < 50; ++i) text += "-600\t6\t18\n";
-  const Outcome o = run({"--fs", "50", writeFile("still.tsv", text)});
+  const Outcome o = run("--fs 50", writeFile("still.tsv", text));
   ASSERT_EQ(o.code, 0) << o.error;
   EXPECT_NEAR(json(o.out)["fXo"].toDouble(), 0.03, 1e-9);
   EXPECT_NEAR(json(o.out)["fYo"].toDouble(), -0.01, 1e-9);
@@ -177,7 +164,7 @@ TEST(AnalysisCli, BadInputGivesOneLineAndNoOutput) {
 }
 
 TEST(AnalysisCli, UnloadedRecordingIsNotAnalysed) {
-  const Outcome o = run({"--fs", "100", writeFile("light.csv", circleCsv(200))});  // Fz positive: unloaded
+  const Outcome o = run("--fs 100", writeFile("light.csv", circleCsv(200)));  // Fz positive: unloaded
   EXPECT_EQ(o.code, 3);
   EXPECT_NE(o.error.find("Not enough valid samples in the test!"), std::string::npos);
   EXPECT_TRUE(o.out.empty());

@@ -45,39 +45,27 @@ TEST(AnalysisMeasures, CircleGivesItsRadiusPathEllipseAndStability) {
   EXPECT_NEAR(a.fWeightSD, 0, 1e-9);
   EXPECT_NEAR(a.fXo, cx, 1e-9);
   EXPECT_NEAR(a.fYo, cy, 1e-9);
-  EXPECT_NEAR(a.fSDX, sd, 1e-8);
-  EXPECT_NEAR(a.fSDY, sd, 1e-8);
-  EXPECT_NEAR(a.fSigma1, sd, 1e-8);
-  EXPECT_NEAR(a.fSigma2, sd, 1e-8);
+  for (double v : {a.fSDX, a.fSDY, a.fSigma1, a.fSigma2}) EXPECT_NEAR(v, sd, 1e-8);
   EXPECT_NEAR(a.fCorrelation, 0, 1e-6);
   EXPECT_NEAR(a.fMinMaxRatio, 1, 1e-6);
   EXPECT_NEAR(a.fDirectionality, 0, 1e-6);
   EXPECT_NEAR(a.f95Area, 1.96 * 1.96 * kPi * sd * sd, 1e-10);
-  EXPECT_NEAR(a.f95MaxSway, 2 * 1.96 * sd, 1e-8);
-  EXPECT_NEAR(a.f95APSway, 2 * 1.96 * sd, 1e-8);
-  EXPECT_NEAR(a.f95MLSway, 2 * 1.96 * sd, 1e-8);
-  EXPECT_NEAR(a.fRangeML, 2 * r, 1e-8);
-  EXPECT_NEAR(a.fRangeAP, 2 * r, 1e-8);
+  for (double v : {a.f95MaxSway, a.f95APSway, a.f95MLSway}) EXPECT_NEAR(v, 2 * 1.96 * sd, 1e-8);
+  for (double v : {a.fRangeML, a.fRangeAP}) EXPECT_NEAR(v, 2 * r, 1e-8);
   EXPECT_NEAR(a.fMaxX, cx + r, 1e-8);
   EXPECT_NEAR(a.fMinY, cy - r, 1e-8);
   EXPECT_NEAR(a.fMidX, cx, 1e-8);
   EXPECT_NEAR(a.fMidY, cy, 1e-8);
 
-  EXPECT_NEAR(a.fRadialAve, r, 1e-8);
-  EXPECT_NEAR(a.fRadialMax, r, 1e-8);
-  EXPECT_NEAR(a.fRadialMin, r, 1e-8);
-  EXPECT_NEAR(a.fRadialSD, 0, 1e-8);
-  EXPECT_NEAR(a.fAbsDevExtremes[0], r, 1e-8);
-  EXPECT_NEAR(a.fAbsDevExtremes[1], 0, 1e-8);
-  EXPECT_NEAR(a.fAbsDevExtremes[2], r, 1e-8);
-  EXPECT_NEAR(a.fAbsDevExtremes[3], 0, 1e-8);
+  for (double v : {a.fRadialAve, a.fRadialMax, a.fRadialMin, a.fAbsDevExtremes[0], a.fAbsDevExtremes[2]})
+    EXPECT_NEAR(v, r, 1e-8);
+  for (double v : {a.fRadialSD, a.fAbsDevExtremes[1], a.fAbsDevExtremes[3]}) EXPECT_NEAR(v, 0, 1e-8);
   // abs(cos) at 200 even steps has mean 2 / (200·tan(π/200)) (2/π in the limit) and mean
   // square 1/2.
   const double meanAbs = 2 / (perTurn * std::tan(kPi / perTurn));
-  EXPECT_NEAR(a.fMeanAbsX, r * meanAbs, 1e-9);
-  EXPECT_NEAR(a.fMeanAbsY, r * meanAbs, 1e-9);
-  EXPECT_NEAR(a.fSDAbsX, r * std::sqrt((0.5 - meanAbs * meanAbs) * n / (n - 1)), 1e-9);
-  EXPECT_NEAR(a.fSDAbsY, r * std::sqrt((0.5 - meanAbs * meanAbs) * n / (n - 1)), 1e-9);
+  for (double v : {a.fMeanAbsX, a.fMeanAbsY}) EXPECT_NEAR(v, r * meanAbs, 1e-9);
+  for (double v : {a.fSDAbsX, a.fSDAbsY})
+    EXPECT_NEAR(v, r * std::sqrt((0.5 - meanAbs * meanAbs) * n / (n - 1)), 1e-9);
 
   // Every step is the chord of 1/200 turn, less the noise allowance.
   const double chord = 2 * r * std::sin(kPi / perTurn);
@@ -87,14 +75,12 @@ TEST(AnalysisMeasures, CircleGivesItsRadiusPathEllipseAndStability) {
   EXPECT_EQ(a.fMidIndex, n / 2 - 1);
 
   // A circle inside a circular LoS: the same ratio in every direction.
-  EXPECT_NEAR(a.fLoSUsedMax, 1.96 * sd / 0.1, 1e-7);
-  EXPECT_NEAR(a.fLoSUsedMin, 1.96 * sd / 0.1, 1e-7);
+  for (double v : {a.fLoSUsedMax, a.fLoSUsedMin}) EXPECT_NEAR(v, 1.96 * sd / 0.1, 1e-7);
   EXPECT_NEAR(a.fStability, 1 - 1.96 * sd / 0.1, 1e-7);
   EXPECT_DOUBLE_EQ(a.fLoSRangeAP, 0.2);
   EXPECT_DOUBLE_EQ(a.fLoSRangeML, 0.2);
   // Both halves are five identical turns.
-  EXPECT_NEAR(a.fAreaChange, 0, 1e-6);
-  EXPECT_NEAR(a.fFatigue, 0, 1e-6);
+  for (double v : {a.fAreaChange, a.fFatigue}) EXPECT_NEAR(v, 0, 1e-6);
 }
 
 TEST(AnalysisMeasures, LineGivesItsDirectionAndNoWidth) {
@@ -347,39 +333,15 @@ class InterfaceOnlyData final : public KMX_PlateTestData {
   std::shared_ptr<PlateTestDataBuffer> d_;
 };
 
-class StillPlate final : public KMX_BalancePlate {
- public:
-  StillPlate(std::shared_ptr<const KMX_PlateTestData> d, PlateGeometry g) : d_(std::move(d)), g_(g) {}
-  QString Name() const override { return "test"; }
-  QString SerialNumber() const override { return "1"; }
-  QString DevicePath() const override { return "/dev/null"; }
-  bool ZeroStart(qint32, qint32) override { return false; }
-  void ZeroAccept() override {}
-  bool IsZeroed() const override { return true; }
-  double ZeroTime() const override { return 0; }
-  bool TestStart(float, qint32, qint32) override { return false; }
-  void TestStop() override {}
-  bool IsAcquiring() const override { return false; }
-  std::shared_ptr<const KMX_PlateTestData> TestData() const override { return d_; }
-  float RotationAngle() const override { return g_.rotation; }
-  float TiltAngle1() const override { return g_.tilt1; }
-  float TiltAngle2() const override { return g_.tilt2; }
-
- private:
-  std::shared_ptr<const KMX_PlateTestData> d_;
-  PlateGeometry g_;
-};
-
-TEST(AnalysisMeasures, PlateBufferAndInterfaceGiveTheSameResult) {
+TEST(AnalysisMeasures, BufferAndInterfaceGiveTheSameResult) {
+  // An off-centre circle on a turned and tilted plate, with a jolt and a gap of too little load.
   const PlateGeometry g{0.2f, 0.03f, -0.02f};
-  const auto buffer = record(250, sway(250, 20, 0.003, 0.005, 7), -650, g);
+  const auto buffer = record(
+      250, circle(0.01, -0.02, 0.008, 300, 17),
+      [](int i) { return i >= 1000 && i < 1100 ? -5.0 : (i >= 3000 && i < 3010 ? -800.0 : -650.0); }, g);
   const InterfaceOnlyData plain(buffer);
-  const std::string viaBuffer = analysecli::ResultToJson(analyse(*buffer, StanceFeetTogether, 0.1, g));
-  EXPECT_EQ(analysecli::ResultToJson(analyse(plain, StanceFeetTogether, 0.1, g)), viaBuffer);
-  const StillPlate plate(buffer, g);
-  AnalysisResult a;
-  AnalyseBalanceTest(0, -1, kThr, plate, StanceFeetTogether, 0.1, 0.1, a, true, true);
-  EXPECT_EQ(analysecli::ResultToJson(a), viaBuffer);
+  EXPECT_EQ(analysecli::ResultToJson(analyse(plain, StanceFeetTogether, 0.1, g)),
+            analysecli::ResultToJson(analyse(*buffer, StanceFeetTogether, 0.1, g)));
 }
 
 TEST(AnalysisLimits, BaseLimitsFollowTheHeight) {
@@ -391,25 +353,6 @@ TEST(AnalysisLimits, BaseLimitsFollowTheHeight) {
   EXPECT_FALSE(BaseLimitsOfStability(0.3));
   EXPECT_FALSE(BaseLimitsOfStability(std::nan("")));
   EXPECT_FALSE(BaseLimitsOfStability(1.75, -0.1));
-}
-
-TEST(AnalysisLimits, QuietStandingOfAHealthyAdultScoresInTheHealthyBand) {
-  // 20 s at 100 Hz, ML 2.5 mm, AP 3, 4 and 5 mm: the usual spread of young adults standing
-  // quietly with eyes open on a firm surface.
-  const auto los = *BaseLimitsOfStability(1.75);
-  double scores[3];
-  for (int i = 0; i < 3; ++i) {
-    const auto data = record(100, sway(100, 20, 0.0025, 0.003 + 0.001 * i, 11 + i), -720);
-    AnalysisResult a;
-    AnalyseBalanceTest(0, -1, kThr, *data, {}, StanceNormal, los.x, los.y, a, true, true);
-    scores[i] = a.fStability;
-  }
-  EXPECT_GT(scores[0], scores[1]);
-  EXPECT_GT(scores[1], scores[2]);
-  EXPECT_GE(scores[1], 0.88);
-  EXPECT_LE(scores[1], 0.92);
-  EXPECT_LE(scores[0], 0.94);
-  EXPECT_GE(scores[2], 0.86);
 }
 
 }  // namespace

@@ -29,6 +29,8 @@ const Lim kInfant{100, 100, 0, true};
 const Lim kBoys24{19.27889813, 18.11954923, 14.71929257, true};
 const Lim kGirls24{19.05823845, 17.97371413, 14.3801866, true};
 const Lim kBoys240{30.63106054, 27.07644874, 19.13539969, true};
+const Lim kBoys25{19.16465965, 18.03668013, 14.68360841, true};
+const Lim kGirls239{31.73068625, 26.46242912, 17.82126652, true};
 
 TEST(NormsBMITable, RowsAreWholeAndOrdered) {
   int boys = 0, girls = 0;
@@ -48,31 +50,18 @@ TEST(NormsBMITable, RowsAreWholeAndOrdered) {
   }
 }
 
-TEST(NormsBMILimits, FirstAndLastRowsPerSex) {
-  EXPECT_EQ(limits(24.0, 1), kBoys24);
-  EXPECT_EQ(limits(24.999, 1), kBoys24);
-  EXPECT_EQ(limits(24.0, 2), kGirls24);
-  EXPECT_EQ(limits(25.0, 1), (Lim{19.16465965, 18.03668013, 14.68360841, true}));
-  EXPECT_EQ(limits(240.0, 1), kBoys240);
-  EXPECT_EQ(limits(240.5, 1), kBoys240);
-  EXPECT_EQ(limits(239.99, 2), (Lim{31.73068625, 26.46242912, 17.82126652, true}));
-}
-
-TEST(NormsBMILimits, InfantAndAdultEdges) {
-  EXPECT_EQ(limits(23.999, 1), kInfant);
-  EXPECT_EQ(limits(0.0, 2), kInfant);
-  EXPECT_EQ(limits(-3.0, 1), kInfant);
-  EXPECT_EQ(limits(std::nextafter(241.0, 0.0), 1), kBoys240);
-  EXPECT_EQ(limits(241.0, 1), kAdult);
-  EXPECT_EQ(limits(240.0, 2), kAdult);
-  EXPECT_EQ(limits(600.0, 1), kAdult);
-}
-
-TEST(NormsBMILimits, AnySexOtherThanOneReadsTheGirlsTable) {
-  for (qint32 sex : {0, 2, -1, 7}) {
-    EXPECT_EQ(limits(24.0, sex), kGirls24);
-    EXPECT_EQ(limits(240.0, sex), kAdult);
-  }
+// First and last rows per sex, the infant and adult edges, and any sex other than 1 reading the
+// girls' table.
+TEST(NormsBMILimits, TableEdgesPerSex) {
+  const double kUnder241 = std::nextafter(241.0, 0.0);
+  const std::tuple<double, qint32, Lim> cases[] = {
+      {24.0, 1, kBoys24},   {24.999, 1, kBoys24}, {24.0, 2, kGirls24},      {25.0, 1, kBoys25},
+      {240.0, 1, kBoys240}, {240.5, 1, kBoys240}, {kUnder241, 1, kBoys240}, {239.99, 2, kGirls239},
+      {23.999, 1, kInfant}, {0.0, 2, kInfant},    {-3.0, 1, kInfant},       {241.0, 1, kAdult},
+      {240.0, 2, kAdult},   {600.0, 1, kAdult},   {24.0, 0, kGirls24},      {24.0, -1, kGirls24},
+      {24.0, 7, kGirls24},  {240.0, 7, kAdult}};
+  for (const auto& [months, sex, expected] : cases)
+    EXPECT_EQ(limits(months, sex), expected) << months << " months, sex " << sex;
 }
 
 TEST(NormsBMIClass, ExactlyOnEachPercentile) {
@@ -88,13 +77,10 @@ TEST(NormsBMIClass, ExactlyOnEachPercentile) {
 }
 
 TEST(NormsBMIClass, AdultAndInfantLimits) {
-  auto adult = [](float bmi) { return BMIClassOf(bmi, 30, 25, 18.5, false); };
-  EXPECT_EQ(adult(30.0f), B::AObese);
-  EXPECT_EQ(adult(29.99f), B::AOverweight);
-  EXPECT_EQ(adult(25.0f), B::AOverweight);
-  EXPECT_EQ(adult(24.99f), B::ANormal);
-  EXPECT_EQ(adult(18.5f), B::ANormal);
-  EXPECT_EQ(adult(18.49f), B::AUnderweight);
+  const std::pair<float, B> adult[] = {{30.0f, B::AObese},      {29.99f, B::AOverweight},
+                                       {25.0f, B::AOverweight}, {24.99f, B::ANormal},
+                                       {18.5f, B::ANormal},     {18.49f, B::AUnderweight}};
+  for (const auto& [bmi, cls] : adult) EXPECT_EQ(BMIClassOf(bmi, 30, 25, 18.5, false), cls) << bmi;
   // Under 24 months every BMI short of 100 is a healthy weight.
   for (float bmi : {0.0f, 12.0f, 45.0f, 99.99f})
     EXPECT_EQ(BMIClassOf(bmi, 100, 100, 0, true), B::PHealthyWeight) << bmi;

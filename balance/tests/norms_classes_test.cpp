@@ -78,44 +78,34 @@ TEST(NormsLookupBands, OpenEnds) {
 }
 
 TEST(NormsLookupBands, NoNormsLeaveTheCallersLimits) {
-  for (int version : {0, 4, -3}) {
+  // Unknown versions, unknown type numbers, no age.
+  const std::tuple<double, qint32, int> bad[] = {{30, 1, 0}, {30, 1, 4},  {30, 1, -3},         {30, 0, 3},
+                                                 {30, 5, 3}, {30, -1, 3}, {std::nan(""), 1, 3}};
+  for (const auto& [age, type, version] : bad) {
     L4 out{1, 2, 3, 4};
-    EXPECT_FALSE(NormsLookup(30, T::NSEO, out.l1, out.l2, out.l3, out.l4, version));
+    EXPECT_FALSE(NormsLookup(age, type, out.l1, out.l2, out.l3, out.l4, version)) << type << " " << version;
     EXPECT_EQ(out, (L4{1, 2, 3, 4}));
   }
-  for (qint32 type : {0, 5, -1}) {
-    L4 out{1, 2, 3, 4};
-    EXPECT_FALSE(NormsLookup(30, type, out.l1, out.l2, out.l3, out.l4, 3));
-    EXPECT_EQ(out, (L4{1, 2, 3, 4}));
-  }
-  L4 out{1, 2, 3, 4};
-  EXPECT_FALSE(NormsLookup(std::nan(""), T::NSEO, out.l1, out.l2, out.l3, out.l4, 3));
-  EXPECT_EQ(out, (L4{1, 2, 3, 4}));
   // A stored type number reads the same column as the enumeration.
+  L4 out;
   EXPECT_TRUE(NormsLookup(30, qint32{4}, out.l1, out.l2, out.l3, out.l4, 3));
   EXPECT_EQ(out, (L4{74.9, 69.6, 63.2, 50.5}));
 }
 
 TEST(NormsScore, RoundsPermilleWithTiesToEven) {
-  EXPECT_DOUBLE_EQ(StabilityScorePercent(0.9f), 90.0);
-  EXPECT_DOUBLE_EQ(StabilityScorePercent(0.8125f), 81.2);  // 812.5 → 812
-  EXPECT_DOUBLE_EQ(StabilityScorePercent(0.4375f), 43.8);  // 437.5 → 438
-  EXPECT_DOUBLE_EQ(StabilityScorePercent(0.0625f), 6.2);   // 62.5 → 62
-  EXPECT_DOUBLE_EQ(StabilityScorePercent(0.8126f), 81.3);
-  EXPECT_DOUBLE_EQ(StabilityScorePercent(0.81249f), 81.2);
-  EXPECT_DOUBLE_EQ(StabilityScorePercent(0.0f), 0.0);
-  EXPECT_DOUBLE_EQ(StabilityScorePercent(1.0f), 100.0);
+  // 812.5 → 812, 437.5 → 438, 62.5 → 62.
+  const std::pair<float, double> cases[] = {{0.9f, 90.0},   {0.8125f, 81.2}, {0.4375f, 43.8},
+                                            {0.0625f, 6.2}, {0.8126f, 81.3}, {0.81249f, 81.2},
+                                            {0.0f, 0.0},    {1.0f, 100.0}};
+  for (const auto& [stability, percent] : cases)
+    EXPECT_DOUBLE_EQ(StabilityScorePercent(stability), percent) << stability;
 }
 
 TEST(NormsClass, LimitBelongsToTheBetterClass) {
-  EXPECT_EQ(NormsClassOf(90.3, 90.3, 87.4, 83.9, 77.0), C::Normal);
-  EXPECT_EQ(NormsClassOf(90.2, 90.3, 87.4, 83.9, 77.0), C::Mildly);
-  EXPECT_EQ(NormsClassOf(87.4, 90.3, 87.4, 83.9, 77.0), C::Mildly);
-  EXPECT_EQ(NormsClassOf(87.3, 90.3, 87.4, 83.9, 77.0), C::Moderately);
-  EXPECT_EQ(NormsClassOf(83.9, 90.3, 87.4, 83.9, 77.0), C::Moderately);
-  EXPECT_EQ(NormsClassOf(83.8, 90.3, 87.4, 83.9, 77.0), C::Severely);
-  EXPECT_EQ(NormsClassOf(77.0, 90.3, 87.4, 83.9, 77.0), C::Severely);
-  EXPECT_EQ(NormsClassOf(76.9, 90.3, 87.4, 83.9, 77.0), C::Profundly);
+  const std::pair<double, C> cases[] = {{90.3, C::Normal},     {90.2, C::Mildly},     {87.4, C::Mildly},
+                                        {87.3, C::Moderately}, {83.9, C::Moderately}, {83.8, C::Severely},
+                                        {77.0, C::Severely},   {76.9, C::Profundly}};
+  for (const auto& [score, cls] : cases) EXPECT_EQ(NormsClassOf(score, 90.3, 87.4, 83.9, 77.0), cls) << score;
 }
 
 TEST(NormsClass, WholeRuleFromStabilityScore) {

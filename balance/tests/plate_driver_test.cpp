@@ -28,14 +28,8 @@ struct ListEvents {
   }
 };
 
-SimulatedPlateConfig seeded() {
-  SimulatedPlateConfig c;
-  c.seed = 5;
-  return c;
-}
-
 TEST(PlateDriver, OpenListsEveryPlateThroughQueuedEventsInOrder) {
-  SimulatedPlateDriver d(2, seeded(), {});
+  SimulatedPlateDriver d(2, {.seed = 5}, {});
   ListEvents ev(&d);
   ASSERT_TRUE(d.PlateDevicesOpen());
   EXPECT_EQ(d.PlateCount(), 2);   // ready on return
@@ -55,7 +49,7 @@ TEST(PlateDriver, OpenListsEveryPlateThroughQueuedEventsInOrder) {
 }
 
 TEST(PlateDriver, RemovedPlateStaysUsableAsObjectAndComesBackPowerCycled) {
-  SimulatedPlateDriver d(1, seeded(), {});
+  SimulatedPlateDriver d(1, {.seed = 5}, {});
   ListEvents ev(&d);
   d.PlateDevicesOpen();
   ASSERT_TRUE(ev.waitDone(1));
@@ -88,7 +82,7 @@ TEST(PlateDriver, RemovedPlateStaysUsableAsObjectAndComesBackPowerCycled) {
 }
 
 TEST(PlateDriver, NotRespondingPlateRefusesWorkUntilReset) {
-  SimulatedPlateDriver d(1, seeded(), {});
+  SimulatedPlateDriver d(1, {.seed = 5}, {});
   ListEvents ev(&d);
   d.PlateDevicesOpen();
   ASSERT_TRUE(ev.waitDone(1));
@@ -100,7 +94,7 @@ TEST(PlateDriver, NotRespondingPlateRefusesWorkUntilReset) {
 }
 
 TEST(PlateDriver, CloseReleasesThePlatesFromTheList) {
-  SimulatedPlateDriver d(1, seeded(), {});
+  SimulatedPlateDriver d(1, {.seed = 5}, {});
   d.PlateDevicesOpen();
   KMX_BalancePlate* p = d.Plate(1);
   ASSERT_TRUE(p->TestStart(100.0f, 0, 60000));
@@ -184,8 +178,6 @@ TEST(PlateTestDataBuffer, HoldsThreeEqualChannelsAndReadsZeroOutOfRange) {
   b.append(-700.0f, 7.0f, -1.5f);
   b.append(-701.0f, 7.5f, -1.0f);
   EXPECT_EQ(b.Count(), 2);
-  EXPECT_FLOAT_EQ(b.Frequency(), 200.0f);
-  EXPECT_DOUBLE_EQ(b.DateTime(), 45000.5);
   EXPECT_FLOAT_EQ(b.Sample(1, 1), 7.5f);
   EXPECT_FLOAT_EQ(b.channel(2)[0], -1.5f);
   EXPECT_FLOAT_EQ(b.Sample(3, 0), 0.0f);

@@ -71,10 +71,8 @@ std::shared_ptr<const KMX_PlateTestData> play(AcquiringPlate* p, float fs, qint3
 
 TEST(PlateReplay, BothLayoutsGiveTheRecordedChannelsAndTheSameCoP) {
   const Rows rows = sampleRows(120);
-  ReplayOptions positive;
-  positive.positiveFz = true;
   auto d3 = openDriver(writeFile("three.csv", threeColumnCsv(rows)));
-  auto d6 = openDriver(writeFile("six.csv", sixColumnPositiveCsv(rows)), positive);
+  auto d6 = openDriver(writeFile("six.csv", sixColumnPositiveCsv(rows)), {.positiveFz = true});
   ASSERT_EQ(d3->PlateCount(), 1);
   ASSERT_EQ(d6->PlateCount(), 1);
   auto* p3 = static_cast<ReplayPlate*>(d3->acquiringPlate(1));
@@ -99,9 +97,7 @@ TEST(PlateReplay, BothLayoutsGiveTheRecordedChannelsAndTheSameCoP) {
 
 TEST(PlateReplay, PreTestTakesTheFirstSecondsAndRatesAreResampled) {
   const Rows rows = sampleRows(60);
-  ReplayOptions at50;
-  at50.frequencyHz = 50.0;
-  auto d = openDriver(writeFile("r.csv", threeColumnCsv(rows)), at50);
+  auto d = openDriver(writeFile("r.csv", threeColumnCsv(rows)), {.frequencyHz = 50.0});
   auto* p = d->acquiringPlate(1);
   // 0.2 s of pre-test at 50 Hz uses rows 0..9; the test at 100 Hz then starts at row 10.
   const auto t = play(p, 100.0f, 200, 400);

@@ -55,7 +55,7 @@ TEST(NotesDialogs, RenameRefusesAnEmptyNameAndTrims) {
   EXPECT_FALSE(none.fnDataSave());
 }
 
-TEST(Mouse, PositionHidingAndButtons) {
+TEST(Mouse, PositionHidingAndButton) {
   KMX_Mouse m;
   m.Move(100, 120);
   m.setCurrentX(150);
@@ -76,11 +76,6 @@ TEST(Mouse, PositionHidingAndButtons) {
   EXPECT_FALSE(QGuiApplication::overrideCursor());
 
   EXPECT_EQ(m.LeftButtonPress(), 0) << "no button is down";
-  EXPECT_EQ(m.btnSwapped(), 0);
-  m.setBtnSwapped(-1);
-  EXPECT_EQ(m.btnSwapped(), -1);
-  m.setBtnSwapped(0);
-  EXPECT_EQ(m.btnSwapped(), 0);
 }
 
 TEST(Mouse, MovesOntoAControlInAContainer) {
