@@ -355,5 +355,24 @@ TEST(AnalysisLimits, BaseLimitsFollowTheHeight) {
   EXPECT_FALSE(BaseLimitsOfStability(1.75, -0.1));
 }
 
+TEST(AnalysisLimits, QuietStandingOfAHealthyAdultScoresInTheHealthyBand) {
+  // 20 s at 100 Hz, ML 2.5 mm, AP 3, 4 and 5 mm: the usual spread of young adults standing
+  // quietly with eyes open on a firm surface.
+  const auto los = *BaseLimitsOfStability(1.75);
+  double scores[3];
+  for (int i = 0; i < 3; ++i) {
+    const auto data = record(100, sway(100, 20, 0.0025, 0.003 + 0.001 * i, 11 + i), -720);
+    AnalysisResult a;
+    AnalyseBalanceTest(0, -1, kThr, *data, {}, StanceNormal, los.x, los.y, a, true, true);
+    scores[i] = a.fStability;
+  }
+  EXPECT_GT(scores[0], scores[1]);
+  EXPECT_GT(scores[1], scores[2]);
+  EXPECT_GE(scores[1], 0.88);
+  EXPECT_LE(scores[1], 0.92);
+  EXPECT_LE(scores[0], 0.94);
+  EXPECT_GE(scores[2], 0.86);
+}
+
 }  // namespace
 }  // namespace tarn

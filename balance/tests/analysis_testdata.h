@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <numbers>
+#include <random>
 #include <vector>
 
 #include "balance/analysis/analysis.h"
@@ -51,6 +52,32 @@ inline std::vector<Cop> circle(double cx, double cy, double r, int perTurn, int 
     const double a = 2 * kPi * i / perTurn;
     v.push_back({cx + r * std::cos(a), cy + r * std::sin(a)});
   }
+  return v;
+}
+
+// Sway-like CoP: a sum of slow sinusoids with random phases (0.05..1 Hz) plus a little fast
+// noise, scaled to the exact standard deviations asked for, ML along x and AP along y.
+inline std::vector<Cop> sway(float fs, double seconds, double sdML, double sdAP, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> phase(0, 2 * kPi), freq(0.05, 1.0), jitter(-1, 1);
+  const int n = static_cast<int>(std::lround(fs * seconds));
+  std::vector<double> comp[2];
+  for (auto& c : comp) {
+    c.assign(n, 0);
+    for (int k = 0; k < 12; ++k) {
+      const double f = freq(rng), p = phase(rng), amp = 1.0 / (1 + 4 * f);
+      for (int i = 0; i < n; ++i) c[i] += amp * std::sin(2 * kPi * f * i / fs + p);
+    }
+    for (int i = 0; i < n; ++i) c[i] += 0.02 * jitter(rng);
+    double mean = 0, var = 0;
+    for (double x : c) mean += x;
+    mean /= n;
+    for (double x : c) var += (x - mean) * (x - mean);
+    const double sd = std::sqrt(var / (n - 1));
+    for (double& x : c) x = (x - mean) / sd;
+  }
+  std::vector<Cop> v(n);
+  for (int i = 0; i < n; ++i) v[i] = {0.005 + sdML * comp[0][i], -0.01 + sdAP * comp[1][i]};
   return v;
 }
 
