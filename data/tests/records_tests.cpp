@@ -3,105 +3,33 @@
 
 #include "data/records/testbalance.h"
 #include "data/records/testvision.h"
-#include "data/storage/olestg.h"
+#include "data/tests/data_testutil.h"
+#include "data/tests/storage_testutil.h"
 
 namespace tarn {
 namespace {
 
-std::shared_ptr<KMX_OLEStorage> memoryRoot(KMX_OLEStgTool& tool) {
-  const qint64 h = tool.AllocMemoryBlock();
-  return tool.CreateRootStorageOnMemory("MEM_records", stgmode::CreateReplace, h);
-}
+using datatest::streamKinds;
+using BalanceRecord = stgtest::MemoryRootTest;
+using VisionRecord = stgtest::MemoryRootTest;
 
+// Every member set, each float to its own value.
 KM_RQListTestBalance sampleBalance() {
   KM_RQListTestBalance r;
-  r.sName = "Normal Stability Eyes Open";
-  r.sVisitID = "V1";
-  r.sSessionID = "S2";
-  r.sTestID = "T3";
-  r.sPlate = "KMP-0042";
-  r.lTestType = 1;
-  r.dtDate = 45123.625;
-  r.fFrequency = 100;
-  r.fPretest = 5;
-  r.fOrigDuration = 20;
-  r.fActDuration = 19.99f;
-  r.lTotalSamples = 1999;
-  r.lValidSamples = 1990;
-  r.bIsInterrupted = true;
-  r.bIsFallen = false;
-  float v = 0.001f;
-  for (float* f : {&r.fXo,
-                   &r.fYo,
-                   &r.fLoSX,
-                   &r.fLoSY,
-                   &r.fMaxMLSway,
-                   &r.fMaxAPSway,
-                   &r.f95MLSway,
-                   &r.f95APSway,
-                   &r.f95MaxSway,
-                   &r.f95MinSway,
-                   &r.fMaxSway,
-                   &r.fAveSway,
-                   &r.fVMax,
-                   &r.fVAve,
-                   &r.fAMax,
-                   &r.fAAve,
-                   &r.fPlen,
-                   &r.f95Area,
-                   &r.fStability,
-                   &r.fSwayDirection,
-                   &r.fDirectionality,
-                   &r.fMinMaxRatio,
-                   &r.fFatigue,
-                   &r.fParP}) {
-    *f = v;
-    v += 0.013f;
-  }
-  r.lStabilityClass = 3;
-  r.fHeight = 1.72f;
-  r.fWeight = 70.5f;
-  r.fBMI = 23.83f;
-  r.lBMIClass = 7;
-  r.bBMIEnabled = true;
-  r.sNotes = "wobbly \u00e9t\u00e9 \n second line";
+  // clang-format off
+  static_cast<KM_RQListTestBalanceData&>(r) = {
+      .sName = "Normal Stability Eyes Open", .sVisitID = "V1", .sSessionID = "S2", .sTestID = "T3",
+      .sPlate = "KMP-0042", .lTestType = 1, .dtDate = 45123.625, .fFrequency = 100, .fPretest = 5,
+      .fOrigDuration = 20, .fActDuration = 19.99f, .lTotalSamples = 1999, .lValidSamples = 1990,
+      .bIsInterrupted = true, .bIsFallen = false, .fXo = 0.001f, .fYo = 0.014f, .fLoSX = 0.027f,
+      .fLoSY = 0.04f, .fMaxMLSway = 0.053f, .fMaxAPSway = 0.066f, .f95MLSway = 0.079f, .f95APSway = 0.092f,
+      .f95MaxSway = 0.105f, .f95MinSway = 0.118f, .fMaxSway = 0.131f, .fAveSway = 0.144f, .fVMax = 0.157f,
+      .fVAve = 0.17f, .fAMax = 0.183f, .fAAve = 0.196f, .fPlen = 0.209f, .f95Area = 0.222f,
+      .fStability = 0.235f, .lStabilityClass = 3, .fSwayDirection = 0.248f, .fDirectionality = 0.261f,
+      .fMinMaxRatio = 0.274f, .fFatigue = 0.287f, .fParP = 0.3f, .fHeight = 1.72f, .fWeight = 70.5f,
+      .fBMI = 23.83f, .lBMIClass = 7, .bBMIEnabled = true, .sNotes = "wobbly \u00e9t\u00e9 \n second line"};
+  // clang-format on
   return r;
-}
-
-// Stream kinds written down from the record table, one letter per value.
-QString kinds(KMX_OLEStorage& root, const QString& sub, const QString& stream) {
-  auto s = root.OpenStorage(sub, stgmode::Read);
-  if (!s) return "no storage";
-  auto st = s->OpenStream(stream, stgmode::Read);
-  if (!st) return "no stream";
-  QString out;
-  for (;;) {
-    const StgValue v = st->ReadNext();
-    switch (v.type()) {
-      case StgType::String:
-        out += 'S';
-        break;
-      case StgType::Long:
-        out += 'L';
-        break;
-      case StgType::Single:
-        out += 'F';
-        break;
-      case StgType::Double:
-        out += 'D';
-        break;
-      case StgType::Date:
-        out += 'T';
-        break;
-      case StgType::Boolean:
-        out += 'B';
-        break;
-      case StgType::Error:
-        return out;
-      default:
-        out += '?';
-    }
-  }
 }
 
 void writeVersion(KMX_OLEStorage& sub, const QString& text, float number) {
@@ -112,18 +40,22 @@ void writeVersion(KMX_OLEStorage& sub, const QString& text, float number) {
   s->Commit();
 }
 
-TEST(BalanceRecord, RoundTripKeepsEveryMemberInTableOrder) {
-  KMX_OLEStgTool tool;
-  auto root = memoryRoot(tool);
+float storedVersion(KMX_OLEStorage& root, const QString& sub) {
+  auto v = root.OpenStorage(sub, stgmode::Read)->OpenStream("Version", stgmode::Read);
+  v->ReadNext();
+  return v->ReadNext().toSingle();
+}
+
+TEST_F(BalanceRecord, RoundTripKeepsEveryMemberInTableOrder) {
   const KM_RQListTestBalance r = sampleBalance();
   KM_RQListTestBalance w = r;
   ASSERT_TRUE(w.Save(root.get(), "TestB 1"));
   // 1-5 texts, type, date, 8-11 timing, samples, flags, 16-34 measures, class, 36-43, BMI class, flag, notes.
   const QString expected =
       "SSSSSLT" + QString(4, 'F') + "LLBB" + QString(19, 'F') + "L" + QString(8, 'F') + "LBS";
-  EXPECT_EQ(expected.size(), 46);
-  EXPECT_EQ(kinds(*root, "TestB 1", "Data").toStdString(), expected.toStdString());
-  EXPECT_EQ(kinds(*root, "TestB 1", "Version").toStdString(), "SF");
+  auto sub = root->OpenStorage("TestB 1", stgmode::Read);
+  EXPECT_EQ(streamKinds(*sub, "Data").toStdString(), expected.toStdString());
+  EXPECT_EQ(streamKinds(*sub, "Version").toStdString(), "SF");
 
   KM_RQListTestBalance back;
   ASSERT_TRUE(back.Load(root.get(), "TestB 1"));
@@ -133,99 +65,68 @@ TEST(BalanceRecord, RoundTripKeepsEveryMemberInTableOrder) {
   EXPECT_EQ(back.storageName(), "TestB 1");
 
   // Booleans are stored as 16-bit truth values, true = -1.
-  auto st = root->OpenStorage("TestB 1", stgmode::Read)->OpenStream("Data", stgmode::Read);
+  auto st = sub->OpenStream("Data", stgmode::Read);
   for (int i = 0; i < 13; ++i) st->ReadNext();
   EXPECT_EQ(st->ReadNext().toBoolean16(), -1);
   EXPECT_EQ(st->ReadNext().toBoolean16(), 0);
 }
 
-TEST(BalanceRecord, OldVersionLoadsResetAndSucceeds) {
-  KMX_OLEStgTool tool;
-  auto root = memoryRoot(tool);
-  auto sub = root->CreateStorage("TestBalance");
-  writeVersion(*sub, "KM RQLists", 0.5f);
-  auto d = sub->CreateStream("Data");
-  d->Write(StgValue::fromString("should not be read"));
-  d->Commit();
-
+TEST_F(BalanceRecord, VersionRules) {
+  // Below 1: the data is not read, the members are reset and the load succeeds.
+  auto old = root->CreateStorage("TestBalance");
+  writeVersion(*old, "KM RQLists", 0.5f);
+  ASSERT_TRUE(stgtest::writeStream(*old, "Data", {StgValue::fromString("should not be read")}));
   KM_RQListTestBalance r = sampleBalance();
   ASSERT_TRUE(r.Load(root.get(), ""));  // blank name on a fresh record: the default storage
   EXPECT_TRUE(static_cast<const KM_RQListTestBalanceData&>(r) == KM_RQListTestBalanceData{});
   EXPECT_FLOAT_EQ(r.versionNumber(), 0.5f);
-}
+  // Saving brings it up to 1.
+  ASSERT_TRUE(r.Save(root.get(), ""));
+  EXPECT_FLOAT_EQ(r.versionNumber(), 1.0f);
+  EXPECT_FLOAT_EQ(storedVersion(*root, "TestBalance"), 1.0f);
 
-TEST(BalanceRecord, NewerVersionReadsDataAndKeepsItsVersionStream) {
-  KMX_OLEStgTool tool;
-  auto root = memoryRoot(tool);
+  // Newer: the data is read, and a save keeps the newer version stream.
   KM_RQListTestBalance w = sampleBalance();
   ASSERT_TRUE(w.Save(root.get(), "T"));
   writeVersion(*root->OpenStorage("T", stgmode::ReadWrite), "KM RQLists 2", 2.0f);
-
-  KM_RQListTestBalance r;
-  ASSERT_TRUE(r.Load(root.get(), "T"));
-  EXPECT_EQ(r.sNotes, w.sNotes);
-  EXPECT_FLOAT_EQ(r.versionNumber(), 2.0f);
-  r.sNotes = "changed";
-  ASSERT_TRUE(r.Save(root.get(), ""));  // remembered name "T"
-
-  auto v = root->OpenStorage("T", stgmode::Read)->OpenStream("Version", stgmode::Read);
-  EXPECT_EQ(v->ReadNext().toString(), "KM RQLists 2");
-  EXPECT_FLOAT_EQ(v->ReadNext().toSingle(), 2.0f);
+  KM_RQListTestBalance n;
+  ASSERT_TRUE(n.Load(root.get(), "T"));
+  EXPECT_EQ(n.sNotes, w.sNotes);
+  EXPECT_FLOAT_EQ(n.versionNumber(), 2.0f);
+  n.sNotes = "changed";
+  ASSERT_TRUE(n.Save(root.get(), ""));  // remembered name "T"
+  EXPECT_EQ(root->OpenStorage("T")->OpenStream("Version")->ReadNext().toString(), "KM RQLists 2");
+  EXPECT_FLOAT_EQ(storedVersion(*root, "T"), 2.0f);
   KM_RQListTestBalance again;
   ASSERT_TRUE(again.Load(root.get(), "T"));
   EXPECT_EQ(again.sNotes, "changed");
 }
 
-TEST(BalanceRecord, SaveBringsAnOldVersionUpToOne) {
-  KMX_OLEStgTool tool;
-  auto root = memoryRoot(tool);
-  auto sub = root->CreateStorage("T");
-  writeVersion(*sub, "KM RQLists", 0.5f);
-  KM_RQListTestBalance r;
-  ASSERT_TRUE(r.Load(root.get(), "T"));
-  ASSERT_TRUE(r.Save(root.get(), "T"));
-  EXPECT_FLOAT_EQ(r.versionNumber(), 1.0f);
-  auto v = root->OpenStorage("T", stgmode::Read)->OpenStream("Version", stgmode::Read);
-  v->ReadNext();
-  EXPECT_FLOAT_EQ(v->ReadNext().toSingle(), 1.0f);
-}
-
-TEST(BalanceRecord, DamagedOrMissingDataFailsTheLoad) {
-  KMX_OLEStgTool tool;
-  auto root = memoryRoot(tool);
+TEST_F(BalanceRecord, DamagedOrMissingDataFailsTheLoad) {
   KM_RQListTestBalance r;
   EXPECT_FALSE(r.Load(nullptr, "T"));
   EXPECT_FALSE(r.Save(nullptr, "T"));
   EXPECT_FALSE(r.Load(root.get(), "absent"));
 
-  // Data ends after the plate name.
-  auto sub = root->CreateStorage("Short");
-  writeVersion(*sub, "KM RQLists", 1.0f);
-  auto d = sub->CreateStream("Data");
-  for (int i = 0; i < 5; ++i) d->Write(StgValue::fromString("x"));
-  d->Commit();
-  EXPECT_FALSE(r.Load(root.get(), "Short"));
-
-  // A text where the test type belongs.
-  auto sub2 = root->CreateStorage("Kind");
-  writeVersion(*sub2, "KM RQLists", 1.0f);
-  auto d2 = sub2->CreateStream("Data");
-  for (int i = 0; i < 6; ++i) d2->Write(StgValue::fromString("x"));
-  d2->Commit();
-  EXPECT_FALSE(r.Load(root.get(), "Kind"));
-
-  // No Version stream, and no Data stream.
-  auto sub3 = root->CreateStorage("NoVersion");
-  sub3->CreateStream("Data")->Commit();
-  EXPECT_FALSE(r.Load(root.get(), "NoVersion"));
-  auto sub4 = root->CreateStorage("NoData");
-  writeVersion(*sub4, "KM RQLists", 1.0f);
-  EXPECT_FALSE(r.Load(root.get(), "NoData"));
+  // Data ending after the plate name, a text where the test type belongs, no Version, no Data.
+  const struct {
+    const char* name;
+    bool version;
+    int texts;  // -1: no Data stream
+  } cases[] = {{"Short", true, 5}, {"Kind", true, 6}, {"NoVersion", false, 0}, {"NoData", true, -1}};
+  for (const auto& c : cases) {
+    auto sub = root->CreateStorage(c.name);
+    if (c.version) writeVersion(*sub, "KM RQLists", 1.0f);
+    if (c.texts >= 0) {
+      auto d = sub->CreateStream("Data");
+      for (int i = 0; i < c.texts; ++i) d->Write(StgValue::fromString("x"));
+      d->Commit();
+    }
+    EXPECT_FALSE(r.Load(root.get(), c.name)) << c.name;
+  }
 }
 
-TEST(BalanceRecord, StorageNameRulesAndMakeCopy) {
-  KMX_OLEStgTool tool;
-  auto root = memoryRoot(tool);
+TEST_F(BalanceRecord, StorageNameRulesAndMakeCopy) {
   KM_RQListTestBalance r = sampleBalance();
   ASSERT_TRUE(r.Save(root.get(), "  "));
   EXPECT_TRUE(root->OpenStorage("TestBalance", stgmode::Read));
@@ -243,32 +144,21 @@ TEST(BalanceRecord, StorageNameRulesAndMakeCopy) {
   EXPECT_EQ(copy.storageName(), "");  // the name stays with the original
 }
 
-TEST(VisionRecord, RoundTripLayoutAndDefaultName) {
-  KMX_OLEStgTool tool;
-  auto root = memoryRoot(tool);
+TEST_F(VisionRecord, RoundTripLayoutAndDefaultName) {
   KM_RQListTestVision w;
-  w.sName = "Acuity Right";
-  w.sVisitID = "V1";
-  w.sSessionID = "S1";
-  w.sTestID = "T9";
-  w.dtDate = 45000.5;
-  w.lEye = 1;
-  w.dInterval = 1.5;
-  w.dDistance = 6;
-  w.lTestsPerSize = 5;
-  w.lCorrectAnswers = 3;
-  w.lFullScreen = -1;
-  w.lHighContrast = 0;
-  w.dAcuity = 0.8;
-  w.lAcuityClass = 2;
+  // clang-format off
+  static_cast<KM_RQListTestVisionData&>(w) = {.sName = "Acuity Right", .sVisitID = "V1", .sSessionID = "S1",
+      .sTestID = "T9", .dtDate = 45000.5, .lEye = 1, .dInterval = 1.5, .dDistance = 6, .lTestsPerSize = 5,
+      .lCorrectAnswers = 3, .lFullScreen = -1, .lHighContrast = 0, .dAcuity = 0.8, .lAcuityClass = 2};
+  // clang-format on
   ASSERT_TRUE(w.Save(root.get(), ""));
-  EXPECT_EQ(kinds(*root, "TestVision", "Data").toStdString(), "SSSSTLDDLLLLDL");
+  EXPECT_EQ(streamKinds(*root->OpenStorage("TestVision"), "Data").toStdString(), "SSSSTLDDLLLLDL");
   KM_RQListTestVision back;
   ASSERT_TRUE(back.Load(root.get(), ""));
   EXPECT_TRUE(static_cast<const KM_RQListTestVisionData&>(back) == w);
   KM_RQListTestVision copy;
   copy.MakeCopy(back);
-  EXPECT_DOUBLE_EQ(copy.dAcuity, 0.8);
+  EXPECT_TRUE(static_cast<const KM_RQListTestVisionData&>(copy) == w);
   EXPECT_EQ(copy.storageName(), "");
 }
 

@@ -1,6 +1,5 @@
 // Storage files: memory image to file and back, whole-file replacement, damaged and foreign files.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/resource.h>
 
 #include <QDir>
@@ -15,31 +14,13 @@
 namespace tarn {
 namespace {
 
+using datatest::execSql;
+using datatest::fileBytes;
+using datatest::writeBytes;
 using stgtest::buildSampleTree;
 using stgtest::memoryRoot;
 using stgtest::sandboxPath;
 using stgtest::writeStream;
-
-QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
-void execSql(const QString& path, const char* sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
-  char* msg = nullptr;
-  const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &msg);
-  EXPECT_EQ(rc, SQLITE_OK) << (msg ? msg : "");
-  sqlite3_free(msg);
-  sqlite3_close(db);
-}
 
 // The list file's save: build in memory, then copy into a freshly created file.
 void saveSample(const QString& path) {
@@ -125,7 +106,7 @@ TEST(StorageFile, ReadWriteOpenWritesTheFileBackOnlyOnRootCommit) {
 TEST(StorageFile, OldFileStaysUntilTheNewOneIsCompletelyWritten) {
   const QString path = sandboxPath("keep.slf");
   saveSample(path);
-  const QByteArray before = readAll(path);
+  const QByteArray before = fileBytes(path);
   ASSERT_FALSE(before.isEmpty());
   KMX_OLEStgTool tool;
 
@@ -134,13 +115,14 @@ TEST(StorageFile, OldFileStaysUntilTheNewOneIsCompletelyWritten) {
     auto file = tool.CreateStorageFile(path, stgmode::CreateReplace);
     ASSERT_TRUE(writeStream(*file, "Partial", {StgValue::fromLong(1)}));
   }
-  EXPECT_EQ(readAll(path), before);
+  EXPECT_EQ(fileBytes(path), before);
 
   // A commit that cannot write the whole image fails and leaves the old file and no leftovers.
   auto file = tool.CreateStorageFile(path, stgmode::CreateReplace);
   auto big = file->CreateStream("Big");
   for (int i = 0; i < 20000; ++i) ASSERT_TRUE(big->Write(StgValue::fromDouble(i)));
   ASSERT_TRUE(big->Commit(0));
+  const QStringList bigListing = StgListTree(*file);
   rlimit old{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
   auto* previous = std::signal(SIGXFSZ, SIG_IGN);
@@ -151,18 +133,16 @@ TEST(StorageFile, OldFileStaysUntilTheNewOneIsCompletelyWritten) {
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, previous);
   EXPECT_FALSE(committed);
-  EXPECT_EQ(readAll(path), before);
+  EXPECT_EQ(fileBytes(path), before);
   EXPECT_EQ(QDir(QFileInfo(path).path()).entryList({"keep*"}, QDir::Files), QStringList{"keep.slf"});
 
   // With room again the same root commits and the file is the new one, whole.
   ASSERT_TRUE(file->Commit(stgcommit::Overwrite));
   auto back = tool.OpenStorageFile(path, stgmode::Read);
   ASSERT_TRUE(back);
-  EXPECT_EQ(StgListTree(*back), QStringList{"Big: " + [] {
-              QStringList v;
-              for (int i = 0; i < 20000; ++i) v << QString("Double %1").arg(i);
-              return v.join(", ");
-            }()});
+  EXPECT_EQ(StgListTree(*back), bigListing);
+  ASSERT_EQ(bigListing.size(), 1);
+  EXPECT_TRUE(bigListing[0].endsWith(", Double 19999"));
 
   EXPECT_FALSE(tool.CreateStorageFile(sandboxPath("no/such/folder.slf"), stgmode::CreateReplace));
   EXPECT_FALSE(tool.CreateStorageFile(testing::sandboxFolder(), stgmode::CreateReplace));
@@ -173,7 +153,7 @@ TEST(StorageFile, MissingEmptyForeignTruncatedAndDamagedFilesFailCleanly) {
   KMX_OLEStgTool tool;
   const QString good = sandboxPath("good.slf");
   saveSample(good);
-  const QByteArray image = readAll(good);
+  const QByteArray image = fileBytes(good);
   ASSERT_GE(image.size(), 3 * 4096);
 
   auto rejects = [&](const QString& file, bool looksLikeOurs) {
@@ -183,9 +163,9 @@ TEST(StorageFile, MissingEmptyForeignTruncatedAndDamagedFilesFailCleanly) {
     EXPECT_FALSE(tool.OpenStorageFile(file, stgmode::ReadWrite));
   };
   rejects(sandboxPath("missing.slf"), false);
-  writeAll(sandboxPath("empty.slf"), QByteArray());
+  writeBytes(sandboxPath("empty.slf"), QByteArray());
   rejects(sandboxPath("empty.slf"), false);
-  writeAll(sandboxPath("text.slf"), QByteArray("RQList\r\n").repeated(200));
+  writeBytes(sandboxPath("text.slf"), QByteArray("RQList\r\n").repeated(200));
   rejects(sandboxPath("text.slf"), false);
 
   // Another program's database, and one wearing our mark over another layout.
@@ -195,12 +175,12 @@ TEST(StorageFile, MissingEmptyForeignTruncatedAndDamagedFilesFailCleanly) {
           "PRAGMA application_id = 1414419284; PRAGMA user_version = 1; CREATE TABLE elements(x)");
   rejects(sandboxPath("mimic.slf"), true);
 
-  writeAll(sandboxPath("truncated.slf"), image.left(image.size() / 2));
+  writeBytes(sandboxPath("truncated.slf"), image.left(image.size() / 2));
   rejects(sandboxPath("truncated.slf"), true);
 
   QByteArray clobbered = image;
   for (qsizetype i = 4096; i < 2 * 4096; ++i) clobbered[i] = char(0x55);  // the table's root page
-  writeAll(sandboxPath("clobbered.slf"), clobbered);
+  writeBytes(sandboxPath("clobbered.slf"), clobbered);
   rejects(sandboxPath("clobbered.slf"), true);
 }
 
@@ -237,10 +217,8 @@ TEST(StorageFile, DamagedValuesAndStrayRowsInASoundDatabase) {
 // Every seed and every crasher the fuzzer ever found must still read without harm; the hand-made
 // seeds also have known outcomes.
 TEST(StorageFile, FuzzCorpusFilesReadWithoutHarm) {
-  QString data = qEnvironmentVariable("TARNRQ_TEST_DATA");
-  if (data.isEmpty()) data = QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + "/data";
-  const QStringList folders = {QDir::cleanPath(data + "/../../../fuzz/corpus/storage"),
-                               QDir::cleanPath(data + "/storage")};
+  const QStringList folders = {datatest::corpusDir("storage").path(),
+                               qEnvironmentVariable("TARNRQ_TEST_DATA") + "/storage"};
   const QHash<QString, QString> expected = {
       {"valid-sample.slf", "List/File 2/TestB 1/Data: Double 0.5, Integer -2"},
       {"valid-values.slf",
@@ -252,7 +230,7 @@ TEST(StorageFile, FuzzCorpusFilesReadWithoutHarm) {
       {"mutated-btree.slf", "rejected"},
       {"truncated-sample.slf", "rejected"},
   };
-  int files = 0, known = 0;
+  int known = 0;
   KMX_OLEStgTool tool;
   for (const QString& folder : folders) {
     QDirIterator it(folder, QDir::Files);
@@ -260,8 +238,7 @@ TEST(StorageFile, FuzzCorpusFilesReadWithoutHarm) {
       const QString file = it.next();
       const QString name = QFileInfo(file).fileName();
       SCOPED_TRACE(file.toStdString());
-      ++files;
-      auto root = tool.OpenStorageImage(readAll(file), name);
+      auto root = tool.OpenStorageImage(fileBytes(file), name);
       QStringList listing;
       if (root) {
         root->OpenSummaryInfo();
@@ -270,9 +247,7 @@ TEST(StorageFile, FuzzCorpusFilesReadWithoutHarm) {
         EXPECT_TRUE(root->CopyTo(*mem));
         EXPECT_EQ(StgListTree(*mem), listing);
       }
-      if (name.startsWith("valid-")) {
-        EXPECT_TRUE(root);
-      }
+      EXPECT_TRUE(root || !name.startsWith("valid-"));
       if (expected.contains(name)) {
         ++known;
         if (expected[name] == "rejected")
@@ -283,7 +258,6 @@ TEST(StorageFile, FuzzCorpusFilesReadWithoutHarm) {
     }
   }
   EXPECT_EQ(known, expected.size());
-  EXPECT_GE(files, known);
 }
 
 }  // namespace

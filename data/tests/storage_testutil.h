@@ -1,16 +1,15 @@
 #pragma once
 // Helpers shared by the storage tests.
-#include <QDir>
 #include <QString>
 
 #include <memory>
 
 #include "data/storage/olestg.h"
-#include "testing/sandbox.h"
+#include "data/tests/data_testutil.h"
 
 namespace tarn::stgtest {
 
-inline QString sandboxPath(const QString& file) { return QDir(testing::sandboxFolder()).filePath(file); }
+using datatest::sandboxPath;
 
 // A fresh memory root on a fresh block of the given tool.
 inline std::shared_ptr<KMX_OLEStorage> memoryRoot(KMX_OLEStgTool& tool, const QString& name = "MEM_test") {
@@ -25,6 +24,13 @@ inline bool writeStream(KMX_OLEStorage& st, const QString& name, std::initialize
     if (!s->Write(v, true, false)) return false;
   return s->Commit(0);
 }
+
+// A fresh memory root for each test.
+class MemoryRootTest : public ::testing::Test {
+ protected:
+  KMX_OLEStgTool tool;
+  std::shared_ptr<KMX_OLEStorage> root = memoryRoot(tool);
+};
 
 // A small tree shaped like a list file: summary, [List] with streams and two numbered entries.
 inline void buildSampleTree(KMX_OLEStorage& root) {

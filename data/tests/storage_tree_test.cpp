@@ -10,6 +10,8 @@ namespace {
 using stgtest::buildSampleTree;
 using stgtest::memoryRoot;
 using stgtest::writeStream;
+using StorageNames = stgtest::MemoryRootTest;
+using StorageTree = stgtest::MemoryRootTest;
 
 QStringList enumerate(KMX_OLEStorage& st) {
   QStringList out;
@@ -20,9 +22,7 @@ QStringList enumerate(KMX_OLEStorage& st) {
   return out;
 }
 
-TEST(StorageNames, CompoundFileRules) {
-  KMX_OLEStgTool tool;
-  auto root = memoryRoot(tool);
+TEST_F(StorageNames, CompoundFileRules) {
   EXPECT_TRUE(root->CreateStream(QString(31, 'x')));
   EXPECT_FALSE(root->CreateStream(QString(32, 'x')));
   EXPECT_FALSE(root->CreateStorage(QString()));
@@ -45,9 +45,7 @@ TEST(StorageNames, CompoundFileRules) {
   EXPECT_TRUE(root->CreateStorage("File 2", stgmode::ReadWrite));
 }
 
-TEST(StorageTree, MissingElementsOpenAsNoObject) {
-  KMX_OLEStgTool tool;
-  auto root = memoryRoot(tool);
+TEST_F(StorageTree, MissingElementsOpenAsNoObject) {
   ASSERT_TRUE(writeStream(*root, "Version", {StgValue::fromString("v")}));
   root->CreateStorage("List");
   EXPECT_FALSE(root->OpenStorage("Absent", stgmode::Read));
@@ -61,9 +59,7 @@ TEST(StorageTree, MissingElementsOpenAsNoObject) {
   EXPECT_FALSE(ro->OpenStream("Data", stgmode::ReadWrite));
 }
 
-TEST(StorageTree, EnumerationListsChildrenInCreationOrderAndSurvivesDestroying) {
-  KMX_OLEStgTool tool;
-  auto root = memoryRoot(tool);
+TEST_F(StorageTree, EnumerationListsChildrenInCreationOrderAndSurvivesDestroying) {
   buildSampleTree(*root);
   auto list = root->OpenStorage("List", stgmode::ReadWrite);
   EXPECT_EQ(enumerate(*list), (QStringList{"Version:2", "FileData:2", "File 1:1", "File 2:1"}));
@@ -83,9 +79,7 @@ TEST(StorageTree, EnumerationListsChildrenInCreationOrderAndSurvivesDestroying) 
   EXPECT_EQ(empty->EnumElements(1, name), StgElementType::End);
 }
 
-TEST(StorageTree, DestroyedElementsLeaveStaleObjectsThatRefuseWork) {
-  KMX_OLEStgTool tool;
-  auto root = memoryRoot(tool);
+TEST_F(StorageTree, DestroyedElementsLeaveStaleObjectsThatRefuseWork) {
   auto file = root->CreateStorage("File 1");
   auto data = file->CreateStream("Data");
   ASSERT_TRUE(data->Write(StgValue::fromLong(1)));
@@ -102,8 +96,7 @@ TEST(StorageTree, DestroyedElementsLeaveStaleObjectsThatRefuseWork) {
   EXPECT_EQ(again->OpenStream("Data")->ReadNext().toLong(), 7);
 }
 
-TEST(StorageTree, CopyToCopiesEverythingIntoEmptyAndNonEmptyRoots) {
-  KMX_OLEStgTool tool;
+TEST_F(StorageTree, CopyToCopiesEverythingIntoEmptyAndNonEmptyRoots) {
   auto src = memoryRoot(tool, "MEM_src");
   buildSampleTree(*src);
   const QStringList want = StgListTree(*src);
@@ -131,8 +124,7 @@ TEST(StorageTree, CopyToCopiesEverythingIntoEmptyAndNonEmptyRoots) {
   EXPECT_FALSE(src->CopyTo(*sub));
 }
 
-TEST(StorageTree, CopyAndMoveOneElement) {
-  KMX_OLEStgTool tool;
+TEST_F(StorageTree, CopyAndMoveOneElement) {
   auto src = memoryRoot(tool, "MEM_src");
   buildSampleTree(*src);
   auto dst = memoryRoot(tool, "MEM_dst");
@@ -158,9 +150,7 @@ TEST(StorageTree, CopyAndMoveOneElement) {
   EXPECT_FALSE(list->MoveElementTo("File 2", *dst, QString(), 7));
 }
 
-TEST(StorageTree, SummaryInformationProperties) {
-  KMX_OLEStgTool tool;
-  auto root = memoryRoot(tool);
+TEST_F(StorageTree, SummaryInformationProperties) {
   ASSERT_TRUE(root->OpenSummaryInfo());  // none yet: empty set
   EXPECT_EQ(root->GetSummaryProperty("Title"), QString());
   EXPECT_FALSE(root->SetSummaryProperty(" ", "x"));

@@ -2,30 +2,24 @@
 // else either opens or is refused with a message, and nothing crashes.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
 #include "data/subjectfile/subjectfile.h"
+#include "data/tests/data_testutil.h"
 
 namespace tarn {
 namespace {
 
 TEST(SubjectFileCorpus, EveryFileOpensOrIsRefusedWithAMessage) {
-  const QDir dir(QFileInfo(QStringLiteral(__FILE__)).absolutePath() +
-                 QStringLiteral("/../../fuzz/corpus/subjectfile_reader"));
+  const QDir dir = datatest::corpusDir("subjectfile_reader");
   const QFileInfoList files = dir.entryInfoList(QDir::Files);
   ASSERT_GE(files.size(), 3);
   for (const QFileInfo& f : files) {
     SubjectFile s;
     if (s.Open(f.absoluteFilePath())) {
-      qint64 samples = 0;
+      // Every recording is read in full (the sanitizers watch the reading).
       for (qint32 v = 1; v <= s.VisitCount(); ++v)
         for (qint32 k = 1; k <= s.VisitItem(v)->SessionCount(); ++k)
           for (qint32 t = 1; t <= s.VisitItem(v)->SessionItem(k)->BalanceTestCount(); ++t)
-            if (auto d = s.VisitItem(v)->SessionItem(k)->BalanceTestItem(t)->TestData())
-              samples += d->Count();
-      EXPECT_GE(samples, 0);
+            s.VisitItem(v)->SessionItem(k)->BalanceTestItem(t)->TestData();
     } else {
       EXPECT_FALSE(s.IsOpen());
       EXPECT_FALSE(s.LastError().isEmpty()) << f.fileName().toStdString();

@@ -1,5 +1,6 @@
+// Subject files: every member saved and read back, numbering, clearing, refused and damaged
+// files, interrupted and failed saves.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <QDir>
@@ -10,10 +11,14 @@
 
 #include "core/clock.h"
 #include "data/subjectfile/subjectfile.h"
-#include "testing/sandbox.h"
+#include "data/tests/data_testutil.h"
 
 namespace tarn {
 namespace {
+
+using datatest::fileBytes;
+using datatest::sandboxPath;
+using datatest::writeBytes;
 
 // Every persisted member, listed independently of the file code so a member that is not
 // written or read back shows up here.
@@ -58,59 +63,31 @@ void fillOne(double& v, int& n) { v = 40000.0 + n++ / 7.0; }
 #define FILL(m) fillOne(o.m, n);
 #define SAME(m) EXPECT_EQ(a.m, b.m) << #m;
 
-template <class T>
-void fillSubject(T& o, int& n) {
-  SUBJECT_FIELDS(FILL)
-}
-void samePhys(const PhysInfo& a, const PhysInfo& b) { PHYS_FIELDS(SAME) }
+// clang-format off
+void fillSubject(SubjectInfo& o, int& n) { SUBJECT_FIELDS(FILL) }
+void sameSubject(const SubjectInfo& a, const SubjectInfo& b) { SUBJECT_FIELDS(SAME) }
 void fillPhys(PhysInfo& o, int& n) { PHYS_FIELDS(FILL) }
+void samePhys(const PhysInfo& a, const PhysInfo& b) { PHYS_FIELDS(SAME) }
 void fillContact(MedContact& o, int& n) { CONTACT_FIELDS(FILL) }
 void sameContact(const MedContact& a, const MedContact& b) { CONTACT_FIELDS(SAME) }
 void fillOperator(OperatorInfo& o, int& n) { OPERATOR_FIELDS(FILL) }
 void sameOperator(const OperatorInfo& a, const OperatorInfo& b) { OPERATOR_FIELDS(SAME) }
-
-void fillBalance(BalanceTest& o, int& n) {
-  BALANCE_FIELDS(FILL)
-  o.bBMIEnabled = kFalse;  // its default is true
-}
+void fillVisit(Visit& o, int& n) { VISIT_FIELDS(FILL) }
+void sameVisit(const Visit& a, const Visit& b) { VISIT_FIELDS(SAME) }
+void fillSession(Session& o, int& n) { SESSION_FIELDS(FILL) }
+void sameSession(const Session& a, const Session& b) { SESSION_FIELDS(SAME) }
+void fillBalance(BalanceTest& o, int& n) { BALANCE_FIELDS(FILL) o.bBMIEnabled = kFalse; }  // default true
 void sameBalance(const BalanceTest& a, const BalanceTest& b) { BALANCE_FIELDS(SAME) }
 void fillVision(VisionTest& o, int& n) { VISION_FIELDS(FILL) }
-void sameVision(const VisionTest& a, const VisionTest& b){VISION_FIELDS(SAME)}
-
-QString path(const QString& name) {
-  return QDir(testing::sandboxFolder()).filePath(name);
-}
-
-QByteArray fileBytes(const QString& p) {
-  QFile f(p);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& p, const QByteArray& b) {
-  QFile f(p);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(b);
-}
-
-// Runs SQL directly on a saved file, as a damaged or hand-edited file would look.
-void editFile(const QString& p, const char* sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(QFile::encodeName(p).constData(), &db), SQLITE_OK);
-  char* err = nullptr;
-  const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &err);
-  EXPECT_EQ(rc, SQLITE_OK) << (err ? err : "");
-  sqlite3_free(err);
-  sqlite3_close(db);
-}
+void sameVision(const VisionTest& a, const VisionTest& b) { VISION_FIELDS(SAME) }  // clang-format on
 
 PlateTestDataBuffer awkwardSamples() {
-  const float special[] = {0.0f,
-                           -0.0f,
-                           std::numeric_limits<float>::denorm_min(),
+  // clang-format off
+  const float special[] = {0.0f, -0.0f, std::numeric_limits<float>::denorm_min(),
                            std::numeric_limits<float>::infinity(),
                            std::bit_cast<float>(0x7fc12345u),  // NaN with a payload
-                           -712.3456f,
-                           std::numeric_limits<float>::max()};
+                           -712.3456f, std::numeric_limits<float>::max()};
+  // clang-format on
   PlateTestDataBuffer s(64.0f, 46000.5);
   for (int i = 0; i < 1280; ++i)
     s.append(special[i % 7] - static_cast<float>(i), std::sin(i * 0.01f) * 3.3f, special[(i + 3) % 7]);
@@ -135,19 +112,13 @@ void buildFull(SubjectFile& f, int& n) {
   f.sAuthor = QStringLiteral("Author");
   for (int v = 0; v < 2; ++v) {
     Visit* visit = f.AddVisit();
-    {
-      auto& o = *visit;
-      VISIT_FIELDS(FILL)
-    }
+    fillVisit(*visit, n);
     fillPhys(visit->phys, n);
     fillContact(visit->contacts.referredBy, n);
     fillContact(visit->contacts.sendResultsTo, n);
     for (int s = 0; s <= v; ++s) {
       Session* session = visit->AddSession();
-      {
-        auto& o = *session;
-        SESSION_FIELDS(FILL)
-      }
+      fillSession(*session, n);
       fillOperator(session->kmOperator, n);
       fillOperator(session->sgOperator, n);
       for (int t = 0; t < 2; ++t) fillBalance(*session->AddBalanceTest(), n);
@@ -156,14 +127,14 @@ void buildFull(SubjectFile& f, int& n) {
   }
 }
 
-TEST(SubjectFileRoundTrip, EveryValueComesBack) {
+TEST(SubjectFileRoundTrip, EveryValueComesBackAndStaysWhenSavedAgain) {
   clock::setNow(QDateTime(QDate(2026, 3, 4), QTime(10, 0)));
   SubjectFile f;
   int n = 0;
   buildFull(f, n);
   const PlateTestDataBuffer samples = awkwardSamples();
   f.VisitItem(2)->SessionItem(2)->BalanceTestItem(1)->SetTestData(samples);
-  const QString p = path(QStringLiteral("full.kpf"));
+  const QString p = sandboxPath(QStringLiteral("full.kpf"));
   clock::setNow(QDateTime(QDate(2026, 3, 5), QTime(11, 30)));
   ASSERT_TRUE(f.Save(p)) << f.LastError().toStdString();
   EXPECT_EQ(f.FileName(), p);
@@ -176,17 +147,13 @@ TEST(SubjectFileRoundTrip, EveryValueComesBack) {
   EXPECT_EQ(g.dtLastEditDate(), clock::toDays(QDateTime(QDate(2026, 3, 5), QTime(11, 30))));
   EXPECT_EQ(g.sTitle, QStringLiteral("Title"));
   EXPECT_EQ(g.sAuthor, QStringLiteral("Author"));
-  {
-    const SubjectInfo& a = f.subject;
-    const SubjectInfo& b = g.subject;
-    SUBJECT_FIELDS(SAME)
-  }
+  sameSubject(f.subject, g.subject);
   ASSERT_EQ(g.VisitCount(), 2);
   EXPECT_EQ(g.SessionCount(), 3);
   for (int v = 1; v <= 2; ++v) {
     const Visit& a = *f.VisitItem(v);
     const Visit& b = *g.VisitItem(v);
-    VISIT_FIELDS(SAME)
+    sameVisit(a, b);
     samePhys(a.phys, b.phys);
     sameContact(a.contacts.referredBy, b.contacts.referredBy);
     sameContact(a.contacts.sendResultsTo, b.contacts.sendResultsTo);
@@ -194,11 +161,7 @@ TEST(SubjectFileRoundTrip, EveryValueComesBack) {
     for (int s = 1; s <= v; ++s) {
       const Session& sa = *a.SessionItem(s);
       const Session& sb = *b.SessionItem(s);
-      {
-        const Session& a = sa;
-        const Session& b = sb;
-        SESSION_FIELDS(SAME)
-      }
+      sameSession(sa, sb);
       sameOperator(sa.kmOperator, sb.kmOperator);
       sameOperator(sa.sgOperator, sb.sgOperator);
       ASSERT_EQ(sb.BalanceTestCount(), 2);
@@ -213,26 +176,19 @@ TEST(SubjectFileRoundTrip, EveryValueComesBack) {
   ASSERT_NE(stored, nullptr);
   expectSameBits(samples, *stored);
   EXPECT_EQ(g.VisitItem(1)->SessionItem(1)->BalanceTestItem(1)->TestData(), nullptr);
-}
 
-TEST(SubjectFileRoundTrip, SavingAgainKeepsEverythingAndTruthValuesAreMinusOne) {
-  SubjectFile f;
-  ASSERT_TRUE(f.CreateEmpty());
-  BalanceTest* t = f.AddVisit()->AddSession()->AddBalanceTest();
-  t->bIsFallen = 1;  // any non-zero truth value is stored as -1
-  t->SetTestData(awkwardSamples());
-  const QString p = path(QStringLiteral("again.kpf"));
-  ASSERT_TRUE(f.Save(p));
-  SubjectFile g;
-  ASSERT_TRUE(g.Open(p));
-  EXPECT_EQ(g.VisitItem(1)->SessionItem(1)->BalanceTestItem(1)->bIsFallen, -1);
+  // Saved again into the file it was opened from, the recording stays; any non-zero truth value
+  // is stored as -1.
   g.subject.sNameLast = QStringLiteral("Second");
-  ASSERT_TRUE(g.Save());  // into the file it was opened from
+  g.VisitItem(2)->SessionItem(2)->BalanceTestItem(1)->bIsFallen = 1;
+  ASSERT_TRUE(g.Save());
   SubjectFile h;
   ASSERT_TRUE(h.Open(p));
   EXPECT_EQ(h.subject.sNameLast, QStringLiteral("Second"));
-  ASSERT_NE(h.VisitItem(1)->SessionItem(1)->BalanceTestItem(1)->TestData(), nullptr);
-  expectSameBits(awkwardSamples(), *h.VisitItem(1)->SessionItem(1)->BalanceTestItem(1)->TestData());
+  const BalanceTest& again = *h.VisitItem(2)->SessionItem(2)->BalanceTestItem(1);
+  EXPECT_EQ(again.bIsFallen, -1);
+  ASSERT_NE(again.TestData(), nullptr);
+  expectSameBits(samples, *again.TestData());
 }
 
 TEST(SubjectFileModel, NumbersFindsAndRemovesInOneBasedOrder) {
@@ -261,7 +217,7 @@ TEST(SubjectFileModel, NumbersFindsAndRemovesInOneBasedOrder) {
 
   EXPECT_TRUE(f.RemoveVisit(1));
   EXPECT_EQ(f.AddVisit()->sVisitID, QStringLiteral("V10003"));
-  const QString p = path(QStringLiteral("model.kpf"));
+  const QString p = sandboxPath(QStringLiteral("model.kpf"));
   ASSERT_TRUE(f.Save(p));
   SubjectFile g;
   ASSERT_TRUE(g.Open(p));
@@ -281,38 +237,31 @@ TEST(SubjectFileModel, ClearingResultsAndZeroKeepsTheSettings) {
   const BalanceTest before = *t;
   t->ClearResults();
   EXPECT_EQ(t->TestData(), nullptr);
-  EXPECT_EQ(t->bIsDone, 0);
-  EXPECT_EQ(t->bIsFallen, 0);
-  EXPECT_EQ(t->fStability, 0.0f);
-  EXPECT_EQ(t->lTotalSamples, 0);
-  EXPECT_EQ(t->fFrequency, before.fFrequency);
-  EXPECT_EQ(t->lStance, before.lStance);
-  EXPECT_EQ(t->sName, before.sName);
-  EXPECT_EQ(t->fHeight, before.fHeight);
+  EXPECT_EQ(std::tuple(t->bIsDone, t->bIsFallen, t->fStability, t->lTotalSamples, t->dtDate),
+            std::tuple(0, 0, 0.0f, 0, clock::kMissingDate));
+  EXPECT_EQ(std::tie(t->fFrequency, t->lStance, t->sName, t->fHeight),
+            std::tie(before.fFrequency, before.lStance, before.sName, before.fHeight));
   EXPECT_TRUE(t->hasZero());
   t->ClearZero();
   EXPECT_FALSE(t->hasZero());
   EXPECT_EQ(t->sPlate, before.sPlate);
 }
 
-TEST(SubjectFileOpen, RefusesAnotherIdentification) {
+TEST(SubjectFileOpen, RefusesAnotherIdentificationAndFilesThatAreNotSubjectFiles) {
   SubjectFile f;
   ASSERT_TRUE(f.CreateEmpty(QStringLiteral("Other Maker FILE")));
-  const QString p = path(QStringLiteral("other.kpf"));
+  const QString p = sandboxPath(QStringLiteral("other.kpf"));
   ASSERT_TRUE(f.Save(p));
   SubjectFile g;
   EXPECT_FALSE(g.Open(p));
   EXPECT_FALSE(g.IsOpen());
   EXPECT_TRUE(g.LastError().contains(QStringLiteral("Other Maker FILE"))) << g.LastError().toStdString();
   EXPECT_TRUE(g.Open(p, QStringLiteral("Other Maker FILE")));
-}
 
-TEST(SubjectFileOpen, RefusesFilesThatAreNotSubjectFiles) {
-  SubjectFile g;
-  EXPECT_FALSE(g.Open(path(QStringLiteral("missing.kpf"))));
+  EXPECT_FALSE(g.Open(sandboxPath(QStringLiteral("missing.kpf"))));
   EXPECT_TRUE(g.LastError().contains(QStringLiteral("does not exist")));
 
-  const QString garbage = path(QStringLiteral("garbage.kpf"));
+  const QString garbage = sandboxPath(QStringLiteral("garbage.kpf"));
   writeBytes(garbage, QByteArray(5000, 'x'));
   EXPECT_FALSE(g.Open(garbage));
   EXPECT_TRUE(g.LastError().contains(QStringLiteral("not a subject file")));
@@ -321,10 +270,11 @@ TEST(SubjectFileOpen, RefusesFilesThatAreNotSubjectFiles) {
   EXPECT_FALSE(g.Open(testing::sandboxFolder()));
 
   // A valid SQLite database of someone else's.
-  const QString foreign = path(QStringLiteral("foreign.kpf"));
-  editFile(foreign,
-           "CREATE TABLE properties(name TEXT, value); INSERT INTO properties VALUES('Identification', "
-           "'Kamrith Labs MARC'); PRAGMA user_version = 1;");
+  const QString foreign = sandboxPath(QStringLiteral("foreign.kpf"));
+  datatest::execSql(
+      foreign,
+      "CREATE TABLE properties(name TEXT, value); INSERT INTO properties VALUES('Identification', "
+      "'Kamrith Labs MARC'); PRAGMA user_version = 1;");
   EXPECT_FALSE(g.Open(foreign));
   EXPECT_TRUE(g.LastError().contains(QStringLiteral("not a subject file"))) << g.LastError().toStdString();
   EXPECT_FALSE(g.IsOpen());
@@ -335,10 +285,10 @@ TEST(SubjectFileOpen, DamagedFilesFailCleanly) {
   int n = 0;
   buildFull(f, n);
   f.VisitItem(1)->SessionItem(1)->BalanceTestItem(1)->SetTestData(awkwardSamples());
-  const QString good = path(QStringLiteral("good.kpf"));
+  const QString good = sandboxPath(QStringLiteral("good.kpf"));
   ASSERT_TRUE(f.Save(good));
   const QByteArray bytes = fileBytes(good);
-  const QString p = path(QStringLiteral("damaged.kpf"));
+  const QString p = sandboxPath(QStringLiteral("damaged.kpf"));
   SubjectFile g;
   for (qsizetype cut :
        {qsizetype(16), qsizetype(100), qsizetype(4096), bytes.size() / 2, bytes.size() - 4096}) {
@@ -370,7 +320,7 @@ TEST(SubjectFileOpen, DamagedFilesFailCleanly) {
   for (const Case& c : cases) {
     QFile::remove(p);
     ASSERT_TRUE(QFile::copy(good, p));
-    editFile(p, c.sql);
+    datatest::execSql(p, c.sql);
     EXPECT_FALSE(g.Open(p)) << c.sql;
     EXPECT_TRUE(g.LastError().contains(QLatin1String(c.expected)))
         << c.sql << ": " << g.LastError().toStdString();
@@ -381,7 +331,7 @@ TEST(SubjectFileSave, InterruptedSaveLeavesThePreviousFile) {
   SubjectFile f;
   ASSERT_TRUE(f.CreateEmpty());
   f.subject.sNameLast = QStringLiteral("Before");
-  const QString p = path(QStringLiteral("subject.kpf"));
+  const QString p = sandboxPath(QStringLiteral("subject.kpf"));
   ASSERT_TRUE(f.Save(p));
   const QByteArray before = fileBytes(p);
 
@@ -412,14 +362,14 @@ TEST(SubjectFileSave, InterruptedSaveLeavesThePreviousFile) {
 
 TEST(SubjectFileSave, UnwritableTargetFailsAndTheDataStaysOpen) {
   SubjectFile f;
-  EXPECT_FALSE(f.Save(path(QStringLiteral("closed.kpf"))));  // nothing open
+  EXPECT_FALSE(f.Save(sandboxPath(QStringLiteral("closed.kpf"))));  // nothing open
   ASSERT_TRUE(f.CreateEmpty());
   EXPECT_FALSE(f.Save());  // no name yet
   f.subject.sNameFirst = QStringLiteral("Kept");
-  EXPECT_FALSE(f.Save(path(QStringLiteral("no/such/folder/x.kpf"))));
+  EXPECT_FALSE(f.Save(sandboxPath(QStringLiteral("no/such/folder/x.kpf"))));
   EXPECT_FALSE(f.LastError().isEmpty());
   EXPECT_TRUE(f.IsOpen());
-  const QString p = path(QStringLiteral("x.kpf"));
+  const QString p = sandboxPath(QStringLiteral("x.kpf"));
   ASSERT_TRUE(f.Save(p));
   SubjectFile g;
   ASSERT_TRUE(g.Open(p));
@@ -431,7 +381,7 @@ TEST(SubjectFileSave, UnwritableTargetFailsAndTheDataStaysOpen) {
 TEST(SubjectFileSave, ReplacedFileKeepsItsPermissions) {
   SubjectFile f;
   ASSERT_TRUE(f.CreateEmpty());
-  const QString p = path(QStringLiteral("perm.kpf"));
+  const QString p = sandboxPath(QStringLiteral("perm.kpf"));
   ASSERT_TRUE(f.Save(p));
   const mode_t mask = ::umask(0);
   ::umask(mask);

@@ -1,29 +1,19 @@
+// Test and comment template files: the tagged layout byte for byte, editing, damaged files, failed
+// saves, Windows-1252 text and the default sets.
 #include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
 
 #include "core/settingkeys.h"
 #include "data/templates/comments.h"
 #include "data/templates/taggedio.h"
 #include "data/templates/template.h"
-#include "testing/sandbox.h"
+#include "data/tests/data_testutil.h"
 
 namespace tarn {
 namespace {
 
-QString sandboxPath(const QString& name) { return QDir(testing::sandboxFolder()).filePath(name); }
-
-QByteArray fileBytes(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& b) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  ASSERT_EQ(f.write(b), b.size());
-}
+using datatest::fileBytes;
+using datatest::sandboxPath;
+using datatest::writeBytes;
 
 // Name "T€", editable, one vision item "A" with eye 3, interval 0.5 s and -2 in the last Long.
 // Every value is tagged: 0300 Long, 0500 Double, 0800 text, 0b00 Boolean.
@@ -48,24 +38,20 @@ void expectTruncationsFail(const QByteArray& valid, const QString& path, Check c
   }
 }
 
-TEST(TemplateFile, WritesTheTaggedLayoutByteForByte) {
-  KM_RQTemplate t;
-  t.sName = QString::fromUtf8("T€");
-  KM_RQTemplateItem* item = t.AddTest(KM_RQTemplateItem::kVision);
+TEST(TemplateFile, WritesAndReadsTheTaggedLayoutByteForByte) {
+  KM_RQTemplate w;
+  w.sName = QString::fromUtf8("T€");
+  KM_RQTemplateItem* item = w.AddTest(KM_RQTemplateItem::kVision);
   ASSERT_NE(item, nullptr);
   item->sName = QStringLiteral("A");
   item->setEye(3);
   item->setIntervalSeconds(0.5);
   item->lLong[9] = -2;
   const QString path = sandboxPath(QStringLiteral("small.tef"));
-  ASSERT_TRUE(t.Save(path));
+  ASSERT_TRUE(w.Save(path));
   EXPECT_EQ(fileBytes(path).toHex(), kSmallTemplate.toHex());
-  EXPECT_EQ(t.sFileName(), path);
-}
+  EXPECT_EQ(w.sFileName(), path);
 
-TEST(TemplateFile, ReadsTheTaggedLayout) {
-  const QString path = sandboxPath(QStringLiteral("small.tef"));
-  writeBytes(path, kSmallTemplate);
   KM_RQTemplate t;
   ASSERT_TRUE(t.Load(QStringLiteral("  ") + path + QStringLiteral(" ")));
   EXPECT_EQ(t.sFileName(), path);  // trimmed
@@ -74,7 +60,7 @@ TEST(TemplateFile, ReadsTheTaggedLayout) {
   ASSERT_EQ(t.lTestCount(), 1);
   EXPECT_EQ(t.lTestCountVision(), 1);
   EXPECT_EQ(t.lTestCountBalance(), 0);
-  const KM_RQTemplateItem* item = t.tiTestItem(1);
+  item = t.tiTestItem(1);
   EXPECT_EQ(item->sName, QStringLiteral("A"));
   EXPECT_EQ(item->eye(), 3);
   EXPECT_DOUBLE_EQ(item->intervalSeconds(), 0.5);
@@ -165,18 +151,17 @@ TEST(TemplateEditing, InsertsDeletesAndMovesItems) {
   EXPECT_EQ(t.lTestCountBalance(), 2);
 }
 
-TEST(TemplateFile, MissingFileGivesAnEmptyTemplate) {
-  KM_RQTemplate t;
-  t.AddTest(KM_RQTemplateItem::kBalance);
-  t.sName = QStringLiteral("old");
-  EXPECT_FALSE(t.Load(sandboxPath(QStringLiteral("none.tef"))));
-  EXPECT_EQ(t.lTestCount(), 0);
-  EXPECT_EQ(t.sName, QString());
-  EXPECT_TRUE(t.bEditable);
-  EXPECT_EQ(t.sFileName(), sandboxPath(QStringLiteral("none.tef")));
-}
+TEST(TemplateFile, MissingOrDamagedFilesGiveAnEmptyTemplate) {
+  KM_RQTemplate missing;
+  missing.AddTest(KM_RQTemplateItem::kBalance);
+  missing.sName = QStringLiteral("old");
+  missing.bEditable = false;
+  EXPECT_FALSE(missing.Load(sandboxPath(QStringLiteral("none.tef"))));
+  EXPECT_EQ(missing.lTestCount(), 0);
+  EXPECT_EQ(missing.sName, QString());
+  EXPECT_TRUE(missing.bEditable);
+  EXPECT_EQ(missing.sFileName(), sandboxPath(QStringLiteral("none.tef")));
 
-TEST(TemplateFile, DamagedFilesFailCleanly) {
   const QString path = sandboxPath(QStringLiteral("bad.tef"));
   expectTruncationsFail<KM_RQTemplate>(kSmallTemplate, path, [](const KM_RQTemplate& t, int n) {
     EXPECT_EQ(t.lTestCount(), 0) << n;
@@ -269,7 +254,7 @@ const QByteArray kSmallComments =
     QByteArray::fromHex("01000000" "080001004e" "0b000000" "030001000000" "0800010078" "080001002d");
 // clang-format on
 
-TEST(CommentTemplate, ReadsAndWritesTheLayoutByteForByte) {
+TEST(CommentTemplate, ReadsAndWritesTheLayoutByteForByteAndRoundTripsAFullSet) {
   const QString path = sandboxPath(QStringLiteral("small.cof"));
   writeBytes(path, kSmallComments);
   KM_RQTComments c;
@@ -283,11 +268,22 @@ TEST(CommentTemplate, ReadsAndWritesTheLayoutByteForByte) {
   const QString copy = sandboxPath(QStringLiteral("copy.cof"));
   ASSERT_TRUE(c.Save(copy));
   EXPECT_EQ(fileBytes(copy), kSmallComments);
+
+  // A full set, with text outside ASCII.
+  KM_RQTComments full;
+  full.sName = QStringLiteral("Clinic");
+  for (int i = 0; i <= 71; ++i) full.setComment(i, QStringLiteral("Note %1 – ü").arg(i));
+  ASSERT_TRUE(full.Save(copy));
+  KM_RQTComments back;
+  ASSERT_TRUE(back.Load(copy));
+  EXPECT_EQ(back.sFileName(), copy);
+  for (int i = 0; i <= 71; ++i) EXPECT_EQ(back.sComment(i), full.sComment(i)) << i;
 }
 
 TEST(CommentTemplate, MissingOrDamagedFileGivesSeventyTwoDashes) {
   KM_RQTComments c;
   c.setComment(3, QStringLiteral("changed"));
+  c.bEditable = false;
   EXPECT_FALSE(c.Load(sandboxPath(QStringLiteral("none.cof"))));
   EXPECT_EQ(c.lTestCount(), 71);
   for (int i = 0; i <= 71; ++i) EXPECT_EQ(c.sComment(i), QStringLiteral("-"));
@@ -304,18 +300,6 @@ TEST(CommentTemplate, MissingOrDamagedFileGivesSeventyTwoDashes) {
   writeBytes(path, huge);
   KM_RQTComments d;
   EXPECT_FALSE(d.Load(path));
-}
-
-TEST(CommentTemplate, FullTemplateRoundTrips) {
-  KM_RQTComments c;
-  c.sName = QStringLiteral("Clinic");
-  for (int i = 0; i <= 71; ++i) c.setComment(i, QStringLiteral("Note %1 – ü").arg(i));
-  const QString path = sandboxPath(QStringLiteral("full.cof"));
-  ASSERT_TRUE(c.Save(path));
-  KM_RQTComments back;
-  ASSERT_TRUE(back.Load(path));
-  EXPECT_EQ(back.sComment(71), QStringLiteral("Note 71 – ü"));
-  EXPECT_EQ(back.sFileName(), path);
 }
 
 TEST(DefaultComments, TakeEachSetsSliceOfTheStringTable) {
