@@ -11,8 +11,8 @@
 #include <map>
 #include <memory>
 
-#include "data/lists/demodata.h"
 #include "data/lists/list.h"
+#include "data/tools/demodata.h"
 
 namespace {
 

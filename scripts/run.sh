@@ -16,8 +16,8 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export QT_QPA_PLATFORM=offscreen TARNRQ_AUTOANSWER=1 TARNRQ_QUIT_AFTER_MS="${TARNRQ_QUIT_AFTER_MS:-8000}"
   export TARNRQ_KEEP_LOG_COPY="$TARNRQ_HOME/last-run.log"
   export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$TARNRQ_HOME/runtime}"; mkdir -p "$XDG_RUNTIME_DIR"; chmod 700 "$XDG_RUNTIME_DIR"
-  build/release/core/app/tarnrq
+  build/release/app/tarnrq
   echo "== event log of the run:"; cat "$TARNRQ_KEEP_LOG_COPY" 2>/dev/null || true
 else
-  exec build/release/core/app/tarnrq
+  exec build/release/app/tarnrq
 fi

@@ -6,16 +6,18 @@
 #include <QJsonObject>
 #include <fstream>
 
-#include "balance/analysis/analysecli.h"
 #include "balance/tests/analysis_testdata.h"
-#include "testing/sandbox.h"
+#include "balance/tools/analysecli.h"
+#include "testsupport/sandbox.h"
 
 namespace tarn {
 namespace {
 
 using namespace analysistest;
 
-std::string sandboxFile(const char* name) { return (testing::sandboxFolder() + "/" + name).toStdString(); }
+std::string sandboxFile(const char* name) {
+  return (testsupport::sandboxFolder() + "/" + name).toStdString();
+}
 
 std::string writeFile(const char* name, const std::string& text) {
   const std::string path = sandboxFile(name);

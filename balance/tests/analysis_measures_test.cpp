@@ -2,9 +2,9 @@
 // too little load, plate rotation and tilt, the stance rules and the test halves.
 #include <gtest/gtest.h>
 
-#include "balance/analysis/analysecli.h"
 #include "balance/analysis/analysis.h"
 #include "balance/tests/analysis_testdata.h"
+#include "balance/tools/analysecli.h"
 #include "core/settingkeys.h"
 
 namespace tarn {

@@ -6,7 +6,7 @@
 
 #include "balance/plate/replayplate.h"
 #include "balance/tests/plate_testutil.h"
-#include "testing/sandbox.h"
+#include "testsupport/sandbox.h"
 
 namespace tarn {
 namespace {
@@ -14,7 +14,7 @@ using platetest::PlateEvents;
 using platetest::waitUntil;
 
 QString writeFile(const QString& name, const QString& text) {
-  const QString path = QDir(testing::sandboxFolder()).filePath(name);
+  const QString path = QDir(testsupport::sandboxFolder()).filePath(name);
   QFile f(path);
   EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
   f.write(text.toUtf8());
@@ -176,7 +176,7 @@ TEST(PlateReplay, UnusableFilesAreRefusedWithAClearMessageAndNoPlate) {
     EXPECT_EQ(d.PlateCount(), 0);
     EXPECT_EQ(d.LastError(), error);
   }
-  ReplayPlateDriver missing(QDir(testing::sandboxFolder()).filePath("missing.csv"), {});
+  ReplayPlateDriver missing(QDir(testsupport::sandboxFolder()).filePath("missing.csv"), {});
   EXPECT_FALSE(missing.PlateDevicesOpen());
   EXPECT_TRUE(missing.LastError().startsWith("Cannot open the recording"));
 }

@@ -3,10 +3,10 @@
 
 #include <cmath>
 
-#include "balance/analysis/analysecli.h"
 #include "balance/analysis/analysis.h"
 #include "balance/plate/simulatedplate.h"
 #include "balance/tests/plate_testutil.h"
+#include "balance/tools/analysecli.h"
 #include "core/clock.h"
 
 namespace tarn {

@@ -11,7 +11,7 @@
 
 #include "balance/plate/acquiringplate.h"
 #include "balance/plate/simulatedplate.h"
-#include "balance/testing/zerojudge.h"
+#include "balance/procedures/zerojudge.h"
 
 namespace tarn::platetest {
 

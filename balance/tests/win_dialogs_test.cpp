@@ -4,95 +4,12 @@
 #include <QCursor>
 
 #include "balance/tests/plate_testutil.h"
-#include "balance/windows/frmnotes.h"
 #include "balance/windows/frmtbstatic.h"
 #include "balance/windows/frmtbzero.h"
-#include "core/scriptedmessages.h"
-#include "core/windows/kmxmouse.h"
+#include "testsupport/scriptedmessages.h"
 
 namespace tarn {
 namespace {
-
-TEST(NotesDialogs, NotesAreWrittenOnlyOnOK) {
-  QString notes = "first";
-  {
-    frmNotes dlg;
-    dlg.SetNotes(&notes);
-    EXPECT_EQ(dlg.windowTitle(), "Test Notes");
-    EXPECT_EQ(dlg.txtNotes->toPlainText(), "first");
-    dlg.txtNotes->setPlainText("changed");
-    dlg.cmdCancel->click();
-    EXPECT_EQ(notes, "first");
-  }
-  frmNotes dlg;
-  dlg.SetNotes(&notes);
-  dlg.txtNotes->setPlainText("");
-  dlg.cmdOK->click();
-  EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(notes, "") << "an empty note is a note";
-}
-
-TEST(NotesDialogs, RenameRefusesAnEmptyNameAndTrims) {
-  ScriptedMessages msgs{MsgResult::OK};
-  QString name = "Test 1";
-  frmTRename dlg;
-  dlg.SetTest(&name);
-  EXPECT_EQ(dlg.windowTitle(), "Rename Test");
-  dlg.txtName->setText("   ");
-  dlg.cmdOK->click();
-  EXPECT_EQ(name, "Test 1");
-  EXPECT_NE(dlg.result(), QDialog::Accepted);
-  ASSERT_EQ(msgs.requests().size(), 1);
-  EXPECT_EQ(msgs.texts().at(0), "No Test Name has been specified!\n\nPlease enter a name for the test.");
-  EXPECT_EQ(msgs.requests().at(0).icon, MsgIcon::Exclamation);
-  dlg.txtName->setText("  Romberg ");
-  dlg.cmdOK->click();
-  EXPECT_EQ(name, "Romberg");
-  EXPECT_EQ(dlg.result(), QDialog::Accepted);
-
-  frmTRename none;
-  none.SetTest(nullptr);
-  EXPECT_FALSE(none.fnDataSave());
-}
-
-TEST(Mouse, PositionHidingAndButton) {
-  KMX_Mouse m;
-  m.Move(100, 120);
-  m.setCurrentX(150);
-  EXPECT_EQ(m.CurrentX(), 150);
-  EXPECT_EQ(m.CurrentY(), 120);
-  m.setCurrentY(90);
-  EXPECT_EQ(m.CurrentX(), 150);
-  EXPECT_EQ(m.CurrentY(), 90);
-
-  const int count = KMX_Mouse::displayCount();
-  m.Hide();
-  m.Hide();
-  m.Show();
-  EXPECT_EQ(KMX_Mouse::displayCount(), count - 1);
-  ASSERT_TRUE(QGuiApplication::overrideCursor());
-  EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BlankCursor);
-  m.Show();
-  EXPECT_FALSE(QGuiApplication::overrideCursor());
-
-  EXPECT_EQ(m.LeftButtonPress(), 0) << "no button is down";
-}
-
-TEST(Mouse, MovesOntoAControlInAContainer) {
-  QWidget window;
-  window.resize(400, 300);
-  auto* strip = new QWidget(&window);
-  strip->setGeometry(0, 250, 400, 50);
-  auto* button = new QPushButton("OK", strip);
-  button->setGeometry(300, 10, 80, 30);
-  window.show();
-  platetest::spin(20);
-  KMX_Mouse m;
-  m.MoveToControlContained(&window, strip, button);
-  const QPoint expect = window.mapToGlobal(QPoint(300 + 40, 250 + 10 + 23));  // 30 px × 0.75, rounded
-  EXPECT_EQ(QCursor::pos(), expect);
-  EXPECT_TRUE(button->rect().contains(button->mapFromGlobal(QCursor::pos())));
-}
 
 TEST(TestWindows, ZeroWindowAcquiresAndMovesOn) {
   platetest::SimRig rig;

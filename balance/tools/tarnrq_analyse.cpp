@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "balance/analysis/analysecli.h"
+#include "balance/tools/analysecli.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);

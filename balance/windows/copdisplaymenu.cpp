@@ -2,7 +2,7 @@
 
 #include <QActionGroup>
 
-#include "balance/testing/copdisplaylogic.h"
+#include "balance/procedures/copdisplaylogic.h"
 #include "core/eventlog.h"
 
 namespace tarn {

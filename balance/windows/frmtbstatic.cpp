@@ -8,8 +8,7 @@
 #include <QVBoxLayout>
 
 #include "balance/analysis/analysis.h"
-#include "balance/windows/frmnotes.h"
-#include "balance/windows/subjectscreen.h"
+#include "balance/windows/subjectmirror.h"
 #include "core/eventlog.h"
 #include "core/settingkeys.h"
 #include "core/windows/buttoncolouring.h"
@@ -172,6 +171,7 @@ frmTBStatic::frmTBStatic(KMX_BalancePlate* plate, KMX_HID_Devices* driver, KMTAR
   txtNotes->setReadOnly(true);
   txtNotes->setMaximumHeight(40);
   cmdNotes = button("No&tes ...", fraNotes);
+  cmdNotes->setVisible(false);  // shown once an editor is set
   nl->addWidget(txtNotes, 1);
   nl->addWidget(cmdNotes);
   right->addWidget(fraNotes);
@@ -427,15 +427,17 @@ void frmTBStatic::recenter() {
 
 void frmTBStatic::cmdNotes_Click() {
   ProcLog log(kModule, "cmdNotes_Click");
-  frmNotes dlg(this);
   QString notes = ctl_->run().sNotes;
-  dlg.SetNotes(&notes);
-  KMX_cShowModal modal;
-  if (modal.ShowModal(dlg) == QDialog::Accepted) {
+  if (notesEditor_ && notesEditor_(this, notes)) {
     ctl_->setNotes(notes);
     txtNotes->setPlainText(notes);
   }
   log.completed();
+}
+
+void frmTBStatic::setNotesEditor(NotesEditor editor) {
+  notesEditor_ = std::move(editor);
+  cmdNotes->setVisible(static_cast<bool>(notesEditor_));
 }
 
 void frmTBStatic::syncSubject() {
@@ -445,14 +447,14 @@ void frmTBStatic::syncSubject() {
 void frmTBStatic::cmdSwitchView_Click() {
   ProcLog log(kModule, "cmdSwitchView_Click");
   if (!subject_) {
-    subject_ = new SubjectScreen(this);
+    subject_ = new SubjectMirror(this);
     subject_->setSource({this,
                          lblTitle,
                          lblInstructions,
                          lblTime,
                          copDisplay,
                          {cmdAcquire, cmdStopTest, cmdUnableToComplete}});
-    connect(subject_, &SubjectScreen::dismissed, this, [this] {
+    connect(subject_, &SubjectMirror::dismissed, this, [this] {
       // Over the operator's own monitor the subject screen gives way on a click.
       if (!forms_ || !forms_->subjectScreen() || forms_->subjectScreen() == screen()) {
         subject_->followDisplay(false);

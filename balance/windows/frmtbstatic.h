@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 // The static test window: instructions and live CoP for the subject, the commands of the test
 // for the operator, preliminary results at the end. A wizard step ending with Next (1), OK (2),
 // Back (-1) or Cancel (0); the run it returns is the operator's copy, changed only when saved.
@@ -13,14 +14,14 @@
 #include <QScrollBar>
 #include <QTimer>
 
-#include "balance/testing/statictest.h"
+#include "balance/procedures/statictest.h"
 #include "balance/windows/copdisplaymenu.h"
 #include "balance/windows/kmxcopdisplay.h"
 
 namespace tarn {
 
 class KMTARNRQSF;
-class SubjectScreen;
+class SubjectMirror;
 
 class frmTBStatic : public QDialog {
   Q_OBJECT
@@ -31,6 +32,10 @@ class frmTBStatic : public QDialog {
 
   // Set BalanceTest: works on a copy. showNext/showOK: which save buttons the step offers.
   void setBalanceTest(const BalanceTestRun& run, bool showNext = true, bool showOK = false);
+  // The test notes are edited by the dialog of whoever runs the test (true: notes changed and
+  // kept). Without an editor the Notes button is hidden.
+  using NotesEditor = std::function<bool(QWidget* parent, QString& notes)>;
+  void setNotesEditor(NotesEditor editor);
   // The saved run (valid after Next or OK).
   const BalanceTestRun& balanceTest() const { return saved_; }
   int DialogExitButton() const { return exit_; }
@@ -54,7 +59,7 @@ class frmTBStatic : public QDialog {
   QLabel* lblReplaySpeedVal;
   QPlainTextEdit* txtNotes;
   QTimer* tmrReplay;
-  SubjectScreen* subjectScreen() const { return subject_; }
+  SubjectMirror* subjectScreen() const { return subject_; }
 
   // Replay
   void cmdReplay_Click();
@@ -81,7 +86,7 @@ class frmTBStatic : public QDialog {
 
   StaticTestController* ctl_;
   QPointer<KMTARNRQSF> forms_;
-  SubjectScreen* subject_ = nullptr;
+  SubjectMirror* subject_ = nullptr;
   BalanceTestRun saved_;
   bool showNext_ = true, showOK_ = false;
   int exit_ = -99;
@@ -91,6 +96,7 @@ class frmTBStatic : public QDialog {
   QElapsedTimer replayClock_;
   bool replayPaused_ = false;
   CoPTransform replayTransform_;
+  NotesEditor notesEditor_;
 };
 
 }  // namespace tarn

@@ -7,8 +7,8 @@
 #include <QVBoxLayout>
 
 #include "balance/plate/acquiringplate.h"
-#include "balance/testing/balancetestrun.h"
-#include "balance/windows/subjectscreen.h"
+#include "balance/procedures/balancetestrun.h"
+#include "balance/windows/subjectmirror.h"
 #include "core/eventlog.h"
 #include "core/settingkeys.h"
 #include "core/windows/buttoncolouring.h"
@@ -220,7 +220,7 @@ void frmTBZero::cmdAcquire_Click() {
   zeroStartedMs_ = QDateTime::currentMSecsSinceEpoch();
   Timer1->start();
   if (forms_ && forms_->subjectScreen()) {
-    if (!subject_) subject_ = new SubjectScreen(this);
+    if (!subject_) subject_ = new SubjectMirror(this);
     subject_->setSource({});
     subject_->lblTitle->setText(QString::fromUtf8("TARN™ RQ - Force Platform Zero"));
     subject_->lblInstructions->setText("Zeroing ...");

@@ -11,12 +11,12 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "balance/testing/zerocontroller.h"
+#include "balance/procedures/zerocontroller.h"
 
 namespace tarn {
 
 class KMTARNRQSF;
-class SubjectScreen;
+class SubjectMirror;
 struct BalanceTestRun;
 
 class frmTBZero : public QDialog {
@@ -61,7 +61,7 @@ class frmTBZero : public QDialog {
   ZeroController* zc_;
   BalanceTestRun* run_;
   QPointer<KMTARNRQSF> forms_;
-  SubjectScreen* subject_ = nullptr;
+  SubjectMirror* subject_ = nullptr;
   qint64 zeroStartedMs_ = 0;
   qint32 zeroDurationMs_ = 0;
   int exit_ = -99;

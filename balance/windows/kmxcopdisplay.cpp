@@ -12,7 +12,7 @@
 #include <cmath>
 
 #include "balance/analysis/analysis.h"
-#include "balance/testing/copdisplaylogic.h"
+#include "balance/procedures/copdisplaylogic.h"
 #include "core/settingkeys.h"
 #include "support/units/units.h"
 

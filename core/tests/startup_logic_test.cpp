@@ -7,15 +7,14 @@
 #include <QRegularExpression>
 
 #include "core/commandline.h"
-#include "core/digest.h"
 #include "core/eventlog.h"
 #include "core/folders.h"
 #include "core/instancelock.h"
 #include "core/messages.h"
-#include "core/scriptedmessages.h"
 #include "core/settingkeys.h"
 #include "core/settings.h"
-#include "core/startuprules.h"
+#include "core/startupchecks.h"
+#include "testsupport/scriptedmessages.h"
 
 namespace tarn {
 namespace {
@@ -44,16 +43,6 @@ TEST(CommandLine, RegisterOnlyAsFirstArgumentInAnyCase) {
   EXPECT_FALSE(IsRegisterArgument(SplitCommandLine("")));
   EXPECT_FALSE(IsRegisterArgument(SplitCommandLine("/REGISTERED")));
   EXPECT_EQ(SplitCommandLine(JoinCommandLine({"a b", "", "c"})), (QStringList{"a b", "", "c"}));
-}
-
-TEST(Digest, KnownAnswersAndFactoryDigests) {
-  // Known answers from an independent PBKDF2-HMAC-SHA256 with the same salt and rounds.
-  const QString abc = AccessDigest("abc");
-  EXPECT_EQ(abc, "9D785C9621C71257EEBE456EC5F7AB7073A64087");
-  EXPECT_EQ(AccessDigest(QString::fromUtf8("Pässwort 1")), "12B7F206958CE7B34586C8D1CC007FFFF60611A4");
-  EXPECT_EQ(AccessDigest("TARN-RQ-Admin-1999"), kFactoryAdminDigest);
-  EXPECT_EQ(AccessDigest("TARN-RQ-Operator-1999"), kFactoryOperatorDigest);
-  EXPECT_TRUE(QRegularExpression("^[0-9A-F]{40}$").match(abc).hasMatch());
 }
 
 TEST(StartupRules, NewInstallationBelowThreeRootValues) {

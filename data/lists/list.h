@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "data/lists/listfile.h"
+#include "data/lists/listentry.h"
 
 namespace tarn {
 

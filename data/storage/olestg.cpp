@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "core/eventlog.h"
-#include "data/storage/olestg_db.h"
+#include "data/storage/storagetree.h"
 
 namespace tarn {
 

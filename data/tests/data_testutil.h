@@ -9,11 +9,11 @@
 #include <QString>
 
 #include "data/storage/olestg.h"
-#include "testing/sandbox.h"
+#include "testsupport/sandbox.h"
 
 namespace tarn::datatest {
 
-inline QString sandboxPath(const QString& file) { return QDir(testing::sandboxFolder()).filePath(file); }
+inline QString sandboxPath(const QString& file) { return QDir(testsupport::sandboxFolder()).filePath(file); }
 
 inline QByteArray fileBytes(const QString& path) {
   QFile f(path);
@@ -38,7 +38,7 @@ inline void execSql(const QString& path, const char* sql) {
 
 // A folder of the fuzzing corpus, found from the source tree.
 inline QDir corpusDir(const char* name) {
-  return QDir(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/../../fuzz/corpus/" + name);
+  return QDir(QStringLiteral(TARNRQ_SOURCE_DIR "/fuzz/corpus/") + name);
 }
 
 // The value kinds of a stream, one letter each (S, L, I, F, D, T, B); "none" when it is missing.

@@ -145,7 +145,7 @@ TEST(StorageFile, OldFileStaysUntilTheNewOneIsCompletelyWritten) {
   EXPECT_TRUE(bigListing[0].endsWith(", Double 19999"));
 
   EXPECT_FALSE(tool.CreateStorageFile(sandboxPath("no/such/folder.slf"), stgmode::CreateReplace));
-  EXPECT_FALSE(tool.CreateStorageFile(testing::sandboxFolder(), stgmode::CreateReplace));
+  EXPECT_FALSE(tool.CreateStorageFile(testsupport::sandboxFolder(), stgmode::CreateReplace));
   EXPECT_FALSE(tool.CreateStorageFile(sandboxPath("x.slf"), stgmode::ReadWrite));  // no create bit
 }
 
@@ -217,8 +217,7 @@ TEST(StorageFile, DamagedValuesAndStrayRowsInASoundDatabase) {
 // Every seed and every crasher the fuzzer ever found must still read without harm; the hand-made
 // seeds also have known outcomes.
 TEST(StorageFile, FuzzCorpusFilesReadWithoutHarm) {
-  const QStringList folders = {datatest::corpusDir("storage").path(),
-                               qEnvironmentVariable("TARNRQ_TEST_DATA") + "/storage"};
+  const QStringList folders = {datatest::corpusDir("storage").path()};
   const QHash<QString, QString> expected = {
       {"valid-sample.slf", "List/File 2/TestB 1/Data: Double 0.5, Integer -2"},
       {"valid-values.slf",

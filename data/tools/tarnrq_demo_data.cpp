@@ -8,9 +8,9 @@
 #include <cstdio>
 
 #include "core/settingkeys.h"
-#include "data/lists/demodata.h"
 #include "data/templates/comments.h"
 #include "data/templates/template.h"
+#include "data/tools/demodata.h"
 
 namespace {
 int fail(const QString& text) {

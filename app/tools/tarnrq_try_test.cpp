@@ -1,0 +1,178 @@
+// tarnrq-try-test: the zeroing window and then the static test window on the platform of
+// TARNRQ_PLATE (the simulated one by default) for a made-up subject; prints the run and the
+// balance test record stored from it.
+//
+//   tarnrq-try-test [--auto] [--frequency HZ] [--duration S] [--pretest S] [--timescale X]
+//                   [--shots DIR] [--surface N] [--eyes N] [--stance N]
+// --auto clicks through by itself (zero, next, acquire, next) so the run can be timed or
+// screenshotted; --shots saves pictures of both windows there.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDate>
+#include <QDir>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdio>
+#include <ctime>
+
+#include <QElapsedTimer>
+
+#include "balance/plate/acquiringplate.h"
+#include "balance/procedures/balancetestrun.h"
+#include "balance/windows/frmtbstatic.h"
+#include "balance/windows/frmtbzero.h"
+#include "balance/windows/subjectmirror.h"
+#include "core/clock.h"
+#include "core/eventlog.h"
+#include "core/windows/messagepresenter.h"
+#include "core/windows/subjectforms.h"
+#include "data/records/recordfromrun.h"
+#include "data/records/testbalance.h"
+#include "data/storage/olestg.h"
+#include "session/windows/frmnotes.h"
+
+using namespace tarn;
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("tarnrq-try-test");
+  QCommandLineParser cli;
+  cli.setApplicationDescription("Zero the platform and run one static balance test.");
+  cli.addHelpOption();
+  QCommandLineOption optAuto("auto", "Click through by itself.");
+  QCommandLineOption optFs("frequency", "Sampling frequency (Hz).", "hz", "100");
+  QCommandLineOption optDur("duration", "Test duration (s).", "s", "20");
+  QCommandLineOption optPre("pretest", "Pre-test (s).", "s", "5");
+  QCommandLineOption optScale("timescale", "Plate clock speed-up.", "x", "1");
+  QCommandLineOption optShots("shots", "Folder for screenshots.", "dir");
+  QCommandLineOption optSurface("surface", "Surface item (1 plate, 2 foam).", "n", "1");
+  QCommandLineOption optEyes("eyes", "Eyes item (1 open, 2 closed).", "n", "1");
+  QCommandLineOption optStance("stance", "Stance code 1-13.", "n", "1");
+  QCommandLineOption optSubject("subject-screen", "With --auto, show the subject screen during the test.");
+  cli.addOptions(
+      {optAuto, optFs, optDur, optPre, optScale, optShots, optSurface, optEyes, optStance, optSubject});
+  cli.process(app);
+  const bool autoRun = cli.isSet(optAuto);
+  const QString shots = cli.value(optShots);
+  if (!shots.isEmpty()) QDir().mkpath(shots);
+
+  eventlog::start(QDir::temp().filePath("tarnrq-try-test.log"));
+  if (autoRun)
+    setMessagePresenter([](const MessageRequest& r) {
+      std::fprintf(stderr, "message: %s\n", qPrintable(QString(r.text).replace('\n', ' ')));
+      return defaultAnswer(r);
+    });
+  else
+    installWidgetMessagePresenter();
+
+  auto driver = CreatePlateDriver();
+  driver->PlateDevicesOpen();
+  const double scale = cli.value(optScale).toDouble();
+  for (int i = 1; i <= driver->PlateCount(); ++i)
+    if (auto* p = qobject_cast<AcquiringPlate*>(driver->Plate(i)); p && scale > 0) p->setTimeScale(scale);
+  KMTARNRQSF forms;
+
+  BalanceTestRun run;
+  run.sName = "Test 1 - Normal Stability Eyes Open";
+  run.sTestID = "B10001";
+  run.lTestType = 1;
+  run.conditions.surface = cli.value(optSurface).toInt();
+  run.conditions.eyes = cli.value(optEyes).toInt();
+  run.conditions.stance = cli.value(optStance).toInt();
+  run.timing.frequencyHz = cli.value(optFs).toDouble();
+  run.timing.durationMs = static_cast<qint32>(cli.value(optDur).toDouble() * 1000);
+  run.timing.preTestMs = static_cast<qint32>(cli.value(optPre).toDouble() * 1000);
+  run.subjectBirth = clock::dateToDays(QDate(1958, 3, 14));
+  if (const auto los = BaseLimitsOfStability(1.72)) run.losX = los->x, run.losY = los->y;
+
+  auto shot = [&](QWidget* w, const QString& name) {
+    if (!shots.isEmpty()) w->grab().save(QDir(shots).filePath(name));
+  };
+
+  // Step 1: the zero.
+  int code = 0;
+  {
+    frmTBZero zero(driver.get(), &run, &forms);
+    if (autoRun) {
+      QTimer::singleShot(500, &zero, [&] {
+        shot(&zero, "zero-before.png");
+        if (zero.cmdAcquire->isEnabled()) zero.cmdAcquire->click();
+      });
+      QObject::connect(&zero.controller(), &ZeroController::zeroFinished, &zero, [&](bool) {
+        QTimer::singleShot(300, &zero, [&] {
+          shot(&zero, "zero-done.png");
+          zero.cmdNext->click();
+        });
+      });
+    }
+    code = zero.exec();
+    std::printf("zero window: DialogExitButton=%d\n", code);
+    if (code != 1 || !zero.controller().plate()) return code == 0 ? 1 : 0;
+
+    // Step 2: the test on the plate just zeroed.
+    frmTBStatic test(zero.controller().plate(), driver.get(), &forms);
+    test.setBalanceTest(run, true, false);
+    test.setNotesEditor(EditTestNotes);
+    // CPU used by this process while the test phase runs (the live display included).
+    std::clock_t cpuStart = 0;
+    QElapsedTimer wall;
+    QObject::connect(&test.controller(), &StaticTestController::stateChanged, &test, [&](StaticState s) {
+      if (s == StaticState::Testing) {
+        cpuStart = std::clock();
+        wall.start();
+      } else if (s == StaticState::Done && wall.isValid()) {
+        const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC, secs = wall.elapsed() / 1000.0;
+        std::printf(
+            "test phase: %.2f s wall, %.2f s CPU, %.1f %% of one core, %d points drawn, %d repaints\n", secs,
+            cpu, 100.0 * cpu / secs, test.copDisplay->pointCount(), test.copDisplay->repaintCount());
+      }
+    });
+    if (autoRun) {
+      QTimer::singleShot(500, &test, [&] {
+        test.cmdAcquire->click();
+        if (cli.isSet(optSubject)) test.cmdSwitchView->click();
+      });
+      QTimer::singleShot(
+          500 + static_cast<int>((run.timing.preTestMs + run.timing.durationMs / 2) / std::max(scale, 0.01)),
+          &test, [&] { shot(&test, "static-testing.png"); });
+      QObject::connect(&test.controller(), &StaticTestController::stateChanged, &test, [&](StaticState s) {
+        if (s == StaticState::Done || s == StaticState::Ready)
+          QTimer::singleShot(800, &test, [&] {
+            shot(&test, "static-done.png");
+            if (test.subjectScreen() && test.subjectScreen()->isVisible()) test.cmdSwitchView->click();
+            if (test.cmdNext->isEnabled())
+              test.cmdNext->click();
+            else
+              test.cmdCancel->click();
+          });
+      });
+    }
+    code = test.exec();
+    std::printf("static test window: DialogExitButton=%d\n", code);
+    if (code == 1 || code == 2) {
+      std::printf("%s\n", qPrintable(test.balanceTest().describe()));
+      // The run as the subject data keeps it: stored through the storage component and read back.
+      KM_RQListTestBalance stored;
+      stored.sVisitID = "V10001";
+      stored.sSessionID = "S10001";
+      stored.bBMIEnabled = true;
+      FillBalanceRecord(stored, test.balanceTest());
+      KMX_OLEStgTool tool;
+      auto root =
+          tool.CreateRootStorageOnMemory("MEM_trytest", stgmode::CreateReplace, tool.AllocMemoryBlock());
+      KM_RQListTestBalance loaded;
+      if (!root || !stored.Save(root.get()) || !loaded.Load(root.get())) {
+        std::fprintf(stderr, "the balance test record could not be stored and read back\n");
+        return 1;
+      }
+      const QString text = DescribeBalanceRecord(loaded);
+      std::printf(
+          "stored KM_RQListTestBalance%s:\n%s\n",
+          static_cast<const KM_RQListTestBalanceData&>(loaded) == stored ? "" : " (DIFFERS FROM THE RUN)",
+          qPrintable(text));
+      if (!autoRun) QMessageBox::information(nullptr, "Stored test", text);
+    }
+  }
+  eventlog::stop();
+  return 0;
+}

@@ -1,0 +1,101 @@
+#pragma once
+// What the static test window does, without the window: the test states, the plate calls of
+// practice, pre-test, test and stop, the live CoP, the analysis and class at the end, and the
+// plate's errors. The window shows the state and forwards the operator's clicks.
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <optional>
+
+#include "balance/plate/plate.h"
+#include "balance/procedures/balancetestrun.h"
+#include "balance/procedures/copdisplaylogic.h"
+#include "balance/procedures/zerojudge.h"
+
+namespace tarn {
+
+enum class StaticState {
+  Ready,       // set up, waiting for the operator
+  Practising,  // live CoP, nothing recorded
+  PreTest,     // acquisition started, the subject settles
+  Testing,     // samples are recorded
+  Stopped,     // ended early by the operator
+  Done,        // ended and analysed
+  NoPlate,     // the zeroed plate is gone or lost its zero: back to the zero
+};
+QString StaticStateName(StaticState s);
+
+// Which commands the window offers in a state.
+struct StaticButtons {
+  bool practiceStart = false, practiceStop = false, recenter = false, acquire = false, stopTest = false,
+       redoTest = false, unableToComplete = false, notes = false, replay = false, save = false, back = false,
+       cancel = false;
+  bool operator==(const StaticButtons&) const = default;
+};
+
+class StaticTestController : public QObject {
+  Q_OBJECT
+ public:
+  StaticTestController(KMX_BalancePlate* plate, KMX_HID_Devices* driver, QObject* parent = nullptr);
+  ~StaticTestController() override;
+
+  // Works on a copy of the run; the threshold and the plate angles are read now.
+  void setRun(const BalanceTestRun& run);
+  const BalanceTestRun& run() const { return run_; }
+  // Something acquired or edited that leaving without saving would lose.
+  bool changed() const { return changed_; }
+
+  StaticState state() const { return state_; }
+  StaticButtons buttons() const;
+  QString statusText() const;  // "Pre-test", "Acquiring...", "Test Done"...
+  QString timeText() const;    // "Test Time\n12.3 s"
+  double elapsedSeconds() const;
+  const CoPTransform& transform() const { return transform_; }
+  // Mean CoP of the last second of live samples; nullopt before any.
+  std::optional<std::pair<double, double>> recentCoP() const;
+
+  bool practiceStart();
+  void practiceStop();
+  bool acquire();
+  void stopTest();
+  void redoTest();
+  void setFallen(bool fallen);
+  void setNotes(const QString& notes);
+  // The results text of the current run.
+  QString resultsText() const;
+  // Leaving without saving: asks when something would be lost; true lets the window close.
+  bool confirmLeave();
+
+  static constexpr qint32 kPracticeMs = 10 * 60 * 1000;
+
+ signals:
+  void stateChanged(StaticState state);
+  void copPoint(double x, double y);  // each valid live sample
+  void timeChanged();                 // once per batch of samples
+  void testStarted();                 // the pre-test ended: recentre and clear the trace
+  void beep();
+  void resultsChanged();
+
+ private:
+  void setState(StaticState s);
+  void onForces(qint32 sample, float fz, float m1, float m2);
+  void onTestDone(bool preTest);
+  void onPlateError(PlateError error);
+  void finishTest(bool stopped);
+  bool plateUsable();
+
+  QPointer<KMX_BalancePlate> plate_;
+  QPointer<KMX_HID_Devices> driver_;
+  BalanceTestRun run_;
+  StaticState state_ = StaticState::Ready;
+  CoPTransform transform_;
+  bool changed_ = false;
+  qint32 lastSample_ = -1;
+  int lengthUnit_ = 3, forceUnit_ = 3;
+  // Ring of recent CoP values for recentring.
+  std::vector<std::pair<double, double>> recent_;
+  size_t recentNext_ = 0;
+  bool recentFull_ = false;
+};
+
+}  // namespace tarn

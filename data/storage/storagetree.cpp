@@ -1,0 +1,649 @@
+#include "data/storage/storagetree.h"
+
+#include <sqlite3.h>
+
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "data/storage/olestg.h"
+
+namespace tarn::stgdetail {
+namespace {
+
+// A connection is only ever used by one thread at a time, so SQLite's own locking is not needed.
+constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+
+constexpr int kSchemaVersion = 1;
+
+constexpr const char* kSchema =
+    "CREATE TABLE elements("
+    "id INTEGER PRIMARY KEY, "
+    "parent INTEGER NOT NULL, "
+    "name TEXT NOT NULL, "
+    "name_key TEXT NOT NULL, "
+    "kind INTEGER NOT NULL, "
+    "data BLOB, "
+    "UNIQUE(parent, name_key))";
+
+// Owns one connection to an in-memory database.
+class Connection {
+ public:
+  Connection() = default;
+  ~Connection() {
+    if (db_) sqlite3_close_v2(db_);
+  }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  bool open() { return sqlite3_open_v2(":memory:", &db_, kOpenFlags, nullptr) == SQLITE_OK; }
+  sqlite3* get() const { return db_; }
+
+  // Settings every connection gets; opened files are untrusted input.
+  void harden() {
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+    sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, 0);
+    exec("PRAGMA cell_size_check = ON", nullptr);
+    exec("PRAGMA journal_mode = OFF", nullptr);
+    exec("PRAGMA temp_store = MEMORY", nullptr);
+  }
+
+  bool exec(const char* sql, QString* why) {
+    char* msg = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &msg) == SQLITE_OK) return true;
+    if (why) *why = QString::fromUtf8(msg ? msg : sqlite3_errmsg(db_));
+    sqlite3_free(msg);
+    return false;
+  }
+
+  QString errText(const char* what) const {
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromUtf8(sqlite3_errmsg(db_)));
+  }
+
+  // A fresh file of this store's kind: header marks and the table, no rows.
+  bool createSchema(QString* why) {
+    const QByteArray init = QByteArray("PRAGMA application_id = ") + QByteArray::number(kApplicationId) +
+                            ";PRAGMA user_version = " + QByteArray::number(kSchemaVersion) + ";" + kSchema;
+    return exec(init.constData(), why);
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+// A prepared statement, finalised when leaving scope.
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s_, nullptr); }
+  ~Statement() { sqlite3_finalize(s_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  sqlite3_stmt* get() const { return s_; }
+  explicit operator bool() const { return s_ != nullptr; }
+
+ private:
+  sqlite3_stmt* s_ = nullptr;
+};
+
+QString schemaFingerprint(sqlite3* db) {
+  Statement st(db, "SELECT type, name, tbl_name, sql FROM sqlite_schema ORDER BY type, name");
+  if (!st) return QString();
+  QString out;
+  int rc;
+  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    for (int c = 0; c < 4; ++c) {
+      const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), c));
+      out += QString::fromUtf8(t ? t : "<null>");
+      out += QLatin1Char('|');
+    }
+    out += QLatin1Char('\n');
+  }
+  return rc == SQLITE_DONE ? out : QString();
+}
+
+// What sqlite_schema of a sound file reads; taken from a fresh database once.
+const QString& expectedSchema() {
+  static const QString fp = [] {
+    Connection c;
+    return c.open() && c.createSchema(nullptr) ? schemaFingerprint(c.get()) : QString();
+  }();
+  return fp;
+}
+
+void bindName(sqlite3_stmt* st, int col, const QString& s) {
+  sqlite3_bind_text16(st, col, s.utf16(), int(s.size() * 2), SQLITE_STATIC);
+}
+
+// Names are nearly always ASCII: those are handed over as UTF-8 (the file's encoding) straight
+// from buf, sparing SQLite a conversion and an allocation per value. Others go as UTF-16.
+void bindNameFast(sqlite3_stmt* st, int col, const QString& s, std::string& buf) {
+  buf.resize(size_t(s.size()));
+  char* out = buf.data();
+  for (const QChar c : s) {
+    if (c.unicode() >= 0x80) return bindName(st, col, s);
+    *out++ = char(c.unicode());
+  }
+  sqlite3_bind_text(st, col, buf.data(), int(buf.size()), SQLITE_STATIC);
+}
+
+QString columnName(sqlite3_stmt* st, int col) {
+  const void* p = sqlite3_column_text16(st, col);
+  const int bytes = sqlite3_column_bytes16(st, col);
+  return p ? QString(reinterpret_cast<const QChar*>(p), bytes / 2) : QString();
+}
+
+QByteArray columnBlob(sqlite3_stmt* st, int col) {
+  const void* p = sqlite3_column_blob(st, col);
+  const int n = sqlite3_column_bytes(st, col);
+  return p && n > 0 ? QByteArray(static_cast<const char*>(p), n) : QByteArray();
+}
+
+// First column of the first row of a one-off query; false when there is none.
+bool queryInt(sqlite3* db, const char* sql, qint64* out) {
+  Statement st(db, sql);
+  const bool ok = st && sqlite3_step(st.get()) == SQLITE_ROW;
+  if (ok) *out = sqlite3_column_int64(st.get(), 0);
+  return ok;
+}
+
+bool queryText(sqlite3* db, const char* sql, QString* out) {
+  Statement st(db, sql);
+  const bool ok = st && sqlite3_step(st.get()) == SQLITE_ROW;
+  if (ok) {
+    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0));
+    *out = QString::fromUtf8(t ? t : "");
+  }
+  return ok;
+}
+
+}  // namespace
+
+QString nameKey(const QString& name) {
+  QString key = name;
+  for (QChar& c : key) c = QChar(upperUnit(c.unicode()));
+  return key;
+}
+
+bool sameKey(const QString& a, const QString& b) {
+  const qsizetype n = a.size();
+  if (b.size() != n) return false;
+  const QChar* p = a.constData();
+  const QChar* q = b.constData();
+  for (qsizetype i = 0; i < n; ++i)
+    if (p[i] != q[i] && upperUnit(p[i].unicode()) != upperUnit(q[i].unicode())) return false;
+  return true;
+}
+
+// FNV-1a over the upper-cased UTF-16 units, seeded with the parent, then a 64-bit finaliser so
+// that the many equal names under different parents ("Data", "Version") spread evenly.
+quint64 NameIndex::hash(qint64 parent, const QString& name) {
+  quint64 h = 0xcbf29ce484222325ULL ^ (quint64(parent) * 0x9e3779b97f4a7c15ULL);
+  for (const QChar c : name) h = (h ^ upperUnit(c.unicode())) * 0x100000001b3ULL;
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdULL;
+  h ^= h >> 33;
+  return h;
+}
+
+qint64 NameIndex::find(const std::vector<Node>& nodes, qint64 parent, const QString& name, quint64 h) const {
+  if (slots_.empty()) return 0;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = size_t(h) & mask;; i = (i + 1) & mask) {
+    const Slot& s = slots_[i];
+    if (s.id == 0) return 0;
+    if (s.id > 0 && s.hash == h) {
+      const Node& n = nodes[size_t(s.id)];
+      if (n.parent == parent && sameKey(n.name, name)) return s.id;
+    }
+  }
+}
+
+void NameIndex::add(quint64 h, qint64 id) {
+  if ((used_ + removed_ + 1) * 2 > slots_.size()) grow();
+  const size_t mask = slots_.size() - 1;
+  size_t i = size_t(h) & mask;
+  while (slots_[i].id > 0) i = (i + 1) & mask;
+  if (slots_[i].id < 0) --removed_;
+  slots_[i] = Slot{h, id};
+  ++used_;
+}
+
+bool NameIndex::addUnique(const std::vector<Node>& nodes, qint64 parent, const QString& name, quint64 h,
+                          qint64 id) {
+  if ((used_ + removed_ + 1) * 2 > slots_.size()) grow();
+  const size_t mask = slots_.size() - 1;
+  size_t i = size_t(h) & mask;
+  size_t freeSlot = size_t(-1);
+  for (;; i = (i + 1) & mask) {
+    const Slot& s = slots_[i];
+    if (s.id == 0) break;
+    if (s.id < 0) {
+      if (freeSlot == size_t(-1)) freeSlot = i;
+      continue;
+    }
+    if (s.hash == h) {
+      const Node& n = nodes[size_t(s.id)];
+      if (n.parent == parent && sameKey(n.name, name)) return false;
+    }
+  }
+  if (freeSlot != size_t(-1)) {
+    i = freeSlot;
+    --removed_;
+  }
+  slots_[i] = Slot{h, id};
+  ++used_;
+  return true;
+}
+
+void NameIndex::remove(quint64 h, qint64 id) {
+  if (slots_.empty()) return;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = size_t(h) & mask; slots_[i].id != 0; i = (i + 1) & mask) {
+    if (slots_[i].id == id) {
+      slots_[i].id = -1;
+      --used_;
+      ++removed_;
+      return;
+    }
+  }
+}
+
+void NameIndex::grow() {
+  size_t size = 64;
+  while (size < (used_ + 1) * 4) size *= 2;
+  std::vector<Slot> old(size, Slot{0, 0});
+  old.swap(slots_);
+  removed_ = 0;
+  const size_t mask = size - 1;
+  for (const Slot& s : old) {
+    if (s.id <= 0) continue;
+    size_t i = size_t(s.hash) & mask;
+    while (slots_[i].id != 0) i = (i + 1) & mask;
+    slots_[i] = s;
+  }
+}
+
+QString checkName(const QString& name) {
+  if (name.isEmpty()) return QStringLiteral("the name is empty");
+  if (name.size() > 31) return QStringLiteral("the name \"%1\" is longer than 31 characters").arg(name);
+  for (QChar c : name) {
+    if (c == u'/' || c == u'\\' || c == u':' || c == u'!' || c == QChar(0))
+      return QStringLiteral("the name \"%1\" contains one of / \\ : ! or a null character").arg(name);
+  }
+  return QString();
+}
+
+std::shared_ptr<Database> Database::createEmpty(const QString& label, QString* why) {
+  Q_UNUSED(why);
+  auto d = std::make_shared<Database>();
+  d->label = label;
+  d->nodes.resize(2);
+  Node& root = d->nodes[RootId];
+  root.kind = KindStorage;
+  root.name = QStringLiteral("Root Entry");
+  d->liveCount = 1;
+  return d;
+}
+
+std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QString& label, bool writable,
+                                              QString* why) {
+  auto fail = [why](const QString& text) {
+    if (why) *why = text;
+    return nullptr;
+  };
+  if (image.size() < 512 || std::memcmp(image.constData(), "SQLite format 3", 16) != 0)
+    return fail(QStringLiteral("not a storage file"));
+
+  Connection c;
+  if (!c.open()) return fail(QStringLiteral("cannot open an in-memory database"));
+  c.harden();
+  // Read in place: a read-only database never writes into the caller's bytes, which outlive c.
+  const auto n = sqlite3_int64(image.size());
+  auto* buf = reinterpret_cast<unsigned char*>(const_cast<char*>(image.constData()));
+  if (sqlite3_deserialize(c.get(), "main", buf, n, n, SQLITE_DESERIALIZE_READONLY) != SQLITE_OK)
+    return fail(c.errText("reading the file"));
+
+  // Header marks first: they are cheap and turn away other databases before anything else.
+  qint64 appId = 0, version = 0;
+  if (!queryInt(c.get(), "PRAGMA application_id", &appId) ||
+      !queryInt(c.get(), "PRAGMA user_version", &version))
+    return fail(c.errText("damaged file"));
+  if (appId != kApplicationId) return fail(QStringLiteral("not a storage file of this kind"));
+  if (version != kSchemaVersion) return fail(QStringLiteral("unknown storage file version %1").arg(version));
+
+  const QString schema = schemaFingerprint(c.get());
+  if (schema.isEmpty() || schema != expectedSchema())
+    return fail(QStringLiteral("damaged file: unexpected database layout"));
+
+  QString check;
+  if (!queryText(c.get(), "PRAGMA quick_check(1)", &check) || check != QLatin1String("ok"))
+    return fail(QStringLiteral("damaged file: %1").arg(check.isEmpty() ? c.errText("check") : check));
+
+  qint64 rootKind = 0, rootParent = -1;
+  if (!queryInt(c.get(), "SELECT kind FROM elements WHERE id = 1", &rootKind) ||
+      !queryInt(c.get(), "SELECT parent FROM elements WHERE id = 1", &rootParent) ||
+      rootKind != KindStorage || rootParent != 0)
+    return fail(QStringLiteral("damaged file: no root storage"));
+
+  // One pass in id order. Children always carry a larger id than their parent (ids only grow), so
+  // a parent is met before its children; rows whose parent is not a storage met earlier cannot be
+  // reached and are left out, which also keeps every later walk finite. Ids are renumbered densely.
+  auto d = std::make_shared<Database>();
+  d->label = label;
+  d->writable = writable;
+  d->nodes.resize(1);
+  Statement st(c.get(), "SELECT id, parent, name, kind, data FROM elements WHERE id >= 1 ORDER BY id");
+  if (!st) return fail(c.errText("reading the elements"));
+  std::vector<std::pair<qint64, qint64>> storageIds;  // file id -> our id, ascending (rows come in id order)
+  int rc;
+  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    const qint64 fileId = sqlite3_column_int64(st.get(), 0);
+    const qint64 fileParent = sqlite3_column_int64(st.get(), 1);
+    const int kind = sqlite3_column_int(st.get(), 3);
+    if (kind != KindStorage && kind != KindStream) continue;
+    qint64 parent = 0;
+    if (fileId == RootId) {
+      if (kind != KindStorage) continue;
+    } else {
+      if (fileParent >= fileId) continue;
+      const auto p =
+          std::lower_bound(storageIds.begin(), storageIds.end(), std::make_pair(fileParent, qint64(0)));
+      if (p == storageIds.end() || p->first != fileParent) continue;
+      parent = p->second;
+    }
+    const QString name = columnName(st.get(), 2);
+    const quint64 h = NameIndex::hash(parent, name);
+    // One probe both finds a second row of one name (left out) and files the new element.
+    if (parent != 0 && !d->index.addUnique(d->nodes, parent, name, h, qint64(d->nodes.size()))) continue;
+    const QByteArray data = kind == KindStream ? columnBlob(st.get(), 4) : QByteArray();
+    const qint64 id = d->addNode(parent, name, 0, kind, data, false);
+    if (kind == KindStorage) storageIds.push_back({fileId, id});
+  }
+  if (rc != SQLITE_DONE)
+    return fail(QStringLiteral("damaged file: %1").arg(c.errText("reading the elements")));
+  if (d->nodes.size() < 2 || d->nodes[RootId].kind != KindStorage)
+    return fail(QStringLiteral("damaged file: no root storage"));
+  return d;
+}
+
+qint64 Database::addNode(qint64 parent, const QString& name, quint64 hash, int kind, const QByteArray& data,
+                         bool toIndex) {
+  // Built apart first: the arguments may refer to texts inside the table, which can move.
+  Node n;
+  n.parent = parent;
+  n.kind = kind;
+  n.name = name;
+  n.data = data;
+  const auto id = qint64(nodes.size());
+  nodes.push_back(std::move(n));
+  if (parent != 0) {
+    if (toIndex) index.add(hash, id);
+    nodes[size_t(parent)].kids.push_back(id);
+  }
+  ++liveCount;
+  return id;
+}
+
+qint64 Database::insert(qint64 parent, const QString& name, int kind, const QByteArray* data, QString* why) {
+  if (!begin(why)) return -1;
+  if (!alive(parent) || nodes[size_t(parent)].kind != KindStorage) {
+    if (why) *why = QStringLiteral("the storage no longer exists");
+    return -1;
+  }
+  const quint64 h = NameIndex::hash(parent, name);
+  if (index.find(nodes, parent, name, h)) return 0;
+  return addNode(parent, name, h, kind, kind == KindStream && data ? *data : QByteArray());
+}
+
+qint64 Database::find(qint64 parent, const QString& name, int* kind, QByteArray* data) {
+  const qint64 id = index.find(nodes, parent, name, NameIndex::hash(parent, name));
+  if (id == 0) return 0;
+  const Node& n = nodes[size_t(id)];
+  if (kind) *kind = n.kind;
+  if (data) *data = n.data;
+  return id;
+}
+
+bool Database::setData(qint64 id, const QByteArray& data, QString* why) {
+  if (!begin(why)) return false;
+  if (!alive(id) || nodes[size_t(id)].kind != KindStream) {
+    if (why) *why = QStringLiteral("the stream no longer exists");
+    return false;
+  }
+  nodes[size_t(id)].data = data;
+  return true;
+}
+
+bool Database::loadData(qint64 id, QByteArray* data, QString* why) {
+  if (!alive(id) || nodes[size_t(id)].kind != KindStream) {
+    if (why) *why = QStringLiteral("the stream no longer exists");
+    return false;
+  }
+  *data = nodes[size_t(id)].data;
+  return true;
+}
+
+bool Database::children(qint64 parent, std::vector<ChildRow>* rows, bool withData, QString* why) {
+  if (!alive(parent)) {
+    if (why) *why = QStringLiteral("the storage no longer exists");
+    return false;
+  }
+  const Node& p = nodes[size_t(parent)];
+  rows->reserve(rows->size() + p.kids.size());
+  for (const qint64 id : p.kids) {
+    const Node& n = nodes[size_t(id)];
+    rows->push_back(ChildRow{id, n.name, n.kind, withData ? n.data : QByteArray()});
+  }
+  return true;
+}
+
+bool Database::destroyTree(qint64 id, QString* why) {
+  flushAll();
+  if (!begin(why)) return false;
+  if (id == RootId || !alive(id)) {
+    if (why) *why = QStringLiteral("the element cannot be removed");
+    return false;
+  }
+  {
+    auto& siblings = nodes[size_t(nodes[size_t(id)].parent)].kids;
+    const auto it = std::lower_bound(siblings.begin(), siblings.end(), id);
+    if (it != siblings.end() && *it == id) siblings.erase(it);
+  }
+  // Without recursion: a tree read from a file may be nested arbitrarily deep.
+  std::vector<qint64> pending{id};
+  while (!pending.empty()) {
+    const qint64 cur = pending.back();
+    pending.pop_back();
+    Node& n = nodes[size_t(cur)];
+    index.remove(NameIndex::hash(n.parent, n.name), cur);
+    pending.insert(pending.end(), n.kids.begin(), n.kids.end());
+    n = Node{};  // kind None: objects still held for it go stale
+    --liveCount;
+  }
+  return true;
+}
+
+bool Database::isSameOrAncestor(qint64 ancestor, qint64 id) const {
+  while (alive(id)) {
+    if (id == ancestor) return true;
+    const qint64 parent = nodes[size_t(id)].parent;
+    if (parent >= id) return false;
+    id = parent;
+  }
+  return false;
+}
+
+bool Database::begin(QString* why) {
+  if (inTransaction) return true;
+  if (!writable) {
+    if (why) *why = QStringLiteral("the storage is open for reading only");
+    return false;
+  }
+  inTransaction = true;
+  return true;
+}
+
+bool Database::commitTransaction(QString* why) {
+  Q_UNUSED(why);
+  flushAll();
+  inTransaction = false;
+  return true;
+}
+
+void Database::markDirty(KMX_OLEStream* s) {
+  s->dirtyPos_ = dirty.size();
+  dirty.push_back(s);
+}
+
+void Database::unmarkDirty(KMX_OLEStream* s) {
+  if (s->dirtyPos_ >= dirty.size() || dirty[s->dirtyPos_] != s) return;
+  KMX_OLEStream* last = dirty.back();
+  dirty[s->dirtyPos_] = last;
+  last->dirtyPos_ = s->dirtyPos_;
+  dirty.pop_back();
+  s->dirtyPos_ = size_t(-1);
+}
+
+void Database::flushAll() {
+  while (!dirty.empty()) dirty.back()->flush();  // each flush takes its stream off the list
+}
+
+bool Database::backupInto(Database& dest, QString* why) {
+  if (!commitTransaction(why) || !dest.commitTransaction(why)) return false;
+  // Only into a root that never held an element: ids of elements destroyed there must stay unused.
+  if (!dest.isFresh()) {
+    if (why) *why = QStringLiteral("the destination is not a fresh root");
+    return false;
+  }
+  dest.nodes = nodes;
+  dest.index = index;
+  dest.liveCount = liveCount;
+  return true;
+}
+
+FileImage Database::serialize(QString* why) {
+  if (!commitTransaction(why)) return FileImage();
+  auto owner = std::make_shared<Connection>();
+  Connection& c = *owner;
+  if (!c.open()) {
+    if (why) *why = QStringLiteral("cannot open an in-memory database");
+    return FileImage();
+  }
+  // Built in one growable block that is the file image itself, with a small page cache spilling
+  // into it: the image is then never held twice. Our own rows into a fresh database need no
+  // hardening, and no journal.
+  // Sized from the tree with room to spare, so the block is not grown (and copied) along the way;
+  // pages never written are never touched.
+  qint64 estimate = 65536;
+  for (const Node& n : nodes) estimate += n.data.size() + 2 * n.name.size() + 48;
+  estimate += estimate / 4;
+  auto* block = static_cast<unsigned char*>(sqlite3_malloc64(sqlite3_uint64(estimate)));
+  if (!block ||
+      sqlite3_deserialize(c.get(), "main", block, 0, estimate,
+                          SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_RESIZEABLE) != SQLITE_OK) {
+    if (why) *why = c.errText("preparing the file image");
+    return FileImage();
+  }
+  if (!c.exec("PRAGMA journal_mode = OFF; PRAGMA cache_size = -4096", why) || !c.createSchema(why) ||
+      !c.exec("BEGIN", why))
+    return FileImage();
+  {
+    // Many rows per statement: SQLite's cost per statement run is well above its cost per row.
+    constexpr int kBatch = 64;
+    auto insertSql = [](int rows) {
+      QByteArray sql = "INSERT INTO elements(parent, name, name_key, kind, data) VALUES";
+      for (int r = 0; r < rows; ++r) sql += r ? ",(?,?,?,?,?)" : "(?,?,?,?,?)";
+      return sql;
+    };
+    Statement batch(c.get(), insertSql(kBatch).constData());
+    Statement single(c.get(), insertSql(1).constData());
+    if (!batch || !single) {
+      if (why) *why = c.errText("preparing the file image");
+      return FileImage();
+    }
+    // In id order, numbered 1, 2, ... as SQLite hands out row ids itself, so the table only
+    // grows at its end and parents still come before their children.
+    std::vector<size_t> ids;
+    std::vector<qint64> fileIds(nodes.size(), 0);
+    ids.reserve(size_t(liveCount));
+    for (size_t id = RootId; id < nodes.size(); ++id) {
+      if (nodes[id].kind == KindNone) continue;
+      ids.push_back(id);
+      fileIds[id] = qint64(ids.size());
+    }
+    // Texts bound without copying must stay put until their statement has run.
+    std::vector<QString> keys(kBatch);
+    std::vector<std::string> bufs(2 * kBatch);
+    auto bindRow = [&](sqlite3_stmt* s, int row, size_t id) {
+      const Node& n = nodes[id];
+      QString& key = keys[size_t(row)];
+      key.resize(n.name.size());
+      QChar* k = key.data();
+      for (const QChar ch : n.name) *k++ = QChar(upperUnit(ch.unicode()));
+      const int col = row * 5;
+      sqlite3_bind_int64(s, col + 1, n.parent == 0 ? 0 : fileIds[size_t(n.parent)]);
+      bindNameFast(s, col + 2, n.name, bufs[size_t(2 * row)]);
+      bindNameFast(s, col + 3, key, bufs[size_t(2 * row + 1)]);
+      sqlite3_bind_int(s, col + 4, n.kind);
+      if (n.kind != KindStream)
+        sqlite3_bind_null(s, col + 5);
+      else if (n.data.isEmpty())
+        sqlite3_bind_zeroblob(s, col + 5, 0);
+      else
+        sqlite3_bind_blob64(s, col + 5, n.data.constData(), sqlite3_uint64(n.data.size()), SQLITE_STATIC);
+    };
+    auto run = [&](sqlite3_stmt* s) {
+      const int rc = sqlite3_step(s);
+      sqlite3_reset(s);
+      if (rc == SQLITE_DONE) return true;
+      if (why) *why = c.errText("preparing the file image");
+      return false;
+    };
+    size_t i = 0;
+    for (; i + kBatch <= ids.size(); i += kBatch) {
+      for (int r = 0; r < kBatch; ++r) bindRow(batch.get(), r, ids[i + size_t(r)]);
+      if (!run(batch.get())) return FileImage();
+    }
+    for (; i < ids.size(); ++i) {
+      bindRow(single.get(), 0, ids[i]);
+      if (!run(single.get())) return FileImage();
+    }
+  }
+  if (!c.exec("COMMIT", why)) return FileImage();
+  FileImage image;
+  sqlite3_int64 size = 0;
+  image.bytes = sqlite3_serialize(c.get(), "main", &size, SQLITE_SERIALIZE_NOCOPY);
+  image.size = size;
+  if (!image.bytes || size <= 0) {
+    if (why) *why = QStringLiteral("out of memory preparing the file image");
+    return FileImage();
+  }
+  image.owner = std::move(owner);
+  return image;
+}
+
+bool Database::writeFile(const QString& path, QString* why) {
+  const FileImage image = serialize(why);
+  if (!image.bytes) return false;
+  // QSaveFile writes a temporary file beside the target and renames it over the target only
+  // when every byte is on disk; on failure the old file stays as it was.
+  QSaveFile f(path);
+  f.setDirectWriteFallback(false);
+  if (!f.open(QIODevice::WriteOnly)) {
+    if (why) *why = QStringLiteral("cannot create %1: %2").arg(path, f.errorString());
+    return false;
+  }
+  if (f.write(reinterpret_cast<const char*>(image.bytes), image.size) != image.size || !f.commit()) {
+    if (why) *why = QStringLiteral("cannot write %1: %2").arg(path, f.errorString());
+    f.cancelWriting();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tarn::stgdetail

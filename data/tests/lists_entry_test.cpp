@@ -1,0 +1,279 @@
+// Subject file entries: rebuild from a subject file, summaries and their tie rules, aggregates,
+// the cached refresh, damaged files, and the entry's storage layout.
+#include <gtest/gtest.h>
+
+#include "core/clock.h"
+#include "data/lists/listentry.h"
+#include "data/storage/olestg.h"
+#include "data/tests/data_testutil.h"
+#include "data/tests/lists_testutil.h"
+#include "data/tests/storage_testutil.h"
+
+namespace tarn {
+namespace {
+
+using datatest::streamKinds;
+using liststest::addBalance;
+using liststest::addVision;
+using liststest::swayRecording;
+
+constexpr double kD0 = 44990.5;   // PSEC test, earliest
+constexpr double kD1 = 45000.25;  // first NSEO
+constexpr double kD2 = 45010.25;  // second and third NSEO, same day
+
+// Three visits; see the expectations in KnownAnswers.
+QString writeKnownFile(const QString& folder) {
+  SubjectFile f;
+  EXPECT_TRUE(f.CreateEmpty());
+  f.subject.sNameFirst = "Berta";
+  f.subject.sNameMiddle = "C.";
+  f.subject.sNameLast = "Dorn";
+  f.subject.sSubjectID = "ID-7";
+  f.subject.lIsMale = kSexFemale;
+  f.subject.dtDoB = 29221.0;  // 1 January 1980
+
+  Visit* v1 = f.AddVisit();
+  v1->phys.dHeight = 1.80;
+  v1->phys.dMass = 60;  // BMI 18.52, adult normal
+  addBalance(v1->AddSession(), 1, kD1, swayRecording(0.002, 0.003, kD1));
+
+  Visit* v2 = f.AddVisit();
+  v2->phys.dHeight = 1.80;
+  v2->phys.dMass = 85;  // BMI 26.23, adult overweight
+  Session* a = v2->AddSession();
+  addBalance(a, 1, kD2, swayRecording(0.002, 0.003, kD2));  // same samples as the first: a tie
+  addBalance(a, 1, kD2, swayRecording(0.004, 0.006, kD2));  // more sway: lower stability
+  addBalance(a, 4, kD0, swayRecording(0.3, 0.3, kD0));      // far beyond the limits: stability 0
+  addVision(a, 1, kD1, 0.8, 2);
+  addVision(a, 1, kD2, 1.0, 1);
+  Session* b = v2->AddSession();
+  addBalance(b, 2, kD2 + 1, nullptr);  // never run
+  v2->AddSession();                    // no tests
+  f.AddVisit();                        // no sessions
+
+  const QString path = QDir(folder).filePath("known.kpf");
+  EXPECT_TRUE(f.Save(path)) << f.LastError().toStdString();
+  return path;
+}
+
+TEST(ListEntry, SummarySetTieRules) {
+  KM_RQSummarySet s = KM_RQSummarySet::rebuildStart();
+  EXPECT_EQ(std::tuple(s.lowest.fValue, s.highest.fValue, s.first.dtDate, s.last.dtDate),
+            std::tuple(200.0f, -1.0f, kFirstDateStart, clock::kMissingDate));
+  s.add(10, 0.5f, 2);
+  s.add(12, 0.5f, 3);  // equal value: lowest and highest both move to the later test
+  s.add(12, 0.7f, 1);  // equal date: last moves, first stays
+  s.add(9, 0.6f, 4);
+  EXPECT_EQ(s.lowest, (KM_RQResultSummary{12, 0.5f, 3}));
+  EXPECT_EQ(s.highest, (KM_RQResultSummary{12, 0.7f, 1}));
+  EXPECT_EQ(s.first, (KM_RQResultSummary{9, 0.6f, 4}));
+  EXPECT_EQ(s.last, (KM_RQResultSummary{12, 0.7f, 1}));
+}
+
+KM_RQResultSummary stability(const KM_RQListTestBalance* t) {
+  return {t->dtDate, t->fStability, t->lStabilityClass};
+}
+KM_RQResultSummary bmi(const KM_RQListTestBalance* t) { return {t->dtDate, t->fBMI, t->lBMIClass}; }
+
+// Visits, sessions, sessions with tests, visits with tests, balance, vision and BMI tests.
+std::vector<qint32> counts(const KM_RQListFile& e) {
+  return {e.lVisitCount(),       e.lSessionCount(),    e.lSTVisitCount(), e.lSTSessionCount(),
+          e.lTestBalanceCount(), e.lTestVisionCount(), e.lTestBMICount()};
+}
+
+TEST(ListEntry, KnownAnswers) {
+  const QString folder = testsupport::sandboxFolder();
+  writeKnownFile(folder);
+  KM_RQListFile e;
+  e.sFileName = "known.kpf";
+  EXPECT_FALSE(e.Refresh(folder, 10.0f));
+
+  EXPECT_EQ(QStringList({e.sSubjFName, e.sSubjMName, e.sSubjLName, e.sSubjID}).join('|'),
+            "Berta|C.|Dorn|ID-7");
+  EXPECT_EQ(e.lIsMale, 0);
+  EXPECT_DOUBLE_EQ(e.dtSubjDoB, 29221.0);
+  EXPECT_FLOAT_EQ(e.fMinCoPFzForAnalysis, 10.0f);
+  EXPECT_EQ(e.lFileSize, QFileInfo(QDir(folder).filePath("known.kpf")).size());
+  EXPECT_EQ(counts(e), (std::vector<qint32>{3, 4, 2, 3, 5, 2, 4}));  // the test never run gives no BMI
+  EXPECT_DOUBLE_EQ(e.dtLastSTDate(), kD2 + 1);
+  EXPECT_GT(e.dtCreationDate(), 40000);
+
+  const KM_RQListTestBalance* t1 = e.ltTestBalanceItem(1);
+  const KM_RQListTestBalance* t2 = e.ltTestBalanceItem(2);
+  const KM_RQListTestBalance* t3 = e.ltTestBalanceItem(3);
+  const KM_RQListTestBalance* t4 = e.ltTestBalanceItem(4);
+  ASSERT_TRUE(t1 && t2 && t3 && t4 && e.ltTestBalanceItem(5));
+  EXPECT_EQ(e.ltTestBalanceItem(6), nullptr);
+  EXPECT_EQ(e.ltTestBalanceItem(0), nullptr);
+  EXPECT_EQ(t1->lTotalSamples, 2000);
+  EXPECT_EQ(t1->lValidSamples, 2000);
+  EXPECT_NEAR(t1->fActDuration, 20.0, 1e-6);
+  EXPECT_GT(t1->fStability, 0.9f);
+  EXPECT_EQ(t1->lStabilityClass, 1);
+  EXPECT_FLOAT_EQ(t1->fStability, t2->fStability);
+  EXPECT_LT(t3->fStability, t2->fStability);
+  EXPECT_FLOAT_EQ(t4->fStability, 0.0f);
+  EXPECT_EQ(t4->lStabilityClass, 5);
+  EXPECT_NEAR(t1->fBMI, 60 / (1.8 * 1.8), 1e-4);
+  EXPECT_EQ(t1->lBMIClass, 7);
+  EXPECT_EQ(std::tuple(t2->lBMIClass, t3->lBMIClass, t4->lBMIClass), std::tuple(8, 8, 8));
+  EXPECT_EQ((std::vector{t1->dtDate, t2->dtDate, t3->dtDate, t4->dtDate}), (std::vector{kD1, kD2, kD2, kD0}));
+  EXPECT_TRUE(t1->bBMIEnabled);
+  EXPECT_NE(t1->sVisitID, t2->sVisitID);
+  EXPECT_EQ(t2->sSessionID, t4->sSessionID);
+
+  // Lowest, highest, first, last. NSEO: the tie on stability goes to the later test, the tie on
+  // date too. NSEC has only a test never run, PSEO none: both keep the start values.
+  const auto start = KM_RQSummarySet::rebuildStart();
+  ASSERT_EQ(e.balanceSummaries().size(), 4u);
+  EXPECT_EQ(e.balanceSummaries()[0],
+            (KM_RQSummarySet{stability(t3), stability(t2), stability(t1), stability(t3)}));
+  EXPECT_EQ(e.balanceSummaries()[1], start);
+  EXPECT_EQ(e.balanceSummaries()[2], start);
+  EXPECT_EQ(e.balanceSummaries()[3],
+            (KM_RQSummarySet{stability(t4), stability(t4), stability(t4), stability(t4)}));
+  // BMI: 18.52 first, then three tests at 26.23; the PSEC test is the earliest, the last of the
+  // equal values, and the latest date goes to the last test met on it.
+  ASSERT_EQ(e.bmiSummaries().size(), 1u);
+  EXPECT_EQ(e.bmiSummaries()[0], (KM_RQSummarySet{bmi(t1), bmi(t4), bmi(t4), bmi(t3)}));
+  // Vision, right eye only.
+  const KM_RQResultSummary v1{kD1, 0.8f, 2}, v2{kD2, 1.0f, 1};
+  EXPECT_EQ(e.visionSummaries(), (std::vector<KM_RQSummarySet>{{v1, v2, v1, v2}, start, start}));
+
+  // The accessors by kind, 1-based, and 0 outside their range.
+  EXPECT_FLOAT_EQ(e.fBLowestStability(1), t3->fStability);
+  EXPECT_DOUBLE_EQ(e.fBFirstDate(4), kD0);
+  EXPECT_EQ(e.fBHighestStabClass(4), 5);
+  EXPECT_FLOAT_EQ(e.fBLowestStability(0), 0.0f);
+  EXPECT_DOUBLE_EQ(e.fBLastDate(5), 0.0);
+  EXPECT_FLOAT_EQ(e.fBMILastValue(), t3->fBMI);
+  EXPECT_FLOAT_EQ(e.fBMILowestValue(2), 0.0f);
+  EXPECT_FLOAT_EQ(e.fVHighestValue(1), 1.0f);
+  EXPECT_EQ(e.fVLowestClass(4), 0);
+
+  // Aggregates over the kinds, balance then vision: min lowest, max highest.
+  EXPECT_EQ((std::vector{e.fBMinLowestStability(), e.fBMaxHighestStability(), e.fVMinLowestValue(),
+                         e.fVMaxHighestValue()}),
+            (std::vector{0.0f, t2->fStability, 0.8f, 1.0f}));
+  EXPECT_EQ((std::vector{e.fBMinLowestStabClass(), e.fBMaxHighestStabClass(), e.fVMinLowestClass(),
+                         e.fVMaxHighestClass()}),
+            (std::vector{5, 0, 2, 0}));  // kinds never tested hold class 0
+}
+
+TEST(ListEntry, FileWithoutBalanceTests) {
+  const QString folder = testsupport::sandboxFolder();
+  SubjectFile f;
+  ASSERT_TRUE(f.CreateEmpty());
+  f.AddVisit()->AddSession();
+  ASSERT_TRUE(f.Save(QDir(folder).filePath("empty.kpf")));
+  KM_RQListFile e;
+  e.sFileName = "empty.kpf";
+  e.Refresh(folder, 10.0f);
+  EXPECT_EQ(counts(e), (std::vector<qint32>{1, 1, 0, 0, 0, 0, 0}));
+  EXPECT_FLOAT_EQ(e.fBMinLowestStability(), 200.0f);
+  EXPECT_FLOAT_EQ(e.fBMaxHighestStability(), -1.0f);
+  EXPECT_DOUBLE_EQ(e.dtLastSTDate(), clock::kMissingDate);
+}
+
+TEST(ListEntry, RefreshReadsTheFileOnlyWhenItOrTheForceChanged) {
+  const QString folder = testsupport::sandboxFolder();
+  const QString path = QDir(folder).filePath("a.kpf");
+  ASSERT_TRUE(liststest::writeSimpleFile(path, "Alpha"));
+  KM_RQListFile e;
+  e.sFileName = "a.kpf";
+  const qint64 before = KM_RQListFile::subjectFilesOpened();
+  EXPECT_FALSE(e.Refresh(folder, 10.0f));
+  EXPECT_EQ(KM_RQListFile::subjectFilesOpened(), before + 1);
+  EXPECT_TRUE(e.Refresh(folder, 10.0f));  // up to date: not opened
+  EXPECT_EQ(KM_RQListFile::subjectFilesOpened(), before + 1);
+  const float stability = e.ltTestBalanceItem(1)->fStability;
+
+  // A threshold above the subject's weight leaves no valid sample: everything is recomputed.
+  EXPECT_FALSE(e.Refresh(folder, 800.0f));
+  EXPECT_EQ(KM_RQListFile::subjectFilesOpened(), before + 2);
+  EXPECT_FLOAT_EQ(e.fMinCoPFzForAnalysis, 800.0f);
+  EXPECT_EQ(e.ltTestBalanceItem(1)->lValidSamples, 0);
+  EXPECT_FLOAT_EQ(e.ltTestBalanceItem(1)->fStability, 0.0f);
+  EXPECT_FLOAT_EQ(e.fBLowestStability(1), 200.0f);  // no result to summarise
+
+  // A changed file (another length) is read again.
+  ASSERT_TRUE(liststest::writeSimpleFile(path, "Alpha-Beta-Gamma", 45000.5, 0.002, 1));
+  EXPECT_FALSE(e.Refresh(folder, 800.0f));
+  EXPECT_EQ(e.sSubjLName, "Alpha-Beta-Gamma");
+  EXPECT_EQ(e.lTestBalanceCount(), 2);
+  EXPECT_FALSE(e.Refresh(folder, 10.0f));
+  EXPECT_FLOAT_EQ(e.ltTestBalanceItem(1)->fStability, stability);
+
+  // A damaged file keeps the entry as it was and is not retried until it changes again.
+  datatest::writeBytes(path, "this is not a subject file, just some text of another length");
+  EXPECT_FALSE(e.Refresh(folder, 10.0f));
+  EXPECT_EQ(KM_RQListFile::subjectFilesOpened(), before + 5);
+  EXPECT_EQ(e.sSubjLName, "Alpha-Beta-Gamma");
+  EXPECT_FLOAT_EQ(e.ltTestBalanceItem(1)->fStability, stability);
+  EXPECT_EQ(e.lFileSize, QFileInfo(path).size());
+  EXPECT_TRUE(e.Refresh(folder, 10.0f));
+  EXPECT_EQ(KM_RQListFile::subjectFilesOpened(), before + 5);
+}
+
+TEST(ListEntry, StorageLayoutRoundTripDamageAndStaleTests) {
+  const QString folder = testsupport::sandboxFolder();
+  writeKnownFile(folder);
+  KM_RQListFile e;
+  e.sFileName = "known.kpf";
+  e.Refresh(folder, 10.0f);
+
+  KMX_OLEStgTool tool;
+  auto root = tool.CreateRootStorageOnMemory("MEM_entry", stgmode::CreateReplace, tool.AllocMemoryBlock());
+  ASSERT_TRUE(e.Save(root.get(), "File 3"));
+  auto sub = root->OpenStorage("File 3", stgmode::Read);
+  ASSERT_TRUE(sub);
+  EXPECT_EQ(streamKinds(*sub, "Data").toStdString(), "SLFSSSSLTDLLTTTLL");
+  const QString summaries4 = QString("TFL").repeated(4);
+  EXPECT_EQ(streamKinds(*sub, "Balance"), "L" + summaries4.repeated(4) + "LL");
+  EXPECT_EQ(streamKinds(*sub, "BMI"), "L" + summaries4);
+  EXPECT_EQ(streamKinds(*sub, "Vision"), "L" + summaries4.repeated(3) + "L");
+  EXPECT_TRUE(sub->OpenStorage("TestB 5", stgmode::Read));
+  EXPECT_TRUE(sub->OpenStorage("TestV 2", stgmode::Read));
+
+  KM_RQListFile back;
+  ASSERT_TRUE(back.Load(root.get(), "File 3"));
+  EXPECT_EQ(back.sSubjLName, "Dorn");
+  EXPECT_EQ(counts(back), counts(e));
+  EXPECT_EQ(back.balanceSummaries(), e.balanceSummaries());
+  EXPECT_EQ(back.bmiSummaries(), e.bmiSummaries());
+  EXPECT_EQ(back.visionSummaries(), e.visionSummaries());
+  for (int i = 1; i <= 5; ++i)
+    EXPECT_TRUE(static_cast<const KM_RQListTestBalanceData&>(*back.ltTestBalanceItem(i)) ==
+                *e.ltTestBalanceItem(i));
+
+  KM_RQListFile copy;
+  copy.MakeCopy(back);
+  EXPECT_EQ(counts(copy), counts(e));
+  EXPECT_DOUBLE_EQ(copy.dtLastEditDate(), e.dtLastEditDate());
+
+  // A test storage gone while the count says 5 is damage; with the count at 0 it is not needed,
+  // but a negative count is damage, not an empty table.
+  auto rw = root->OpenStorage("File 3", stgmode::ReadWrite);
+  ASSERT_TRUE(rw->DestroyElement("TestB 5"));
+  EXPECT_FALSE(back.Load(root.get(), "File 3"));
+  for (qint32 count : {0, -3}) {
+    ASSERT_TRUE(stgtest::writeStream(
+        *rw, "Balance", {StgValue::fromLong(0), StgValue::fromLong(count), StgValue::fromLong(0)}));
+    EXPECT_EQ(back.Load(root.get(), "File 3"), count == 0) << count;
+  }
+  EXPECT_FALSE(back.Load(root.get(), "File 9"));
+  EXPECT_FALSE(back.Load(nullptr));
+  rw.reset();
+
+  // The same entry saved again with no tests leaves no test storages behind.
+  KM_RQListFile bare;
+  bare.sFileName = "known.kpf";
+  ASSERT_TRUE(bare.Save(root.get(), "File 3"));
+  sub = root->OpenStorage("File 3", stgmode::Read);
+  EXPECT_FALSE(sub->OpenStorage("TestB 1", stgmode::Read));
+  EXPECT_FALSE(sub->OpenStorage("TestV 1", stgmode::Read));
+  EXPECT_EQ(streamKinds(*sub, "Balance"), "L" + summaries4.repeated(4) + "LL");
+}
+
+}  // namespace
+}  // namespace tarn

@@ -1,0 +1,336 @@
+// The data-folder list: the three refresh passes and their events, statistics, the list file,
+// damaged and foreign list files, the folder index, and parallel rebuilds.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include "data/lists/folderindex.h"
+#include "data/lists/list.h"
+#include "data/lists/listrefresh.h"
+#include "data/storage/olestg.h"
+#include "data/tests/data_testutil.h"
+#include "data/tests/lists_testutil.h"
+
+namespace tarn {
+namespace {
+
+using liststest::EventLog;
+using liststest::writeSimpleFile;
+
+QString dataFolder() {
+  const QString d = testsupport::sandboxFolder() + "/data";
+  QDir().mkpath(d);
+  return d;
+}
+
+QString at(const QString& folder, const QString& name) { return QDir(folder).filePath(name); }
+
+QStringList names(const KM_RQList& list) {
+  QStringList out;
+  for (int i = 1; i <= list.lFilesCount(); ++i) out << list.lfFile(i)->sFileName;
+  return out;
+}
+
+// Files; visits, sessions; with tests: visits, sessions, files, balance, vision and BMI tests;
+// files with bad balance, bad vision, underweight, overweight.
+// clang-format off
+std::vector<qint32> stats(const KM_RQList& l) {
+  return {l.lFilesCount(), l.lVisitCount(), l.lSessionCount(),
+          l.lSTVisitCount(), l.lSTSessionCount(), l.lSTFilesCount(),
+          l.lSTTestBalanceCount(), l.lSTTestVisionCount(), l.lSTTestBMICount(),
+          l.lSTBadBalanceFilesCount(), l.lSTBadVisionFilesCount(), l.lSTUnderweightFilesCount(),
+          l.lSTOverweightFilesCount()};
+}
+// clang-format on
+
+TEST(DataList, ThreePassesSendTheirEventsInOrder) {
+  const QString d = dataFolder();
+  ASSERT_TRUE(writeSimpleFile(at(d, "b.kpf"), "B"));
+  ASSERT_TRUE(writeSimpleFile(at(d, "a.kpf"), "A"));
+  ASSERT_TRUE(writeSimpleFile(at(d, "c.kpf"), "C"));
+  QFile(at(d, "notes.txt")).open(QIODevice::WriteOnly);
+  KM_RQList list;
+  EventLog ev;
+  list.setEvents(&ev);
+  EXPECT_EQ(list.Refresh(10.0f, d, "kpf"), 3);
+  EXPECT_EQ(list.sDataPath(), d + "/");
+  EXPECT_EQ(list.sDataExt(), ".kpf");
+  EXPECT_EQ(ev.seen.join(' '), "A(3,1) A(3,2) A(3,3) U(3,1) U(3,2) U(3,3)");
+  EXPECT_EQ(names(list), (QStringList{"a.kpf", "b.kpf", "c.kpf"}));
+
+  // b renamed to B.kpf (another name by case), a deleted, d added.
+  ASSERT_TRUE(QFile::rename(at(d, "b.kpf"), at(d, "B.kpf")));
+  ASSERT_TRUE(QFile::remove(at(d, "a.kpf")));
+  ASSERT_TRUE(writeSimpleFile(at(d, "d.kpf"), "D"));
+  ev.seen.clear();
+  EXPECT_EQ(list.Refresh(10.0f, "", ""), 2);  // the stored path and extension are used
+  // a goes (the same index is looked at again), b goes, c stays; then B and d are added.
+  EXPECT_EQ(ev.seen.join(' '), "D(3,1) D(2,1) D(1,1) A(2,1) A(2,2) U(3,1) U(3,2) U(3,3)");
+  EXPECT_EQ(names(list), (QStringList{"c.kpf", "B.kpf", "d.kpf"}));
+  EXPECT_EQ(list.lfFile(2)->sSubjLName, "B");  // computed from scratch under its new name
+  EXPECT_EQ(list.lfFile(0)->sFileName, "");
+  EXPECT_EQ(list.lfFile(4), nullptr);
+
+  // Nothing changed: no file is read again.
+  const qint64 opened = KM_RQListFile::subjectFilesOpened();
+  ev.seen.clear();
+  EXPECT_EQ(list.Refresh(10.0f, d, ".kpf"), 0);
+  EXPECT_EQ(KM_RQListFile::subjectFilesOpened(), opened);
+  EXPECT_EQ(ev.seen.join(' '), "D(3,1) D(3,2) D(3,3) U(3,1) U(3,2) U(3,3)");
+}
+
+TEST(DataList, NothingToScanEmptyFolderAndEmptyListFile) {
+  KM_RQList list;
+  EXPECT_EQ(list.Refresh(10.0f, "", ".kpf"), -1);
+  EXPECT_EQ(list.Refresh(10.0f, testsupport::sandboxFolder() + "/missing", ".kpf"), -1);
+  EXPECT_EQ(list.sDataPath(), "");
+
+  const QString d = dataFolder();
+  ASSERT_TRUE(writeSimpleFile(at(d, "a.kpf"), "A"));
+  EXPECT_EQ(list.Refresh(10.0f, d, ".kpf"), 1);
+  EXPECT_EQ(list.lSTFilesCount(), 1);
+  ASSERT_TRUE(QFile::remove(at(d, "a.kpf")));
+  EXPECT_EQ(list.Refresh(10.0f, d, ".kpf"), 0);
+  EXPECT_EQ(stats(list), std::vector<qint32>(13));
+
+  // Saved, the empty list has no entries.
+  const QString file = testsupport::sandboxFolder() + "/empty.slf";
+  EXPECT_FALSE(list.FileSave(""));  // no path known yet: nothing happens
+  EXPECT_FALSE(QFile::exists(file));
+  ASSERT_TRUE(list.FileSave(file));
+  KMX_OLEStgTool tool;
+  auto stg = tool.OpenStorageFile(file, stgmode::Read)->OpenStorage("List", stgmode::Read);
+  EXPECT_EQ(stg->OpenStream("FileData", stgmode::Read)->ReadNext().toLong(), 0);
+  QString name;
+  int storages = 0;
+  for (auto t = stg->EnumElements(0, name); t != StgElementType::End; t = stg->EnumElements(1, name))
+    storages += t == StgElementType::Storage;
+  EXPECT_EQ(storages, 0);
+}
+
+// Subject with one visit and the given tests: (type, sway amplitude); BMI from mass at 1.80 m.
+void writeSubject(const QString& path, double massKg, std::initializer_list<std::pair<int, double>> tests,
+                  bool withVision = false) {
+  SubjectFile f;
+  ASSERT_TRUE(f.CreateEmpty());
+  f.subject.dtDoB = 29221.0;
+  f.subject.lIsMale = kSexMale;
+  Visit* v = f.AddVisit();
+  v->phys.dHeight = 1.80;
+  v->phys.dMass = massKg;
+  Session* s = v->AddSession();
+  for (const auto& [type, amp] : tests)
+    liststest::addBalance(s, type, 45000.5, liststest::swayRecording(amp, amp, 45000.5));
+  if (withVision) liststest::addVision(s, 3, 45000.5, 0.5, 2);
+  ASSERT_TRUE(f.Save(path));
+}
+
+TEST(DataList, StatisticsKnownAnswers) {
+  const QString d = dataFolder();
+  writeSubject(at(d, "1.kpf"), 75, {{1, 0.002}, {2, 0.002}});      // normal balance, normal weight
+  writeSubject(at(d, "2.kpf"), 50, {{1, 0.002}, {3, 0.3}}, true);  // reduced, underweight, vision 2
+  writeSubject(at(d, "3.kpf"), 100, {{4, 0.002}});                 // obese
+  writeSubject(at(d, "4.kpf"), 85, {});                            // no tests at all
+  KM_RQList list;
+  list.Refresh(10.0f, d, ".kpf");
+  EXPECT_EQ(stats(list), (std::vector<qint32>{4, 4, 4, 3, 3, 3, 5, 1, 5, 1, 1, 1, 1}));
+  EXPECT_FLOAT_EQ(list.fMinCoPFzForAnalysis(), 10.0f);
+}
+
+TEST(DataList, ListFileRoundTripAndLayout) {
+  const QString d = dataFolder();
+  writeSubject(at(d, "1.kpf"), 75, {{1, 0.002}, {2, 0.004}});
+  writeSubject(at(d, "2.kpf"), 50, {{1, 0.002}, {3, 0.3}}, true);
+  KM_RQList list;
+  list.Refresh(10.0f, d, ".kpf");
+  const QString file = testsupport::sandboxFolder() + "/lists/RQList000001.slf";
+  ASSERT_TRUE(list.FileSave(file));
+  EXPECT_EQ(list.sFileName(), file);
+
+  KMX_OLEStgTool tool;
+  auto root = tool.OpenStorageFile(file, stgmode::Read);
+  ASSERT_TRUE(root);
+  ASSERT_TRUE(root->OpenSummaryInfo());
+  EXPECT_EQ(root->GetSummaryProperty("Subject"), "Kamrith Labs MARC");
+  EXPECT_EQ(root->GetSummaryProperty("Title"), "File List");
+  EXPECT_EQ(root->GetSummaryProperty("Comments"), "Kamrith Labs TARN RQ Subject's File List");
+  auto stg = root->OpenStorage("List", stgmode::Read);
+  ASSERT_TRUE(stg);
+  auto data = stg->OpenStream("Data", stgmode::Read);
+  EXPECT_EQ(data->ReadNext().toString(), d + "/");
+  for (int i = 0; i < 4; ++i) data->ReadNext();
+  EXPECT_EQ(data->ReadNext().toLong(), 4);  // balance tests
+  EXPECT_EQ(stg->OpenStream("FileData", stgmode::Read)->ReadNext().toLong(), 2);
+  EXPECT_TRUE(stg->OpenStorage("File 2", stgmode::Read));
+  EXPECT_FALSE(stg->OpenStorage("File 3", stgmode::Read));
+  root.reset();
+
+  KM_RQList back;
+  ASSERT_TRUE(back.FileLoad(file));
+  EXPECT_EQ(stats(back), stats(list));
+  EXPECT_EQ(back.sDataPath(), "");  // the folder always comes from the caller
+  for (int i = 1; i <= 2; ++i) {
+    EXPECT_EQ(back.lfFile(i)->sFileName, list.lfFile(i)->sFileName);
+    EXPECT_EQ(back.lfFile(i)->balanceSummaries(), list.lfFile(i)->balanceSummaries());
+    EXPECT_EQ(back.lfFile(i)->lFileSize, list.lfFile(i)->lFileSize);
+  }
+  // The loaded entries are current: a refresh reads nothing.
+  EXPECT_EQ(back.Refresh(10.0f, d, ".kpf"), 0);
+
+  // One file gone: the saved list holds no stale entry.
+  ASSERT_TRUE(QFile::remove(at(d, "1.kpf")));
+  back.Refresh(10.0f, d, ".kpf");
+  ASSERT_TRUE(back.FileSave(""));  // the path it was loaded from
+  root = tool.OpenStorageFile(file, stgmode::Read);
+  stg = root->OpenStorage("List", stgmode::Read);
+  EXPECT_EQ(stg->OpenStream("FileData", stgmode::Read)->ReadNext().toLong(), 1);
+  EXPECT_TRUE(stg->OpenStorage("File 1", stgmode::Read));
+  EXPECT_FALSE(stg->OpenStorage("File 2", stgmode::Read));
+}
+
+TEST(DataList, ForeignDamagedOrMissingListFilesLoadEmpty) {
+  const QString d = dataFolder();
+  ASSERT_TRUE(writeSimpleFile(at(d, "a.kpf"), "A"));
+  KM_RQList list;
+  list.Refresh(10.0f, d, ".kpf");
+  const QString file = testsupport::sandboxFolder() + "/l.slf";
+  ASSERT_TRUE(list.FileSave(file));
+
+  KM_RQList other;
+  auto refused = [&](const QString& path, const QString& identification = QString(kListIdentification)) {
+    other.Refresh(10.0f, d, ".kpf");
+    EXPECT_FALSE(other.FileLoad(path, identification));
+    EXPECT_EQ(stats(other), std::vector<qint32>(13));
+  };
+  refused(file, "Some Other Maker");
+  EXPECT_TRUE(other.FileLoad(file, "kamrith labs marc"));  // case does not matter
+  EXPECT_EQ(other.lFilesCount(), 1);
+  refused(testsupport::sandboxFolder() + "/none.slf");
+
+  // Cut in half: not a readable storage file any more. The next refresh rebuilds it.
+  const QByteArray whole = datatest::fileBytes(file);
+  datatest::writeBytes(file, whole.left(whole.size() / 2));
+  refused(file);
+  EXPECT_EQ(other.Refresh(10.0f, d, ".kpf"), 1);
+  EXPECT_TRUE(other.FileSave(file));
+  EXPECT_TRUE(other.FileLoad(file));
+  EXPECT_EQ(other.lFilesCount(), 1);
+
+  // A storage file whose list lost an entry's data.
+  {
+    KMX_OLEStgTool tool;
+    auto root = tool.OpenStorageFile(file, stgmode::ReadWrite);
+    ASSERT_TRUE(root);
+    ASSERT_TRUE(root->OpenStorage("List", stgmode::ReadWrite)
+                    ->OpenStorage("File 1", stgmode::ReadWrite)
+                    ->DestroyElement("Data"));
+    ASSERT_TRUE(root->Commit(stgcommit::Overwrite));
+  }
+  refused(file);
+}
+
+TEST(DataList, DamagedSubjectFileDoesNotStopTheRefresh) {
+  const QString d = dataFolder();
+  ASSERT_TRUE(writeSimpleFile(at(d, "a.kpf"), "A"));
+  datatest::writeBytes(at(d, "b.kpf"), QByteArray("SQLite format 3\0 and then nothing sensible", 40));
+  ASSERT_TRUE(writeSimpleFile(at(d, "c.kpf"), "C"));
+  KM_RQList list;
+  EXPECT_EQ(list.Refresh(10.0f, d, ".kpf"), 3);
+  ASSERT_EQ(list.lFilesCount(), 3);
+  EXPECT_EQ(list.lfFile(2)->sFileName, "b.kpf");
+  EXPECT_EQ(list.lfFile(2)->lTestBalanceCount(), 0);
+  EXPECT_EQ(list.lfFile(2)->lFileSize, 40);
+  EXPECT_EQ(list.lfFile(3)->sSubjLName, "C");
+  EXPECT_EQ(list.lSTFilesCount(), 2);
+  EXPECT_EQ(list.Refresh(10.0f, d, ".kpf"), 0);  // not retried until it changes
+}
+
+TEST(DataList, ParallelRebuildEqualsSerial) {
+  const QString d = dataFolder();
+  for (int i = 0; i < 9; ++i)
+    ASSERT_TRUE(writeSimpleFile(at(d, QString("s%1.kpf").arg(i)), QString("S%1").arg(i), 45000.5 + i,
+                                0.002 + 0.01 * i, i % 3));
+  KM_RQList serial, parallel;
+  EventLog evS, evP;
+  serial.setEvents(&evS);
+  parallel.setEvents(&evP);
+  serial.setWorkerThreads(1);
+  parallel.setWorkerThreads(4);
+  EXPECT_EQ(serial.Refresh(10.0f, d, ".kpf"), 9);
+  EXPECT_EQ(parallel.Refresh(10.0f, d, ".kpf"), 9);
+  EXPECT_EQ(evS.seen, evP.seen);
+
+  EXPECT_EQ(stats(serial), stats(parallel));
+
+  // What each would store, value by value.
+  KMX_OLEStgTool tool;
+  auto a = tool.CreateRootStorageOnMemory("MEM_a", stgmode::CreateReplace, tool.AllocMemoryBlock());
+  auto b = tool.CreateRootStorageOnMemory("MEM_b", stgmode::CreateReplace, tool.AllocMemoryBlock());
+  ASSERT_TRUE(serial.Save(a.get()));
+  ASSERT_TRUE(parallel.Save(b.get()));
+  const QStringList stored = StgListTree(*a);
+  EXPECT_EQ(stored.filter(QRegularExpression("^List/File \\d+/TestB \\d+/Data:")).size(), 9 + 9);
+  EXPECT_EQ(stored, StgListTree(*b));
+}
+
+TEST(FolderIndex, ValuesAndNewNames) {
+  const QString dir = testsupport::sandboxFolder() + "/common";
+  const QString index = dir + "/RQFoldLst.lst";
+  EXPECT_EQ(folderindex::readValue(index, "KMTARNRQFolders", "/data/", "none"), "none");
+  ASSERT_TRUE(folderindex::writeValue(index, "KMTARNRQFolders", "/data/", "RQList000001.slf"));
+  ASSERT_TRUE(folderindex::writeValue(index, "KMTARNRQFolders", "/data/x=y/", "RQList000002.slf"));
+  ASSERT_TRUE(folderindex::writeValue(index, "KMTARNRQFolders", "/data/", "RQList000003.slf"));
+  EXPECT_EQ(folderindex::readValue(index, "kmtarnrqfolders", "/data/", ""), "RQList000003.slf");
+  EXPECT_EQ(folderindex::readValue(index, "KMTARNRQFolders", "/data/x=y/", ""), "RQList000002.slf");
+  EXPECT_EQ(folderindex::readValue(index, "KMTARNRQFolders", "/DATA/", ""), "");
+  EXPECT_FALSE(folderindex::writeValue(index, "KMTARNRQFolders", "", "x"));
+  QFile f(index);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(f.readAll()),
+            "[KMTARNRQFolders]\n/data/=RQList000003.slf\n/data/x=y/=RQList000002.slf\n");
+
+  EXPECT_EQ(folderindex::newListFileName(dir, "RQList", "slf"), "RQList000001.slf");
+  QFile(dir + "/RQList000001.slf").open(QIODevice::WriteOnly);
+  EXPECT_EQ(folderindex::newListFileName(dir, "RQList", ".slf"), "RQList000002.slf");
+}
+
+TEST(ListsRefresh, NamesListFilesPerFolderAndReusesThem) {
+  const QString d1 = dataFolder();
+  const QString d2 = testsupport::sandboxFolder() + "/data2";
+  QDir().mkpath(d2);
+  ASSERT_TRUE(writeSimpleFile(at(d1, "a.kpf"), "A"));
+  ListsRefreshParams p;
+  p.listFolder = testsupport::sandboxFolder() + "/common";
+  p.dataPath = d1;
+  QStringList notices;
+  p.onStart = [&] { notices << "start"; };
+  p.onEnd = [&] { notices << "end"; };
+  KM_RQList list;
+  ListsRefreshResult r = ListsRefresh(list, p);
+  EXPECT_TRUE(r.ok);
+  EXPECT_FALSE(r.loaded);
+  EXPECT_EQ(r.rebuilt, 1);
+  EXPECT_EQ(r.listFile, p.listFolder + "/RQList000001.slf");
+  EXPECT_EQ(notices, (QStringList{"start", "end"}));
+
+  p.dataPath = d2;
+  KM_RQList list2;
+  r = ListsRefresh(list2, p);
+  EXPECT_EQ(r.listFile, p.listFolder + "/RQList000002.slf");
+  EXPECT_EQ(list2.lFilesCount(), 0);
+
+  p.dataPath = d1 + "/";
+  KM_RQList again;
+  r = ListsRefresh(again, p);
+  EXPECT_EQ(r.listFile, p.listFolder + "/RQList000001.slf");
+  EXPECT_TRUE(r.loaded);
+  EXPECT_EQ(r.rebuilt, 0);
+  EXPECT_EQ(again.lFilesCount(), 1);
+  EXPECT_EQ(folderindex::readValue(p.listFolder + "/RQFoldLst.lst", "KMTARNRQFolders", d1 + "/", ""),
+            "RQList000001.slf");
+}
+
+}  // namespace
+}  // namespace tarn
