@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "core/eventlog.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 namespace {
@@ -31,7 +32,7 @@ QList<MsgResult> buttonResults(MsgButtons b) {
 bool autoAnswer() { return qEnvironmentVariableIntValue("TARNRQ_AUTOANSWER") == 1; }
 }  // namespace
 
-QString productTitle() { return QStringLiteral("Kamrith Labs TARN™ RQ"); }
+QString productTitle() { return Str(100); }
 
 MsgResult defaultAnswer(const MessageRequest& r) {
   const QList<MsgResult> results = buttonResults(r.buttons);
