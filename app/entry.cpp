@@ -3,8 +3,8 @@
 #include <QTimer>
 
 #include "app/frmpmain.h"
+#include "app/stationapp.h"
 #include "core/commandline.h"
-#include "core/eventlog.h"
 
 namespace tarn::app {
 
@@ -13,18 +13,13 @@ EntryAction entryAction(const QStringList& arguments) {
   return IsRegisterArgument(args) ? EntryAction::RegisterOnly : EntryAction::ShowMainWindow;
 }
 
-void scheduleQuitAfterIdle(frmPMain& window) {
+void scheduleQuitAfterIdle(StationApp& station) {
   bool ok = false;
   const int ms = qEnvironmentVariableIntValue("TARNRQ_QUIT_AFTER_MS", &ok);
   if (!ok || ms < 0) return;
   QObject::connect(
-      &window, &frmPMain::idle, &window,
-      [&window, ms] {
-        QTimer::singleShot(ms, &window, [&window] {
-          eventlog::logStep("frmPMain", "QuitAfterIdle", QStringLiteral("Closing"));
-          window.close();
-        });
-      },
+      &station, &StationApp::idle, &station,
+      [&station, ms] { QTimer::singleShot(ms, station.window(), [&station] { station.window()->close(); }); },
       Qt::SingleShotConnection);
 }
 

@@ -5,7 +5,7 @@
 
 namespace tarn::app {
 
-class frmPMain;
+class StationApp;
 
 enum class EntryAction { RegisterOnly, ShowMainWindow };
 
@@ -14,6 +14,6 @@ enum class EntryAction { RegisterOnly, ShowMainWindow };
 EntryAction entryAction(const QStringList& arguments);
 
 // TARNRQ_QUIT_AFTER_MS=N: close the main window the normal way N ms after it became idle.
-void scheduleQuitAfterIdle(frmPMain& window);
+void scheduleQuitAfterIdle(StationApp& station);
 
 }  // namespace tarn::app

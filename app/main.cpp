@@ -6,7 +6,7 @@
 #include "app/entry.h"
 #include "app/frmpmain.h"
 #include "app/signalwatcher.h"
-#include "core/eventlog.h"
+#include "app/stationapp.h"
 #include "core/version.h"
 #include "core/windows/messagepresenter.h"
 
@@ -22,18 +22,18 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(versionText());
   installWidgetMessagePresenter();
 
-  app::frmPMain mainWindow;
+  app::StationApp station;
   app::SignalWatcher watcher;
-  QObject::connect(&watcher, &app::SignalWatcher::terminationRequested, &mainWindow, [&](int sig) {
-    eventlog::logStep("frmPMain", "SignalWatcher", QStringLiteral("Termination signal %1").arg(sig));
-    mainWindow.close();
-  });
-  if (!mainWindow.Form_Load()) return 0;
-  app::scheduleQuitAfterIdle(mainWindow);
-  mainWindow.show();
-  QTimer::singleShot(0, &mainWindow, [&] {
-    mainWindow.Form_Activate();
-    emit mainWindow.idle();
+  // A termination signal closes the main window the normal way (its unload logs the steps).
+  QObject::connect(&watcher, &app::SignalWatcher::terminationRequested, &station,
+                   [&](int) { station.window()->close(); });
+  if (!station.Form_Load()) return 0;
+  app::scheduleQuitAfterIdle(station);
+  station.window()->show();
+  QTimer::singleShot(0, &station, [&] {
+    // Showing the window normally activates it; a display that activates nothing gets the checks here.
+    if (station.activations() == 0) station.Form_Activate();
+    emit station.idle();
   });
   return application.exec();
 }

@@ -15,19 +15,9 @@
 #include "core/folders.h"
 #include "core/settingkeys.h"
 #include "data/templates/template.h"
+#include "support/strings/strings.h"
 
 namespace tarn::app {
-
-const char* const kSecondInstanceText =
-    "This copy of Kamrith Labs TARN™ RQ cannot start\nbecause another copy is already running on this "
-    "computer.\nThis copy of TARN™ RQ will now close!";
-const char* const kAbnormalEndText =
-    "The last time TARN™ RQ ran, it terminated abnormally.\nA log detailing the problem has been "
-    "generated.\nWould you like to send the log to Kamrith Labs Technical Support?";
-const char* const kTamperText =
-    "Tampering with the program access control passwords was detected!\n\nFor more information contact "
-    "Kamrith Labs.\n\nThe program will now close!";
-const char* const kNoPlateText = "NO FORCE PLATFORM CONNECTED";
 
 // ---- Placement
 
@@ -85,15 +75,9 @@ DepthProblem colourDepthProblem(int subjectDepth, int mainDepth) {
 QString colourDepthMessage(DepthProblem p) {
   switch (p) {
     case DepthProblem::Subject:
-      return QStringLiteral(
-          "For TARN™ RQ to run properly the Subject's display must be set\nto 65k or more colors (16 bit "
-          "color or higher).\n\nPlease set the number of colors to high color (16 bit or 65k colors)\nor "
-          "better and then restart TARN™ RQ.\n\nThis copy of TARN™ RQ will now close!");
+      return Str(1016);
     case DepthProblem::Main:
-      return QStringLiteral(
-          "For TARN™ RQ to run properly the display must be set\nto 65K or more colors (16 bit color or "
-          "higher).\n\nPlease set the number of colors to high color (16 bit or 65k colors)\nor better and "
-          "then restart TARN™ RQ.\n\nThis copy of TARN™ RQ will now close!");
+      return Str(1017);
     case DepthProblem::None:
       break;
   }
@@ -103,11 +87,8 @@ QString colourDepthMessage(DepthProblem p) {
 // ---- Clock
 
 QString clockReminderText(const QDateTime& now) {
-  return QStringLiteral("Your computer clock indicates it is\n") + clock::longDateText(now.date()) + " - " +
-         clock::longTimeText(now.time()) +
-         QStringLiteral(
-             "\n\nPlease verify that your computer clock\ndisplays the correct date and time.\n\nIt is "
-             "important that the Date and Time be properly set\nfor the program to function correctly.");
+  return Str(1018) + '\n' + clock::longDateText(now.date()) + " - " + clock::longTimeText(now.time()) +
+         "\n\n" + Str(1019);
 }
 
 // ---- Testing command
@@ -120,30 +101,28 @@ bool folderWritable(const QString& folder) {
   return probe.remove();
 }
 
-BeginDecision decideBegin() {
-  ProcLog log("frmPMain", "Commands_Update_Begin");
+BeginDecision decideBegin(const ProcLog& log) {
   const bool balance =
       settings::read(settings::EnableBalance) != 0 || settings::read(settings::EnableMBalance) != 0;
   const bool vision = settings::read(settings::EnableVision) != 0;
   BeginDecision d;
   if (!balance && !vision) {
-    d.tooltip = "Testing not enabled because no tests are enabled";
+    d.tooltip = Str(1030);
   } else {
     const QString path =
         folders::withSlash(settings::read(settings::TemplatePath)) + settings::read(settings::TemplateFile);
     if (!QFileInfo(path).isFile()) {
-      d.tooltip = "Testing not enabled because no Test Template has been defined";
+      d.tooltip = Str(1031);
     } else {
       if (!TemplateHasEnabledTests(path, balance, vision)) {
-        d.tooltip = "Testing not enabled because no enabled tests are defined in the test template";
+        d.tooltip = Str(1032);
       } else if (!folderWritable(settings::read(settings::LastPath))) {
-        d.tooltip = "Testing not enabled because the Test Data Folder is Read Only";
+        d.tooltip = Str(1033);
       }
     }
   }
   d.enabled = d.tooltip.isEmpty();
   log.step(d.enabled ? QStringLiteral("Testing enabled") : d.tooltip);
-  log.completed();
   return d;
 }
 
@@ -212,9 +191,7 @@ int removeTempFiles(const QStringList& patterns) {
   return removed;
 }
 
-QString notAvailableText(const QString& what) {
-  return what + QStringLiteral(" is not available in this version of TARN™ RQ.");
-}
+QString notAvailableText(const QString& what) { return Str(1065).arg(what); }
 
 // ---- Activation notices
 

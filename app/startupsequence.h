@@ -8,6 +8,10 @@
 #include <QStringList>
 #include <functional>
 
+namespace tarn {
+class ProcLog;
+}
+
 namespace tarn::app {
 
 // ---- Placement. Stored positions and sizes are twips: 15 twips per pixel at 96 dpi.
@@ -38,8 +42,8 @@ struct BeginDecision {
   bool enabled = false;
   QString tooltip;  // the first failed condition; empty when enabled
 };
-BeginDecision decideBegin();
-bool folderWritable(const QString& folder);  // creates and deletes a probe file
+BeginDecision decideBegin(const ProcLog& log);  // logs the outcome as a step of log
+bool folderWritable(const QString& folder);     // creates and deletes a probe file
 
 // ---- Start with the desktop: an XDG autostart entry in the user's configuration folder.
 QString autostartEntryPath();
@@ -62,11 +66,6 @@ struct MonitorIdentity {
 };
 bool unitsNeverChosen();
 bool monitorChanged(const MonitorIdentity& current);
-inline constexpr char kUnitsNotice[] =
-    "Measurement Units have not been selected - Please select the Measurement units you would like to use!";
-inline constexpr char kMonitorNotice[] =
-    "The Display Monitor configuration has changed - Please make sure the correct Display dimensions are "
-    "set!";
 
 // ---- Commands whose windows this version does not have yet: "<what> is not available in this
 // version of TARN™ RQ."
@@ -74,9 +73,4 @@ QString notAvailableText(const QString& what);
 
 // ---- Fixed texts of the start-up.
 inline constexpr int kStartupHelpContext = 500;
-extern const char* const kSecondInstanceText;
-extern const char* const kAbnormalEndText;
-extern const char* const kTamperText;
-extern const char* const kNoPlateText;
-
 }  // namespace tarn::app

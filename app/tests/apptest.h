@@ -16,6 +16,8 @@
 
 #include "app/frmpmain.h"
 #include "app/startupsequence.h"
+#include "app/stationapp.h"
+#include "balance/plate/plate.h"
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "core/folders.h"
@@ -24,6 +26,7 @@
 #include "core/settingkeys.h"
 #include "core/windows/showmodal.h"
 #include "core/windows/subjectforms.h"
+#include "data/lists/list.h"
 
 namespace tarn::app::testing {
 
@@ -65,7 +68,8 @@ class AppTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    window.reset();
+    window = nullptr;
+    station.reset();
     eventlog::stop();
     setMessagePresenter(previousPresenter_);
     KMX_cShowModal::setScript(previousScript_);
@@ -78,14 +82,16 @@ class AppTest : public ::testing::Test {
 
   // Loads a main window; true when the start-up went through.
   bool load() {
-    window = std::make_unique<frmPMain>();
-    return window->Form_Load();
+    station = std::make_unique<StationApp>();
+    window = station->window();
+    return station->Form_Load();
   }
 
   // Ends the window the normal way and starts a new one.
   bool restart() {
-    if (window && !window->Form_Unload()) return false;
-    window.reset();
+    if (station && !station->Form_Unload()) return false;
+    window = nullptr;
+    station.reset();
     return load();
   }
 
@@ -94,7 +100,7 @@ class AppTest : public ::testing::Test {
     settings::write(settings::UnitsForce, 3);
     settings::write(settings::UnitsLength, 3);
     settings::write(settings::UnitsMass, 3);
-    auto* sf = window->subjectForms();
+    auto* sf = station->subjectForms();
     settings::write(settings::MonitorDevName, sf->DeviceName());
     settings::write(settings::MonitorDevString, sf->DeviceString());
     settings::write(settings::MonitorResHor, sf->ResHor());
@@ -130,7 +136,8 @@ class AppTest : public ::testing::Test {
   std::vector<MessageRequest> messages;
   std::deque<MsgResult> answers;
   std::deque<std::function<int(QDialog&)>> modalAnswers;
-  std::unique_ptr<frmPMain> window;
+  std::unique_ptr<StationApp> station;
+  frmPMain* window = nullptr;
   QStringList mailed;
 
  private:

@@ -53,11 +53,11 @@ TEST_F(ListRefresh, DemoFilesAreListedWithProgressInPassOrder) {
   // A first start has an empty list: nothing to remove, three to add, three to read.
   EXPECT_EQ(listEvents(), QStringList({"prv_objLists_RefreshAddNew: Adding New Files ... (3 files)",
                                        "prv_objLists_RefreshUpdate: Updating List Entries ... (3 files)"}));
-  ASSERT_TRUE(window->lists());
-  EXPECT_EQ(window->lists()->lFilesCount(), 3);
-  EXPECT_EQ(window->lists()->lfFile(1)->sFileName, "DEMO000001.kpf");
-  EXPECT_GT(window->lists()->lSTTestBalanceCount(), 0);
-  EXPECT_FALSE(window->progressWindow());  // unloaded again
+  ASSERT_TRUE(station->lists());
+  EXPECT_EQ(station->lists()->lFilesCount(), 3);
+  EXPECT_EQ(station->lists()->lfFile(1)->sFileName, "DEMO000001.kpf");
+  EXPECT_GT(station->lists()->lSTTestBalanceCount(), 0);
+  EXPECT_FALSE(station->progressWindow());  // unloaded again
 
   // The list file and the folder index sit in the common data folder.
   const QString listFile = QDir(folders::commonDataFolder()).filePath("RQList000001.slf");
@@ -70,13 +70,13 @@ TEST_F(ListRefresh, DemoFilesAreListedWithProgressInPassOrder) {
   ASSERT_TRUE(QFile::remove(dataFolder() + "DEMO000002.kpf"));
   ASSERT_TRUE(QFile::copy(dataFolder() + "DEMO000003.kpf", dataFolder() + "DEMO000009.kpf"));
   const int from = logLines().size();
-  window->Lists_Refresh();
+  station->Lists_Refresh();
   EXPECT_EQ(listEvents(from),
             QStringList({"prv_objLists_RefreshDelOld: Removing Deleted Files ... (3 files)",
                          "prv_objLists_RefreshAddNew: Adding New Files ... (1 files)",
                          "prv_objLists_RefreshUpdate: Updating List Entries ... (3 files)"}));
-  EXPECT_EQ(window->lists()->lFilesCount(), 3);
-  EXPECT_EQ(window->lists()->lfFile(3)->sFileName, "DEMO000009.kpf");
+  EXPECT_EQ(station->lists()->lFilesCount(), 3);
+  EXPECT_EQ(station->lists()->lfFile(3)->sFileName, "DEMO000009.kpf");
   // The same list file is used again for the same folder.
   EXPECT_FALSE(QFileInfo::exists(QDir(folders::commonDataFolder()).filePath("RQList000002.slf")));
 }
@@ -87,20 +87,20 @@ TEST_F(ListRefresh, ProgressWindowIsUpWhileTheListRefreshesAndButtonsWaitForTheC
   window->show();
   bool started = false, progressAtStart = true, ended = false, visibleAtEnd = false, enabledAtEnd = true;
   QString titleAtEnd, messageAtEnd;
-  window->setListRefreshNotices(
+  station->setListRefreshNotices(
       [&] {
         started = true;
-        progressAtStart = window->progressWindow() && window->progressWindow()->isVisible();
+        progressAtStart = station->progressWindow() && station->progressWindow()->isVisible();
       },
       [&] {
         ended = true;
-        frmPProgress* p = window->progressWindow();
+        frmPProgress* p = station->progressWindow();
         visibleAtEnd = p && p->isVisible();
         if (p) titleAtEnd = p->windowTitle(), messageAtEnd = p->lblMessage->text();
-        window->Commands_Update();  // as a platform event would during the refresh
+        station->Commands_Update();  // as a platform event would during the refresh
         enabledAtEnd = anyCommandEnabled();
       });
-  window->Lists_Refresh();
+  station->Lists_Refresh();
   EXPECT_TRUE(started);
   EXPECT_FALSE(progressAtStart);  // it appears with the first progress event
   ASSERT_TRUE(ended);
@@ -108,9 +108,9 @@ TEST_F(ListRefresh, ProgressWindowIsUpWhileTheListRefreshesAndButtonsWaitForTheC
   EXPECT_EQ(titleAtEnd, "KM TARN™ RQ - Updating File List");
   EXPECT_EQ(messageAtEnd, "Updating List Entries ...");
   EXPECT_FALSE(enabledAtEnd);
-  EXPECT_FALSE(window->progressWindow());
+  EXPECT_FALSE(station->progressWindow());
   EXPECT_FALSE(anyCommandEnabled());  // until the caller runs Commands_Update
-  window->Commands_Update();
+  station->Commands_Update();
   EXPECT_TRUE(window->cmdExit->isEnabled());
   const QStringList steps = AppTest::steps("Lists_Refresh");
   EXPECT_LT(steps.indexOf("Raising ListRefreshStart"), steps.indexOf("Raising ListRefreshEnd"));
@@ -119,7 +119,7 @@ TEST_F(ListRefresh, ProgressWindowIsUpWhileTheListRefreshesAndButtonsWaitForTheC
 TEST_F(ListRefresh, EmptyDataFolderWritesAnEmptyListWithoutAProgressWindow) {
   ASSERT_TRUE(load());
   EXPECT_TRUE(listEvents().isEmpty());
-  EXPECT_EQ(window->lists()->lFilesCount(), 0);
+  EXPECT_EQ(station->lists()->lFilesCount(), 0);
   EXPECT_TRUE(QFileInfo(QDir(folders::commonDataFolder()).filePath("RQList000001.slf")).isFile());
   EXPECT_TRUE(QFileInfo(indexFile()).isFile());
   EXPECT_TRUE(steps("Form_Load").contains("Creating Lists Object"));
@@ -136,7 +136,7 @@ TEST_F(ListRefresh, ListSettingsNameTheListFile) {
   settings::write(settings::LastPath, other);
   ASSERT_TRUE(load());
   EXPECT_TRUE(QFileInfo(QDir(folders::commonDataFolder()).filePath("Clinic000001.lst2")).isFile());
-  EXPECT_EQ(window->lists()->sDataPath(), folders::withSlash(other));
+  EXPECT_EQ(station->lists()->sDataPath(), folders::withSlash(other));
 }
 
 TEST_F(ListRefresh, CloseDuringTheRefreshWaitsForTheListToBeSaved) {
@@ -144,9 +144,9 @@ TEST_F(ListRefresh, CloseDuringTheRefreshWaitsForTheListToBeSaved) {
   ASSERT_TRUE(load());
   window->show();
   bool stillOpen = false;
-  window->setListRefreshNotices([&] { window->close(); },
-                                [&] { stillOpen = window->isVisible() && QFileInfo::exists(logFile()); });
-  window->Lists_Refresh();
+  station->setListRefreshNotices([&] { window->close(); },
+                                 [&] { stillOpen = window->isVisible() && QFileInfo::exists(logFile()); });
+  station->Lists_Refresh();
   EXPECT_TRUE(stillOpen);
   EXPECT_TRUE(waitFor([this] { return !window->isVisible(); }));
   EXPECT_FALSE(QFileInfo::exists(logFile()));  // an orderly end after all

@@ -18,6 +18,13 @@
 namespace tarn::app::testing {
 namespace {
 
+// The texts as the clinic reads them.
+constexpr char kUnitsNotice[] =
+    "Measurement Units have not been selected - Please select the Measurement units you would like to use!";
+constexpr char kMonitorNotice[] =
+    "The Display Monitor configuration has changed - Please make sure the correct Display dimensions are "
+    "set!";
+
 QString templatePath() {
   return folders::withSlash(settings::read(settings::TemplatePath)) + settings::read(settings::TemplateFile);
 }
@@ -26,7 +33,7 @@ TEST_F(AppTest, TestingCommandNamesTheFirstFailedCondition) {
   ASSERT_TRUE(load());
   folders::ensureFolder(settings::read(settings::TemplatePath));
   auto begin = [&] {
-    window->Commands_Update();
+    station->Commands_Update();
     return std::make_pair(window->cmdBegin->isEnabled(), window->cmdBegin->toolTip());
   };
   for (auto s : {settings::EnableBalance, settings::EnableMBalance, settings::EnableVision})
@@ -57,19 +64,19 @@ TEST_F(AppTest, TestingCommandNamesTheFirstFailedCondition) {
 TEST_F(AppTest, CommandsWithoutTheirWindowsSaySoPlainly) {
   ASSERT_TRUE(load());
   messages.clear();
-  window->setDialogExitButton(1);
-  window->cmdBegin_Click();
-  window->cmdFileMngm_Click();
-  window->cmdReportReprint_Click();
-  window->cmdOptions_Click();
+  station->setDialogExitButton(1);
+  station->cmdBegin_Click();
+  station->cmdFileMngm_Click();
+  station->cmdReportReprint_Click();
+  station->cmdOptions_Click();
   EXPECT_EQ(messageTexts(),
             QStringList({"Testing is not available in this version of TARN™ RQ.",
                          "File Management is not available in this version of TARN™ RQ.",
                          "Reports Reprint is not available in this version of TARN™ RQ.",
                          "The Options window is not available in this version of TARN™ RQ."}));
   for (const auto& m : messages) EXPECT_EQ(m.icon, MsgIcon::Information);
-  EXPECT_EQ(window->DialogExitButton(), -99);  // the file manager starts from "none yet"
-  EXPECT_TRUE(window->cmdExit->isEnabled());   // the options end with Commands_Update
+  EXPECT_EQ(station->DialogExitButton(), -99);  // the file manager starts from "none yet"
+  EXPECT_TRUE(window->cmdExit->isEnabled());    // the options end with Commands_Update
 }
 
 TEST_F(AppTest, LeftOverWorkingCopyIsReportedAndNotReopened) {
@@ -106,7 +113,7 @@ TEST_F(AppTest, SimulatedPlatformArrivesAndIsNamedInTheStatus) {
   qputenv("TARNRQ_PLATE", "sim");
   ASSERT_TRUE(load());
   ASSERT_TRUE(waitFor([this] { return window->lblStatus->text() != "NO FORCE PLATFORM CONNECTED"; }));
-  const QString name = window->plateDriver()->Plate(1)->Name();
+  const QString name = station->plateDriver()->Plate(1)->Name();
   EXPECT_EQ(window->lblStatus->text(), QString("FORCE PLATFORM READY – ") + name);
   EXPECT_EQ(steps("prv_objPlateDriver_PlateArrived").size(), 1);
   // The driver's list update ran Commands_Update after it.
@@ -123,7 +130,7 @@ TEST_F(AppTest, ActivationCollectsUnitsAndMonitorIntoOneMessage) {
   ASSERT_TRUE(load());
   messages.clear();
   answers = {MsgResult::Cancel};
-  window->Form_Activate();
+  station->Form_Activate();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, QString(kUnitsNotice) + "\n\n" + kMonitorNotice);
   EXPECT_EQ(messages[0].buttons, MsgButtons::OKCancel);
@@ -134,14 +141,14 @@ TEST_F(AppTest, ActivationCollectsUnitsAndMonitorIntoOneMessage) {
   // OK opens the options.
   messages.clear();
   answers = {MsgResult::OK};
-  window->Form_Activate();
+  station->Form_Activate();
   EXPECT_TRUE(steps("Form_Activate").contains("calling mnuTOptions_Click"));
   EXPECT_FALSE(steps("cmdOptions_Click").isEmpty());
 
   // Units chosen and the display entered: nothing to say.
   settleActivation();
   messages.clear();
-  window->Form_Activate();
+  station->Form_Activate();
   EXPECT_TRUE(messages.empty()) << messageTexts().join('|').toStdString();
 }
 
@@ -151,7 +158,7 @@ TEST_F(AppTest, ActivationWithOnlyTheUnitsMissing) {
   settings::write(settings::UnitsMass, -1);
   messages.clear();
   answers = {MsgResult::Cancel};
-  window->Form_Activate();
+  station->Form_Activate();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, kUnitsNotice);
 }
@@ -160,7 +167,7 @@ TEST_F(AppTest, FullScreenIsStoredAsThePlacement) {
   ASSERT_TRUE(load());
   settleActivation();
   settings::write(settings::FullScreen, -1);
-  window->Form_Activate();
+  station->Form_Activate();
   const QRect screen = window->screen()->geometry();
   EXPECT_EQ(window->geometry(), screen);
   EXPECT_EQ(settings::read(settings::MainWinPosW), screen.width() * 15);
@@ -170,7 +177,7 @@ TEST_F(AppTest, FullScreenIsStoredAsThePlacement) {
 TEST_F(AppTest, ShutdownRemovesOurTempFilesAndTheLogAndSavesThePlacement) {
   ASSERT_TRUE(load());
   settleActivation();
-  window->Form_Activate();
+  station->Form_Activate();
   const QDir temp(folders::tempFolder());
   const QString outside = QDir(folders::documentsFolder()).filePath("keep.tmp");
   for (const QString& p : {temp.filePath("a.tmp"), temp.filePath("b.img"), temp.filePath("c.txt"), outside}) {
@@ -180,7 +187,7 @@ TEST_F(AppTest, ShutdownRemovesOurTempFilesAndTheLogAndSavesThePlacement) {
   const QString copy = QDir(folders::documentsFolder()).filePath("run.log");
   qputenv("TARNRQ_KEEP_LOG_COPY", copy.toLocal8Bit());
   window->setGeometry(QRect(30, 40, 700, 500));
-  ASSERT_TRUE(window->Form_Unload());
+  ASSERT_TRUE(station->Form_Unload());
 
   EXPECT_FALSE(QFileInfo::exists(logFile()));
   EXPECT_FALSE(QFileInfo::exists(temp.filePath("a.tmp")));
@@ -196,16 +203,16 @@ TEST_F(AppTest, ShutdownRemovesOurTempFilesAndTheLogAndSavesThePlacement) {
   const QString text = QString::fromUtf8(kept.readAll());
   EXPECT_TRUE(text.contains("\tForm_Unload\tRemoving Temporary Files"));
   EXPECT_TRUE(text.trimmed().endsWith("\tForm_Unload\tProcedure completed"));
-  EXPECT_FALSE(window->plateDriver());
+  EXPECT_FALSE(station->plateDriver());
 }
 
 TEST_F(AppTest, PowerOffOnlyWhenAskedFor) {
   int powerOffs = 0;
   setPowerOff([&] { return ++powerOffs, true; });
   ASSERT_TRUE(load());
-  EXPECT_TRUE(window->shutdownAllowed());
+  EXPECT_TRUE(station->shutdownAllowed());
   settings::write(settings::ShutWindowsOnExit, -1);
-  ASSERT_TRUE(window->Form_Unload());
+  ASSERT_TRUE(station->Form_Unload());
   EXPECT_EQ(powerOffs, 1);
 }
 
@@ -227,15 +234,15 @@ class Logo : public AppTest {
       p.txtPassword->setText(text);
       return int(QDialog::Accepted);
     });
-    window->imgKMXLogo_Click();
+    station->imgKMXLogo_Click();
   }
   bool adminButtons() const {
-    return window->cmdOptions->isVisibleTo(window.get()) && window->cmdFileMngm->isVisibleTo(window.get()) &&
-           window->cmdReportReprint->isVisibleTo(window.get());
+    return window->cmdOptions->isVisibleTo(window) && window->cmdFileMngm->isVisibleTo(window) &&
+           window->cmdReportReprint->isVisibleTo(window);
   }
   bool anyButton() const {
-    return window->cmdOptions->isVisibleTo(window.get()) || window->cmdFileMngm->isVisibleTo(window.get()) ||
-           window->cmdReportReprint->isVisibleTo(window.get());
+    return window->cmdOptions->isVisibleTo(window) || window->cmdFileMngm->isVisibleTo(window) ||
+           window->cmdReportReprint->isVisibleTo(window);
   }
 };
 
@@ -244,7 +251,7 @@ TEST_F(Logo, EmptyPasswordOnANewInstallationGivesTheAdministratorLevel) {
   EXPECT_FALSE(anyButton());
   enter("");
   EXPECT_TRUE(adminButtons());
-  window->imgKMXLogo_Click();  // a further click hides them
+  station->imgKMXLogo_Click();  // a further click hides them
   EXPECT_FALSE(anyButton());
 }
 
@@ -253,8 +260,8 @@ TEST_F(Logo, OperatorPasswordShowsReportsReprintOnly) {
   settings::write(settings::Key1, AccessDigest("admin pw"));
   settings::write(settings::Key2, AccessDigest("op pw"));
   enter("op pw");
-  EXPECT_TRUE(window->cmdReportReprint->isVisibleTo(window.get()));
-  EXPECT_FALSE(window->cmdOptions->isVisibleTo(window.get()));
+  EXPECT_TRUE(window->cmdReportReprint->isVisibleTo(window));
+  EXPECT_FALSE(window->cmdOptions->isVisibleTo(window));
   enter("");  // empty: neither key holds a factory digest any more
   EXPECT_FALSE(adminButtons());
   enter("admin pw");
@@ -267,10 +274,10 @@ TEST_F(Logo, TwoWrongThenRightResetsTheCount) {
   messages.clear();
   enter("wrong");
   enter("wrong again");
-  EXPECT_EQ(window->passwordGate().failures(), 2);
+  EXPECT_EQ(station->passwordGate().failures(), 2);
   EXPECT_EQ(messageTexts(), QStringList({"Invalid Password!", "Invalid Password!"}));
   enter("admin pw");
-  EXPECT_EQ(window->passwordGate().failures(), 0);
+  EXPECT_EQ(station->passwordGate().failures(), 0);
   EXPECT_TRUE(adminButtons());
 }
 
@@ -281,7 +288,7 @@ TEST_F(Logo, ThirdWrongPasswordLocksTheProgramForAMinute) {
   settings::write(settings::Key2, AccessDigest("op pw"));
   std::vector<int> waits;
   bool hiddenWhileLocked = false;
-  window->setLockWait([&](int ms) {
+  station->setLockWait([&](int ms) {
     waits.push_back(ms);
     hiddenWhileLocked = !window->isVisible();
   });
@@ -289,14 +296,14 @@ TEST_F(Logo, ThirdWrongPasswordLocksTheProgramForAMinute) {
   enter("a");
   enter("");  // empty entries are not counted
   modalAnswers.push_back([](QDialog&) { return int(QDialog::Rejected); });
-  window->imgKMXLogo_Click();  // nor is a cancelled one
+  station->imgKMXLogo_Click();  // nor is a cancelled one
   enter("b");
   EXPECT_TRUE(waits.empty());
   enter("c");
   ASSERT_EQ(waits, std::vector<int>{60000});
   EXPECT_TRUE(hiddenWhileLocked);
   EXPECT_TRUE(window->isVisible());
-  EXPECT_EQ(window->passwordGate().failures(), 0);
+  EXPECT_EQ(station->passwordGate().failures(), 0);
   EXPECT_EQ(messageTexts(), QStringList({"Invalid Password!", "Invalid Password!",
                                          "Invalid Password!\nThe program will be locked for 1 minute!"}));
   for (const auto& m : messages) EXPECT_EQ(m.icon, MsgIcon::Exclamation);
@@ -346,6 +353,43 @@ TEST(Signals, TerminationArrivesOnTheWindowThread) {
   ::raise(SIGTERM);
   EXPECT_TRUE(AppTest::waitFor([&] { return got != 0; }));
   EXPECT_EQ(got, SIGTERM);
+}
+
+}  // namespace
+}  // namespace tarn::app::testing
+
+namespace tarn::app::testing {
+namespace {
+
+TEST_F(AppTest, EveryReturnToTheMainWindowRunsTheActivationChecks) {
+  ASSERT_TRUE(load());
+  settleActivation();
+  window->show();
+  window->activateWindow();
+  ASSERT_TRUE(waitFor([&] { return station->activations() >= 1; }));
+  const int before = station->activations();
+  QDialog other;  // a modal window of a command comes and goes
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(waitFor([&] { return other.isActiveWindow(); }));
+  other.close();
+  window->activateWindow();
+  ASSERT_TRUE(waitFor([&] { return station->activations() == before + 1; }));
+  EXPECT_EQ(logLines().value(0).contains("Log Cleared at"), true);
+}
+
+TEST_F(AppTest, ClosingFormsUnloadsTheWindowsStillLoaded) {
+  ASSERT_TRUE(load());
+  QPointer<QDialog> report = new QDialog;
+  QPointer<QDialog> notes = new QDialog;
+  station->registerForm(report);
+  station->registerForm(notes);
+  station->registerForm(report);  // once is enough
+  delete notes;                   // unloaded by its own step already
+  EXPECT_EQ(station->loadedFormCount(), 1);
+  ASSERT_TRUE(station->Form_Unload());
+  EXPECT_TRUE(report.isNull());
+  EXPECT_EQ(station->loadedFormCount(), 0);
 }
 
 }  // namespace

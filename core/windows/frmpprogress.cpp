@@ -1,4 +1,5 @@
 #include "core/windows/frmpprogress.h"
+#include "support/strings/strings.h"
 
 #include <QVBoxLayout>
 
@@ -6,7 +7,7 @@ namespace tarn {
 
 frmPProgress::frmPProgress(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint) {
   setObjectName("frmPProgress");
-  setWindowTitle(QStringLiteral("KM TARN™ RQ - Updating File List"));
+  setWindowTitle(Str(1040));
   setMinimumWidth(380);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(24, 20, 24, 20);
