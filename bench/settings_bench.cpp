@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
+#include "balance/balancesettings.h"
 #include "core/eventlog.h"
 #include "core/settingkeys.h"
 #include "core/settings.h"

@@ -46,11 +46,6 @@ inline constexpr char kReferralSubjectKey[] =
     "Software\\Kamrith Labs, LLC.\\TARN RQ\\ReferralDocs\\SubjectReport";
 inline constexpr char kReferralExternalKey[] =
     "Software\\Kamrith Labs, LLC.\\TARN RQ\\ReferralDocs\\ExternalReport";
-inline constexpr char kPlateZeroKey[] = "Software\\Kamrith Labs, LLC.\\TARN RQ\\TestSettings\\PlateZero";
-inline constexpr char kPlateStaticKey[] = "Software\\Kamrith Labs, LLC.\\TARN RQ\\TestSettings\\PlateStatic";
-inline constexpr char kVisionStaticKey[] =
-    "Software\\Kamrith Labs, LLC.\\TARN RQ\\TestSettings\\VisionStatic";
-inline constexpr char kTestDefaultsKey[] = "\\Test";  // read as written, right below the hive
 inline constexpr char kDesktopKey[] = "Control Panel\\Desktop";
 inline constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
@@ -111,11 +106,6 @@ inline constexpr qint32 kUnitsNeverChosen = -1;
 inline constexpr LongSetting HipaaCompliant{kRootKey, "HipaaCompliant", -1};
 inline constexpr LongSetting PrintReportsAutomatically{kRootKey, "PrintReportsAutomatically", 0};
 inline constexpr LongSetting LockReports{kRootKey, "LockReports", 0};
-// The newest norms version the station knows, as text; the norms tables own the versions and
-// must move this default along when a newer version is added.
-inline constexpr TextSetting NormsVersion{kRootKey, "NormsVersion", "3"};
-inline constexpr LongSetting LoSXOneFoot{kRootKey, "LoS X One Foot", 280};
-inline constexpr LongSetting LoSYTwoFeet{kRootKey, "LoS Y Two Feet", 2000};
 inline constexpr TextSetting Key1{kRootKey, "Key1", ""};  // administrator password digest
 inline constexpr TextSetting Key2{kRootKey, "Key2", ""};  // operator password digest
 // Recipient of the error-log mail after an abnormal end.
@@ -231,34 +221,6 @@ inline constexpr TextSetting referralDoc(int row) {
 inline constexpr TextSetting referralDoc(ReportKind k, int index0) {
   return referralDoc(static_cast<int>(k) * kReferralDocsPerKind + index0 + 1);
 }
-
-// ---- TestSettings\PlateZero ----
-inline constexpr LongSetting ZeroExcitation{kPlateZeroKey, "Excitation (mV)", 2500};
-inline constexpr LongSetting ZeroDuration{kPlateZeroKey, "Duration (ms)", 5000};
-inline constexpr LongSetting ZeroMaxAge{kPlateZeroKey, "Max Age (s)", 600};
-inline constexpr LongSetting ZeroMaxNoise{kPlateZeroKey, "Max Noise (ADCodes)", 4096};
-inline constexpr LongSetting ZeroAllowNoisy{kPlateZeroKey, "AllowNoisy", -1};
-
-// ---- TestSettings\PlateStatic ----
-inline constexpr LongSetting CoPThresholdF{kPlateStaticKey, "CoP Threshold F (N)", 10};
-inline constexpr LongSetting StaticCoPLoSON{kPlateStaticKey, "CoP LoS ON", -1};
-inline constexpr LongSetting StaticCoPPathON{kPlateStaticKey, "CoP Path ON", -1};
-inline constexpr LongSetting StaticCoPEllipseON{kPlateStaticKey, "CoP Ellipse ON", -1};
-inline constexpr LongSetting StaticCoPGridStyle{kPlateStaticKey, "CoP Grid Style", 3};
-inline constexpr LongSetting StaticCoPGridSpacing{kPlateStaticKey, "CoP Grid Spacing", 3};
-inline constexpr LongSetting StaticCoPTickSize{kPlateStaticKey, "CoP Tick Size", 10};
-
-// ---- TestSettings\VisionStatic ----
-inline constexpr LongSetting VisionMinLogMAR{kVisionStaticKey, "Min LogMAR (Hundreds)", -30};
-inline constexpr LongSetting VisionNormalMAR{kVisionStaticKey, "normal MAR (deg seconds)", 300};
-inline constexpr LongSetting VisionSmallestImgPix{kVisionStaticKey, "Smallest Img Pix", 5};
-
-// ---- \Test: defaults of a newly inserted balance test item ----
-inline constexpr LongSetting TestBeepBegin{kTestDefaultsKey, "BeepBegin", 0};
-inline constexpr LongSetting TestBeepEnd{kTestDefaultsKey, "BeepEnd", 1};
-inline constexpr LongSetting TestFrequency{kTestDefaultsKey, "Frequency (mHz)", 64000};
-inline constexpr LongSetting TestPreTestDuration{kTestDefaultsKey, "PreTest Duration (ms)", 5000};
-inline constexpr LongSetting TestDuration{kTestDefaultsKey, "Test Duration (ms)", 20000};
 
 // ---- System values ----
 inline constexpr TextSetting DesktopFontSmoothing{kDesktopKey, "FontSmoothing", ""};

@@ -23,6 +23,7 @@
 #define TARN_WIDE_AVAILABLE 0
 #endif
 
+#include "balance/balancesettings.h"
 #include "balance/plate/plate.h"
 #include "core/eventlog.h"
 #include "core/settingkeys.h"

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <iterator>
 
+#include "balance/balancesettings.h"
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "core/settingkeys.h"
@@ -226,10 +227,7 @@ KM_RQNormsClass NormsClassOf(double s, double L1, double L2, double L3, double L
 }
 
 int NormsVersion() {
-  const QString text =
-      SettingReadString(Hive::CurrentUser, QString::fromLatin1(settings::kRootKey),
-                        QStringLiteral("NormsVersion"), QString::number(kDefaultNormsVersion))
-          .trimmed();
+  const QString text = settings::read(settings::NormsVersion).trimmed();
   bool ok = false;
   const int version = text.toInt(&ok);
   if (ok) return version;

@@ -10,11 +10,12 @@
 #include <QStringView>
 #include <QtGlobal>
 
+#include "balance/balancesettings.h"
 #include "balance/norms/normtypes.h"
 
 namespace tarn {
 
-inline constexpr int kDefaultNormsVersion = 3;  // the newest version, used when none is set
+inline constexpr int kDefaultNormsVersion = settings::kNewestNormsVersion;  // used when none is set
 
 // Fractional ages from a date of birth to a date: whole years (months) passed plus the days since
 // the last anniversary over the mean year (month) length. An anniversary that falls on a day the

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "balance/balancesettings.h"
 #include "balance/norms/norms.h"
 #include "balance/procedures/preliminaryresults.h"
 #include "core/clock.h"

@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <array>
 
+#include "balance/balancesettings.h"
 #include "balance/plate/acquiringplate.h"
 #include "balance/procedures/balancetestrun.h"
 #include "core/clock.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "balance/analysis/analysis.h"
+#include "balance/balancesettings.h"
 #include "balance/tests/analysis_testdata.h"
 #include "balance/tools/analysecli.h"
 #include "core/settingkeys.h"

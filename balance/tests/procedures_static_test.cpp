@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "balance/balancesettings.h"
 #include "balance/procedures/copdisplaylogic.h"
 #include "balance/procedures/preliminaryresults.h"
 #include "balance/procedures/statictest.h"

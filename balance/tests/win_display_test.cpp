@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QMimeData>
 
+#include "balance/balancesettings.h"
 #include "balance/tests/plate_testutil.h"
 #include "balance/windows/copdisplaymenu.h"
 #include "balance/windows/kmxcopdisplay.h"

@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 
+#include "balance/balancesettings.h"
 #include "balance/procedures/copdisplaylogic.h"
 #include "core/eventlog.h"
 

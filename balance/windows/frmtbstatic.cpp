@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "balance/analysis/analysis.h"
+#include "balance/balancesettings.h"
 #include "balance/windows/subjectmirror.h"
 #include "core/eventlog.h"
 #include "core/settingkeys.h"

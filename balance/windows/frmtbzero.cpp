@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "balance/balancesettings.h"
 #include "balance/plate/acquiringplate.h"
 #include "balance/procedures/balancetestrun.h"
 #include "balance/windows/subjectmirror.h"

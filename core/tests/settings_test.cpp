@@ -165,7 +165,6 @@ TEST(Settings, DescriptorsCarryTheirDefaultsAndFolderDefaults) {
   EXPECT_EQ(settings::read(settings::UnitsLength), 3);
   EXPECT_EQ(settings::read(settings::UnitsLength, settings::kUnitsNeverChosen), -1);
   EXPECT_EQ(settings::read(settings::SelectedCmdColorON), static_cast<qint32>(0x8000000F));
-  EXPECT_EQ(settings::read(settings::NormsVersion), "3");
   EXPECT_EQ(settings::read(settings::LastPath), folders::documentsFolder());
   EXPECT_EQ(settings::read(settings::FManagerColumnsFile), folders::userDataFolder() + "/RQFMColumns.vcl");
   settings::write(settings::LastPath, "/srv/subjects");

@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include "balance/balancesettings.h"
 #include "core/eventlog.h"
 #include "core/folders.h"
 #include "core/settingkeys.h"

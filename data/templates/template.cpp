@@ -2,6 +2,7 @@
 
 #include "core/eventlog.h"
 #include "core/settingkeys.h"
+#include "data/datasettings.h"
 #include "data/templates/taggedio.h"
 
 namespace tarn {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/settingkeys.h"
+#include "data/datasettings.h"
 #include "data/templates/comments.h"
 #include "data/templates/taggedio.h"
 #include "data/templates/template.h"
