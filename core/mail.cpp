@@ -5,6 +5,7 @@
 
 #include "core/eventlog.h"
 #include "core/settingkeys.h"
+#include "support/strings/strings.h"
 
 namespace tarn::mail {
 namespace {
@@ -47,18 +48,12 @@ bool send(const MailRequest& m) {
 
 QString supportAddress() { return settings::read(settings::SupportEMail); }
 
-QString errorLogBody() {
-  return QStringLiteral(
-      "The TARN™ RQ Error Log is attached.\n\nBefore sending, please add to this message\n"
-      " - your contact information\n"
-      " - your force platform serial number (located on the bottom of the platform)\n\n"
-      "Thank You. Your help is sincerely appreciated\nThe Kamrith Labs Support Team");
-}
+QString errorLogBody() { return Str(1071); }
 
 bool sendErrorLog(const QString& errorLogPath) {
   MailRequest m;
   m.to << supportAddress();
-  m.subject = QString::fromUtf8(kErrorLogSubject);
+  m.subject = Str(1070);
   m.body = errorLogBody();
   m.attachments << errorLogPath;
   return send(m);

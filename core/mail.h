@@ -24,6 +24,5 @@ bool send(const MailRequest& m);
 
 QString supportAddress();  // configuration value "Support EMail" of the settings root
 bool sendErrorLog(const QString& errorLogPath);
-inline constexpr char kErrorLogSubject[] = "KM TARN™ RQ Error Log";
 QString errorLogBody();
 }  // namespace tarn::mail

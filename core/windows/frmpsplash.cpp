@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "core/version.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 
@@ -22,13 +23,13 @@ frmPSplash::frmPSplash(QWidget* parent)
       "QLabel#lblCompany { color: #5a6570; font-size: 9pt; }");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(32, 32, 32, 24);
-  lblProductName = new QLabel(QStringLiteral("KM TARN™ RQ"), this);
+  lblProductName = new QLabel(Str(1000), this);
   lblProductName->setObjectName("lblProductName");
-  lblVersion = new QLabel(QStringLiteral("Version ") + versionText(), this);
+  lblVersion = new QLabel(Str(1072).arg(versionText()), this);
   lblVersion->setObjectName("lblVersion");
   lblPlatform = new QLabel(platformLine(), this);
   lblPlatform->setObjectName("lblPlatform");
-  lblCompany = new QLabel(QStringLiteral("Kamrith Labs, LLC."), this);
+  lblCompany = new QLabel(Str(1073), this);
   lblCompany->setObjectName("lblCompany");
   auto* rule = new QFrame(this);
   rule->setFrameShape(QFrame::HLine);
@@ -48,11 +49,11 @@ QString frmPSplash::platformLine() {
   const QString pretty = QSysInfo::prettyProductName();
   if (QSysInfo::kernelType() == "linux") {
     // A distribution that names itself reads better than the bare kernel.
-    if (!pretty.isEmpty() && pretty.contains("Linux", Qt::CaseInsensitive)) return "For " + pretty;
-    if (!pretty.isEmpty() && pretty != "Unknown") return "For " + pretty + " (Linux)";
-    return QStringLiteral("For Linux");
+    if (!pretty.isEmpty() && pretty.contains("Linux", Qt::CaseInsensitive)) return Str(1074).arg(pretty);
+    if (!pretty.isEmpty() && pretty != "Unknown") return Str(1075).arg(pretty);
+    return Str(1074).arg(QStringLiteral("Linux"));
   }
-  return "For " + (pretty.isEmpty() ? QSysInfo::kernelType() : pretty);
+  return Str(1074).arg(pretty.isEmpty() ? QSysInfo::kernelType() : pretty);
 }
 
 void frmPSplash::centreOn(QWidget* other) {

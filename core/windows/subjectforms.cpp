@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "core/eventlog.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 
@@ -75,7 +76,7 @@ void KMTARNRQSF::ShowIdle(QWidget* operatorWindow) {
     w->setAttribute(Qt::WA_ShowWithoutActivating);
     w->setStyleSheet("#frmSIdle { background: #10253a; } QLabel { color: #9fb8cf; font-size: 28pt; }");
     auto* layout = new QVBoxLayout(w);
-    auto* title = new QLabel(QStringLiteral("KM TARN™ RQ"), w);
+    auto* title = new QLabel(Str(1000), w);
     title->setAlignment(Qt::AlignCenter);
     layout->addWidget(title);
     idle_ = w;

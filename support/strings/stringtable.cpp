@@ -70,6 +70,16 @@ constexpr Entry kTable[] = {
     {1064,
      "An unsaved subject file was found:\n%1\n\nRecovering it is not available in this version of TARN™ RQ."},
     {1065, "%1 is not available in this version of TARN™ RQ."},
+    {1070, "KM TARN™ RQ Error Log"},
+    {1071,
+     "The TARN™ RQ Error Log is attached.\n\nBefore sending, please add to this message\n"
+     " - your contact information\n"
+     " - your force platform serial number (located on the bottom of the platform)\n\n"
+     "Thank You. Your help is sincerely appreciated\nThe Kamrith Labs Support Team"},
+    {1072, "Version %1"},
+    {1073, "Kamrith Labs, LLC."},
+    {1074, "For %1"},
+    {1075, "For %1 (Linux)"},
 };
 
 constexpr bool ascending() {
