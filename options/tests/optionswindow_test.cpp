@@ -320,7 +320,7 @@ TEST_F(OptionsWindow, NoteSetsAreAddedFromAPreparedSetAndEditedNoteByNote) {
   });
   w->cmdPRCTEdit->click();
   EXPECT_EQ(w->grdPRCTTemplate->item(30, 4)->text(), "Not Defined");
-  EXPECT_EQ(w->grdPRCTTemplate->item(0, 4)->text(), "Not used in reports");
+  EXPECT_EQ(w->grdPRCTTemplate->item(0, 4)->text(), "Not printed");
   ScriptedMessages msgs{MsgResult::OK};
   w->cmdOK->click();
   ASSERT_TRUE(closedWithOK(*w));

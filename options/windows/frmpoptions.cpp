@@ -110,10 +110,11 @@ QTableWidget* makeGrid(QWidget* parent, const char* name, const QList<int>& head
   return g;
 }
 
-void setCell(QTableWidget* g, int row, int col, const QString& text) {
+void setCell(QTableWidget* g, int row, int col, const QString& text, bool number = false) {
   auto* item = g->item(row, col);
   if (!item) {
     item = new QTableWidgetItem;
+    if (number) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     g->setItem(row, col, item);
   }
   item->setText(text);
@@ -209,6 +210,8 @@ frmPOptions::frmPOptions(QWidget* parent) : QDialog(parent) {
   tmrUnload->setInterval(0);
   connect(tmrUnload, &QTimer::timeout, this, &QDialog::accept);
 
+  // Roomier than the smallest size where the screen allows, so that the lists show more rows.
+  resize(minimumSizeHint().expandedTo(QSize(1000, 680)));
   CmdButtonColouring::install(this);
   g_open = this;
 }
@@ -404,8 +407,10 @@ QWidget* frmPOptions::buildNotesPage() {
     setCell(grdPRCTTemplate, r, 2, row.test);
     setCell(grdPRCTTemplate, r, 3, row.result);
   }
-  grdPRCTTemplate->resizeColumnsToContents();
-  grdPRCTTemplate->horizontalHeader()->setStretchLastSection(true);
+  // Every column as wide as its texts; the result takes what is left.
+  for (int c = 0; c < 5; ++c)
+    grdPRCTTemplate->horizontalHeader()->setSectionResizeMode(
+        c, c == 3 ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
   cv->addWidget(grdPRCTTemplate, 1);
   auto* preview = new QHBoxLayout;
   auto* previewLabel = new QLabel(Str(6105), contents);
@@ -648,10 +653,13 @@ QWidget* frmPOptions::buildTestsPage() {
   files->setObjectName("fraTemplates");
   auto* fv = new QVBoxLayout(files);
   grdTFile = makeGrid(files, "grdTFile", {6091, 6092, 6246, 6247});
-  grdTFile->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-  grdTFile->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-  grdTFile->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
-  grdTFile->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+  for (int c = 0; c < 4; ++c)
+    grdTFile->horizontalHeader()->setSectionResizeMode(
+        c, c == 1 ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
+  // Room for the counts and a name of some twenty characters without a horizontal scroll bar.
+  const QFontMetrics fm = grdTFile->fontMetrics();
+  grdTFile->setMinimumWidth(fm.horizontalAdvance(Str(6246) + Str(6247) + "#000") +
+                            fm.horizontalAdvance(QLatin1Char('M')) * 16 + 60);
   fv->addWidget(grdTFile, 1);
   auto* fb = new QHBoxLayout;
   cmdTFileAdd = button(Str(6093), "cmdTFileAdd", files);
@@ -671,10 +679,12 @@ QWidget* frmPOptions::buildTestsPage() {
   tv->addLayout(nameRow);
   auto* th = new QHBoxLayout;
   grdTTemplate = makeGrid(tests, "grdTTemplate", {6091, 6250, 6092, 6100});
-  grdTTemplate->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
-  grdTTemplate->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-  grdTTemplate->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-  grdTTemplate->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+  for (int c = 0; c < 4; ++c)
+    grdTTemplate->horizontalHeader()->setSectionResizeMode(
+        c, c == 2 ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
+  grdTTemplate->setMinimumWidth(
+      grdTTemplate->fontMetrics().horizontalAdvance(Str(6147) + Str(6257) + "#00Foam Surface - Eyes Closed") +
+      60);
   th->addWidget(grdTTemplate, 1);
   auto* tb = new QVBoxLayout;
   cmdTTInsVision = button(Str(6251), "cmdTTInsVision", tests);
@@ -693,8 +703,8 @@ QWidget* frmPOptions::buildTestsPage() {
   tv->addLayout(th, 1);
   split->addWidget(files);
   split->addWidget(tests);
-  split->setStretchFactor(0, 2);
-  split->setStretchFactor(1, 3);
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 1);
   v->addWidget(split, 1);
 
   connect(grdTFile, &QTableWidget::itemSelectionChanged, this, [this] {
@@ -841,10 +851,10 @@ void frmPOptions::fillTemplates() {
   grdTFile->setRowCount(static_cast<int>(list.size()));
   for (int r = 0; r < static_cast<int>(list.size()); ++r) {
     const KM_RQTemplate& t = list[r].tpl;
-    setCell(grdTFile, r, 0, QString::number(r + 1));
+    setCell(grdTFile, r, 0, QString::number(r + 1), true);
     setCell(grdTFile, r, 1, t.sName);
-    setCell(grdTFile, r, 2, QString::number(t.lTestCountVision()));
-    setCell(grdTFile, r, 3, QString::number(t.lTestCountBalance()));
+    setCell(grdTFile, r, 2, QString::number(t.lTestCountVision()), true);
+    setCell(grdTFile, r, 3, QString::number(t.lTestCountBalance()), true);
   }
   grdTFile->clearSelection();
   if (model_.tests.selected >= 0) grdTFile->selectRow(model_.tests.selected);
@@ -859,7 +869,7 @@ void frmPOptions::fillTemplateTests(int selectRow) {
   grdTTemplate->setRowCount(count);
   for (int r = 1; r <= count; ++r) {
     const KM_RQTemplateItem& item = *t->tpl.tiTestItem(r);
-    setCell(grdTTemplate, r - 1, 0, QString::number(r));
+    setCell(grdTTemplate, r - 1, 0, QString::number(r), true);
     setCell(grdTTemplate, r - 1, 1, Str(item.isVision() ? 6146 : 6147));
     setCell(grdTTemplate, r - 1, 2, item.sName);
     setCell(grdTTemplate, r - 1, 3, model_.testStatusText(item));
@@ -887,7 +897,7 @@ void frmPOptions::fillNoteSets() {
   const auto& sets = model_.notes.sets;
   grdPRCFile->setRowCount(static_cast<int>(sets.size()));
   for (int r = 0; r < static_cast<int>(sets.size()); ++r) {
-    setCell(grdPRCFile, r, 0, QString::number(r + 1));
+    setCell(grdPRCFile, r, 0, QString::number(r + 1), true);
     setCell(grdPRCFile, r, 1, sets[r].notes.sName);
   }
   grdPRCFile->clearSelection();

@@ -115,7 +115,7 @@ constexpr Entry kTable[] = {
     {6106, "Delete the Report Notes Set \"%1\"?\n\nIts file is removed when you press OK."},
     {6107, "The Name of the Report Notes Set MUST be specified!"},
     {6108, "%1 (unreadable)"},
-    {6109, "Not used in reports"},
+    {6109, "Not printed"},
     {6120, "&Additional Documents"},
     {6121, "Document to Print"},
     {6122, "Current File:"},
