@@ -33,7 +33,8 @@
 #include "core/windows/subjectforms.h"
 #include "data/lists/list.h"
 #include "data/lists/listrefresh.h"
-#include "options/windows/frmppassword.h"
+#include "options/passwordgate.h"
+#include "options/windows/frmpoptions.h"
 #include "support/strings/strings.h"
 
 namespace tarn::app {
@@ -66,14 +67,7 @@ class StationApp::ListEvents : public KM_RQListEvents {
   StationApp& w_;
 };
 
-StationApp::StationApp() {
-  window_ = std::make_unique<frmPMain>(*this);
-  lockWait_ = [](int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-  };
-}
+StationApp::StationApp() { window_ = std::make_unique<frmPMain>(*this); }
 
 StationApp::~StationApp() {
   if (loaded_ && !unloaded_) {
@@ -135,14 +129,7 @@ bool StationApp::Form_Load() {
   load.step("Creating KMX_HTMLHelp");
   if (!KMX_HTMLHelp::pageFor(0).isEmpty()) help_.setHelpFile(QStringLiteral("KMTARNRQ.chm"));
 
-  load.step("Checking for new installation");
-  if (IsNewInstallation()) {
-    load.step("Initializing new installation");
-    InitializeNewInstallation();
-  } else {
-    load.step("Verifiying Keys");
-    if (!AccessKeysPresent()) return refuseStart(load, Str(1012));
-  }
+  if (!CheckAccessKeysAtStartup(load)) return refuseStart(load, QString());  // it showed why
 
   load.step("Restoring window position");
   QScreen* screen = QGuiApplication::primaryScreen();
@@ -272,7 +259,10 @@ void StationApp::Form_Activate() {
     window_->setGeometry(normalSizePlacement(screenGeo));
   }
 
-  runActivationChecks(log);
+  if (runActivationChecks(log)) {
+    log.step("calling mnuTOptions_Click");
+    cmdOptions_Click();
+  }
 
   log.step("calling RemoveOrphanVisionTests");
   log.step("Updating Commands");
@@ -286,7 +276,7 @@ void StationApp::Form_Activate() {
   activating_ = false;
 }
 
-void StationApp::runActivationChecks(const ProcLog& log) {
+bool StationApp::runActivationChecks(const ProcLog& log) {
   QStringList parts;
   log.step("Checking for measurement units");
   if (unitsNeverChosen()) parts << Str(1014);
@@ -294,14 +284,11 @@ void StationApp::runActivationChecks(const ProcLog& log) {
   const MonitorIdentity current{subjectForms_->DeviceName(), subjectForms_->DeviceString(),
                                 subjectForms_->ResHor(), subjectForms_->ResVert()};
   if (monitorChanged(current)) parts << Str(1015);
-  if (parts.isEmpty()) return;
+  if (parts.isEmpty()) return false;
   QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
   const MsgResult r = showMessage(parts.join("\n\n"), MsgIcon::Exclamation, MsgButtons::OKCancel);
   QGuiApplication::restoreOverrideCursor();
-  if (r == MsgResult::OK) {
-    log.step("calling mnuTOptions_Click");
-    cmdOptions_Click();
-  }
+  return r == MsgResult::OK;
 }
 
 // ---------------------------------------------------------------- commands
@@ -407,7 +394,8 @@ void StationApp::cmdOptions_Click() {
   ProcLog log(kModule, "cmdOptions_Click");
   window_->setCommandsEnabled(false);
   const QString lastPath = settings::read(settings::LastPath);
-  showLaterIssueNotice(log, Str(1063));
+  ShowOptionsWindow(window_.get());
+  runActivationChecks(log);  // told again, but not sent back into the window just left
   applySubjectMonitor();
   applyStartWithDesktop(log);
   if (colouring_) colouring_->reload();
@@ -441,33 +429,11 @@ void StationApp::imgKMXLogo_Click() {
     log.completed();
     return;
   }
-  log.step("Prompt for password");
-  frmPPassword dlg(window_.get());
-  dlg.txtPassword->clear();
-  const int code = showModal_.ShowModal(dlg);
-  if (code != QDialog::Accepted) {
-    log.step("Cancelled");
-    log.completed();
-    return;
-  }
-  const QString text = dlg.txtPassword->text();
-  log.step(text.isEmpty() ? "No password returned" : "Hash password");
-  log.step("Compare password");
-  const PasswordGate::Outcome o = gate_.check(text);
-  if (o.level == AccessLevel::Administrator) {
+  const AccessLevel level = logo_.askPassword(window_.get(), log);
+  if (level == AccessLevel::Administrator)
     window_->showAccessButtons(true, true, true);
-  } else if (o.level == AccessLevel::Operator) {
+  else if (level == AccessLevel::Operator)
     window_->cmdReportReprint->setVisible(true);
-  } else if (o.lock) {
-    showMessage(Str(1022), MsgIcon::Exclamation);
-    log.step("Program locked");
-    window_->hide();
-    lockWait_(PasswordGate::kLockMs);
-    window_->show();
-    log.step("Program unlocked");
-  } else if (o.counted) {
-    showMessage(Str(1023), MsgIcon::Exclamation);
-  }
   if (colouring_) colouring_->reload();
   log.completed();
 }
@@ -502,6 +468,8 @@ void StationApp::onPlateListUpdateDone(qint32 plates, qint32 hids, bool changed)
     if (count > 1) text += Str(1021).arg(count - 1);
     window_->lblStatus->setText(text);
   }
+  // The options window, if open, follows the plates and monitors present.
+  if (auto* options = frmPOptions::openWindow(); options && options->isVisible()) options->UpdateMonitor();
   Commands_Update();
   log.completed();
 }
@@ -562,7 +530,7 @@ bool StationApp::fnFileClose(bool noPrompt) {
 // A refused start ends the orderly way: the log it began is removed like at a normal end, so that a
 // log left behind always means a crash.
 bool StationApp::refuseStart(const ProcLog& log, const QString& text) {
-  startupMessage(text, MsgIcon::Exclamation);
+  if (!text.isEmpty()) startupMessage(text, MsgIcon::Exclamation);
   log.step("Start refused");
   if (splash_) delete splash_;
   if (logStarted_) eventlog::endNormally();

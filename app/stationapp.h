@@ -17,7 +17,7 @@
 #include "core/windows/htmlhelp.h"
 #include "core/windows/showmodal.h"
 #include "core/wizard.h"
-#include "options/passwordgate.h"
+#include "options/windows/logogate.h"
 #include "support/windows/kmxmouse.h"
 
 class QWidget;
@@ -85,7 +85,7 @@ class StationApp : public QObject {
   const KMX_HTMLHelp& help() const { return help_; }
   frmPProgress* progressWindow() const;
   bool listsRefreshing() const { return listsRefreshing_; }
-  const PasswordGate& passwordGate() const { return gate_; }
+  const PasswordGate& passwordGate() const { return logo_.gate(); }
   bool shutdownAllowed() const { return shutdownAllowed_; }
   bool testSessionRunning() const { return sessionRunning_; }
 
@@ -99,8 +99,7 @@ class StationApp : public QObject {
   int loadedFormCount() const;
 
   // The program lock after three wrong passwords waits here; tests replace the wait.
-  using LockWait = std::function<void(int ms)>;
-  void setLockWait(LockWait wait) { lockWait_ = std::move(wait); }
+  void setLockWait(LogoGate::LockWait wait) { logo_.setLockWait(std::move(wait)); }
 
   // Automation clients learn when a list refresh begins and ends (ListRefreshStart and
   // ListRefreshEnd); the automation server installs these.
@@ -127,7 +126,8 @@ class StationApp : public QObject {
   void showLaterIssueNotice(const ProcLog& log, const QString& what);
   void applySubjectMonitor();
   void applyStartWithDesktop(const ProcLog& log);
-  void runActivationChecks(const ProcLog& log);
+  // The units and monitor notices; true when the operator answered OK to go to the options.
+  bool runActivationChecks(const ProcLog& log);
   void unloadForms();
 
   std::unique_ptr<frmPMain> window_;
@@ -150,8 +150,7 @@ class StationApp : public QObject {
   bool listsRefreshing_ = false;
   bool closePending_ = false;
   CmdButtonColouring* colouring_ = nullptr;
-  PasswordGate gate_;
-  LockWait lockWait_;
+  LogoGate logo_;
   int dialogExitButton_ = kWizNone;
   quint32 startTick_ = 0;
   bool logStarted_ = false;

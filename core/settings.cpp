@@ -71,6 +71,13 @@ struct Connection {
 
 thread_local Connection t_conn;
 
+// An open WriteBatch of this thread: its writes join the batch's transaction.
+struct Batch {
+  bool open = false;
+  bool failed = false;
+};
+thread_local Batch t_batch;
+
 bool isDamage(int rc) {
   const int primary = rc & 0xff;
   return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
@@ -264,8 +271,16 @@ template <typename Bind>
 void writeValue(const char* op, Hive hive, const QString& key, const QString& name, int type,
                 Bind bindValue) {
   Connection* c = connection(op, true);
-  if (!c) return;
-  if (!exec(*c, kBegin, op)) return;
+  if (t_batch.open && !t_batch.failed && c && sqlite3_get_autocommit(c->db)) {
+    // The batch's transaction is gone (the connection was reopened): nothing may land alone.
+    fail(*c, op, QStringLiteral("The settings store %1 lost the open batch of writes.").arg(c->path));
+    t_batch.failed = true;
+  }
+  if (!c || (t_batch.open && t_batch.failed)) {
+    t_batch.failed = t_batch.open;
+    return;
+  }
+  if (!t_batch.open && !exec(*c, kBegin, op)) return;
   const QString path = normalKey(key);
   bool ok = true;
   qsizetype from = 0;
@@ -291,6 +306,10 @@ void writeValue(const char* op, Hive hive, const QString& key, const QString& na
     sqlite3_bind_int(s, 5, type);
     bindValue(s, 6);
     ok = exec(*c, kUpsert, op);
+  }
+  if (t_batch.open) {
+    if (!ok) t_batch.failed = true;
+    return;  // the batch commits or rolls back
   }
   if (!c->db) return;  // closed after damage: the transaction went with it
   if (ok && exec(*c, kCommit, op)) {
@@ -356,6 +375,10 @@ void SettingWriteLong(Hive hive, const QString& key, const QString& name, qint32
 bool SettingDeleteValue(Hive hive, const QString& key, const QString& name) {
   constexpr char op[] = "SettingDeleteValue";
   Connection* c = connection(op, false);
+  if (t_batch.open && (t_batch.failed || !c || sqlite3_get_autocommit(c->db))) {
+    t_batch.failed = true;
+    return false;
+  }
   if (!c) return false;
   sqlite3_stmt* s = c->stmt[kDelete];
   sqlite3_bind_int(s, 1, static_cast<int>(hive));
@@ -409,6 +432,34 @@ void closeConnection() {
 }
 
 QString lastError() { return t_conn.lastError; }
+
+WriteBatch::WriteBatch() {
+  constexpr char op[] = "SettingWriteBatch";
+  t_batch = Batch{true, true};
+  Connection* c = connection(op, true);
+  if (c && exec(*c, kBegin, op)) t_batch.failed = false;
+}
+
+WriteBatch::~WriteBatch() {
+  if (!t_batch.open) return;
+  if (t_conn.db && !sqlite3_get_autocommit(t_conn.db))
+    sqlite3_exec(t_conn.db, "ROLLBACK", nullptr, nullptr, nullptr);
+  t_batch = Batch{};
+}
+
+bool WriteBatch::ok() const { return t_batch.open && !t_batch.failed; }
+
+bool WriteBatch::commit() {
+  constexpr char op[] = "SettingWriteBatch";
+  if (!t_batch.open) return false;
+  bool ok = !t_batch.failed && t_conn.db && !sqlite3_get_autocommit(t_conn.db);
+  if (ok) ok = exec(t_conn, kCommit, op);
+  if (ok) t_conn.lastError.clear();
+  if (!ok && t_conn.db && !sqlite3_get_autocommit(t_conn.db))
+    sqlite3_exec(t_conn.db, "ROLLBACK", nullptr, nullptr, nullptr);
+  t_batch = Batch{};
+  return ok;
+}
 }  // namespace settingsstore
 
 }  // namespace tarn

@@ -35,6 +35,19 @@ namespace settingsstore {
 void closeConnection();
 // The last failure of the store seen by this thread; empty when the last operation succeeded.
 QString lastError();
+
+// Groups this thread's writes into one transaction: either every write made while the batch is
+// open lands, at commit, or none does. After a failed write the batch writes nothing more and
+// commit fails; a batch that is not committed is rolled back. Batches do not nest.
+class WriteBatch {
+ public:
+  WriteBatch();
+  ~WriteBatch();
+  WriteBatch(const WriteBatch&) = delete;
+  WriteBatch& operator=(const WriteBatch&) = delete;
+  bool ok() const;  // no write of the batch has failed so far
+  bool commit();    // false when the batch or its commit failed: nothing was written
+};
 }  // namespace settingsstore
 
 }  // namespace tarn

@@ -10,15 +10,6 @@ bool IsNewInstallation() {
   return SettingCountValues(Hive::CurrentUser, QString::fromUtf8(settings::kRootKey)) < kNewInstallationBelow;
 }
 
-void InitializeNewInstallation() {
-  settings::write(settings::Key1, QString::fromLatin1(kFactoryAdminDigest));
-  settings::write(settings::Key2, QString::fromLatin1(kFactoryOperatorDigest));
-}
-
-bool AccessKeysPresent() {
-  return !settings::read(settings::Key1).isEmpty() && !settings::read(settings::Key2).isEmpty();
-}
-
 bool NeedsClockReminder(double nowDays, double lastCheck, qint32 daysBetween) {
   const double days = std::trunc(std::fabs(nowDays - lastCheck));
   return days > static_cast<double>(daysBetween);

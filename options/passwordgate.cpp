@@ -1,8 +1,10 @@
 #include "options/passwordgate.h"
 
+#include "core/eventlog.h"
+#include "core/messages.h"
 #include "core/settingkeys.h"
 #include "core/startupchecks.h"
-#include "options/accessdigest.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 
@@ -35,6 +37,57 @@ PasswordGate::Outcome PasswordGate::check(const QString& text) {
     }
   }
   return o;
+}
+
+void InitializeNewInstallation() {
+  settings::write(settings::Key1, QString::fromLatin1(kFactoryAdminDigest));
+  settings::write(settings::Key2, QString::fromLatin1(kFactoryOperatorDigest));
+}
+
+bool AccessKeysPresent() {
+  return !settings::read(settings::Key1).isEmpty() && !settings::read(settings::Key2).isEmpty();
+}
+
+QString TamperingText() { return Str(6289); }
+
+bool CheckAccessKeysAtStartup(const ProcLog& log) {
+  log.step("Checking for new installation");
+  if (IsNewInstallation()) {
+    log.step("Initializing new installation");
+    InitializeNewInstallation();
+    return true;
+  }
+  log.step("Verifiying Keys");
+  if (AccessKeysPresent()) return true;
+  log.error("Access keys missing");
+  showMessage(TamperingText(), MsgIcon::Exclamation, MsgButtons::OK, 500);
+  return false;
+}
+
+namespace {
+PasswordChange change(const QString& entered, const QString& confirmed, const char* factory, QString& key) {
+  if (entered != confirmed) return PasswordChange::Different;
+  key = entered.isEmpty() ? QString::fromLatin1(factory) : AccessDigest(entered);
+  return PasswordChange::Changed;
+}
+}  // namespace
+
+PasswordChange ChangeAdministratorPassword(const QString& entered, const QString& confirmed, QString& key1) {
+  return change(entered, confirmed, kFactoryAdminDigest, key1);
+}
+
+PasswordChange ChangeOperatorPassword(const QString& entered, const QString& confirmed, const QString& key1,
+                                      QString& key2) {
+  if (!AdministratorPasswordSet(key1)) return PasswordChange::AdministratorFirst;
+  return change(entered, confirmed, kFactoryOperatorDigest, key2);
+}
+
+bool AdministratorPasswordSet(const QString& key1) {
+  return !key1.isEmpty() && key1 != QLatin1String(kFactoryAdminDigest);
+}
+
+bool OperatorPasswordSet(const QString& key2) {
+  return !key2.isEmpty() && key2 != QLatin1String(kFactoryOperatorDigest);
 }
 
 }  // namespace tarn

@@ -27,6 +27,7 @@
 #include "core/windows/showmodal.h"
 #include "core/windows/subjectforms.h"
 #include "data/lists/list.h"
+#include "options/tests/optionstest.h"
 
 namespace tarn::app::testing {
 
@@ -138,6 +139,7 @@ class AppTest : public ::testing::Test {
   std::deque<std::function<int(QDialog&)>> modalAnswers;
   std::unique_ptr<StationApp> station;
   frmPMain* window = nullptr;
+  tarn::testing::CheapDigest cheapDigest;  // the password rules, not the 100 000 rounds
   QStringList mailed;
 
  private:

@@ -68,15 +68,33 @@ TEST_F(AppTest, CommandsWithoutTheirWindowsSaySoPlainly) {
   station->cmdBegin_Click();
   station->cmdFileMngm_Click();
   station->cmdReportReprint_Click();
-  station->cmdOptions_Click();
-  EXPECT_EQ(messageTexts(),
-            QStringList({"Testing is not available in this version of TARN™ RQ.",
-                         "File Management is not available in this version of TARN™ RQ.",
-                         "Reports Reprint is not available in this version of TARN™ RQ.",
-                         "The Options window is not available in this version of TARN™ RQ."}));
+  EXPECT_EQ(messageTexts(), QStringList({"Testing is not available in this version of TARN™ RQ.",
+                                         "File Management is not available in this version of TARN™ RQ.",
+                                         "Reports Reprint is not available in this version of TARN™ RQ."}));
   for (const auto& m : messages) EXPECT_EQ(m.icon, MsgIcon::Information);
   EXPECT_EQ(station->DialogExitButton(), -99);  // the file manager starts from "none yet"
-  EXPECT_TRUE(window->cmdExit->isEnabled());    // the options end with Commands_Update
+}
+
+TEST_F(AppTest, OptionsWindowThenItsSettingsTakeEffect) {
+  ASSERT_TRUE(load());
+  settleActivation();
+  messages.clear();
+  const QString elsewhere = QDir(folders::documentsFolder()).filePath("Clinic B");
+  ASSERT_TRUE(QDir().mkpath(elsewhere));
+  QString shown;
+  modalAnswers.push_back([&](QDialog& d) {
+    shown = d.objectName();
+    settings::write(settings::LastPath, elsewhere);  // as the folder page would on OK
+    return int(QDialog::Accepted);
+  });
+  const int entriesBefore = station->lists()->lFilesCount();
+  station->cmdOptions_Click();
+  EXPECT_EQ(shown, "frmPOptions");
+  EXPECT_TRUE(
+      steps("Lists_Refresh").contains("Data folder = " + elsewhere + "/, Ext = .kpf, CoP Threshold = 10"));
+  EXPECT_EQ(station->lists()->lFilesCount(), entriesBefore);
+  EXPECT_TRUE(window->cmdExit->isEnabled());  // the options end with Commands_Update
+  EXPECT_TRUE(messages.empty()) << messageTexts().join('|').toStdString();
 }
 
 TEST_F(AppTest, LeftOverWorkingCopyIsReportedAndNotReopened) {

@@ -266,5 +266,46 @@ TEST(Settings, UnreachableStoreGivesDefaultsAndWritesNothing) {
   EXPECT_TRUE(QFileInfo(config).isFile());
 }
 
+// A batch lands whole or not at all: a write refused half-way (the store runs out of room, say)
+// leaves every value of the batch as it was, and a batch dropped without commit writes nothing.
+TEST(Settings, WriteBatchLandsWholeOrNotAtAll) {
+  SettingWriteLong(CU, kKey, "A", 1);
+  SettingWriteString(CU, kKey, "B", "old");
+  {
+    settingsstore::WriteBatch batch;
+    SettingWriteLong(CU, kKey, "A", 2);
+    SettingWriteString(CU, kKey, "B", "new");
+    SettingWriteLong(CU, kKey + "\\Sub", "C", 3);
+    EXPECT_TRUE(batch.commit());
+  }
+  EXPECT_EQ(SettingReadLong(CU, kKey, "A", 0), 2);
+  EXPECT_EQ(SettingReadString(CU, kKey, "B", ""), "new");
+  EXPECT_EQ(SettingReadLong(CU, kKey + "\\Sub", "C", 0), 3);
+
+  {
+    settingsstore::WriteBatch batch;
+    SettingWriteLong(CU, kKey, "A", 5);
+  }  // not committed
+  EXPECT_EQ(SettingReadLong(CU, kKey, "A", 0), 2);
+
+  queryStore(
+      "CREATE TRIGGER refuse BEFORE UPDATE ON setting_values WHEN NEW.name_fold = 'b' "
+      "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
+  {
+    settingsstore::WriteBatch batch;
+    SettingWriteLong(CU, kKey, "A", 7);
+    SettingWriteString(CU, kKey, "B", "refused");
+    EXPECT_FALSE(settingsstore::lastError().isEmpty());
+    SettingWriteLong(CU, kKey, "D", 8);  // after the failure: not written either
+    EXPECT_FALSE(SettingDeleteValue(CU, kKey, "A"));
+    EXPECT_FALSE(batch.commit());
+  }
+  EXPECT_EQ(SettingReadLong(CU, kKey, "A", 0), 2);
+  EXPECT_EQ(SettingReadString(CU, kKey, "B", ""), "new");
+  EXPECT_EQ(SettingReadLong(CU, kKey, "D", 0), 0);
+  SettingWriteLong(CU, kKey, "A", 9);  // outside a batch every write is its own again
+  EXPECT_EQ(SettingReadLong(CU, kKey, "A", 0), 9);
+}
+
 }  // namespace
 }  // namespace tarn

@@ -190,7 +190,10 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString& 
   // full or the write fails; QSaveFile writes a temporary file beside it, syncs it and renames
   // it over the old one only when everything was written.
   QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) {
+  // Unbuffered, so that a short write (the disk filling up half-way) shows in write()'s count:
+  // a buffered QSaveFile flushes at commit, takes the short write for success and renames the
+  // truncated file over the good one.
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
     error = QStringLiteral("cannot create %1: %2").arg(path, f.errorString());
     return false;
   }

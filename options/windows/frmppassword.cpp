@@ -5,6 +5,7 @@
 
 #include "core/messages.h"
 #include "core/windows/buttoncolouring.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 
@@ -12,7 +13,7 @@ frmPPassword::frmPPassword(QWidget* parent) : QDialog(parent) {
   setObjectName("frmPPassword");
   setWindowTitle(productTitle());
   auto* layout = new QVBoxLayout(this);
-  fraPassword = new QGroupBox(QStringLiteral("Enter Password"), this);
+  fraPassword = new QGroupBox(Str(6294), this);
   fraPassword->setObjectName("fraPassword");
   auto* inner = new QVBoxLayout(fraPassword);
   txtPassword = new QLineEdit(fraPassword);
@@ -22,10 +23,10 @@ frmPPassword::frmPPassword(QWidget* parent) : QDialog(parent) {
   inner->addWidget(txtPassword);
   layout->addWidget(fraPassword);
   auto* buttons = new QHBoxLayout;
-  cmdOK = new QPushButton(QStringLiteral("&OK"), this);
+  cmdOK = new QPushButton(Str(6001), this);
   cmdOK->setObjectName("cmdOK");
   cmdOK->setDefault(true);
-  cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+  cmdCancel = new QPushButton(Str(6002), this);
   cmdCancel->setObjectName("cmdCancel");
   buttons->addStretch(1);
   buttons->addWidget(cmdOK);
