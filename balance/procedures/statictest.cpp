@@ -45,7 +45,7 @@ StaticTestController::StaticTestController(KMX_BalancePlate* plate, KMX_HID_Devi
     : QObject(parent), plate_(plate), driver_(driver) {
   if (plate_) {
     connect(plate_, &KMX_BalancePlate::ForcesIn, this, &StaticTestController::onForces);
-    connect(plate_, &KMX_BalancePlate::SampleIn, this, [this](qint32, qint32) {
+    connect(plate_, &KMX_BalancePlate::SampleIn, this, [this] {
       if (state_ == StaticState::Practising || state_ == StaticState::PreTest ||
           state_ == StaticState::Testing)
         emit timeChanged();
@@ -267,12 +267,12 @@ bool StaticTestController::acquire() {
   return true;
 }
 
-void StaticTestController::onForces(qint32 sample, float fz, float m1, float m2) {
+void StaticTestController::onForces(qint32 sample, PlateForces f) {
   if (state_ != StaticState::Practising && state_ != StaticState::PreTest && state_ != StaticState::Testing)
     return;
   lastSample_ = sample;
   double x, y;
-  if (!transform_.apply(fz, m1, m2, x, y)) return;
+  if (!transform_.apply(f.Fz, f.M1, f.M2, x, y)) return;
   recent_[recentNext_] = {x, y};
   if (++recentNext_ == recent_.size()) {
     recentNext_ = 0;

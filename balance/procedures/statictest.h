@@ -78,7 +78,7 @@ class StaticTestController : public QObject {
 
  private:
   void setState(StaticState s);
-  void onForces(qint32 sample, float fz, float m1, float m2);
+  void onForces(qint32 sample, PlateForces forces);
   void onTestDone(bool preTest);
   void onPlateError(PlateError error);
   void finishTest(bool stopped);

@@ -13,7 +13,7 @@ namespace tarn {
 
 namespace {
 constexpr char kModule[] = "frmTBZero";
-constexpr int kResetWaitMs = 500;
+constexpr int kSettleWatchMs = 100;
 
 std::array<double, 3> toArray(const QVariant& v) {
   std::array<double, 3> a{};
@@ -23,7 +23,14 @@ std::array<double, 3> toArray(const QVariant& v) {
 }
 }  // namespace
 
-ZeroController::ZeroController(KMX_HID_Devices* driver, QObject* parent) : QObject(parent), driver_(driver) {
+ZeroController::ZeroController(KMX_HID_Devices* driver, QObject* parent)
+    : QObject(parent), driver_(driver), settleWatch_(new QTimer(this)) {
+  settleWatch_->setInterval(kSettleWatchMs);
+  connect(settleWatch_, &QTimer::timeout, this, [this] {
+    if (settling()) return;
+    settleWatch_->stop();
+    emit changed();
+  });
   if (driver_) {
     connect(driver_, &KMX_HID_Devices::PlateListUpdateDone, this, [this] { onListUpdated(); });
     connect(driver_, &KMX_HID_Devices::PlateNotResponding, this,
@@ -133,14 +140,20 @@ ZeroPhase ZeroController::phase() const {
 
 QString ZeroController::instructions() const { return ZeroInstructions(phase(), surface_); }
 
-bool ZeroController::canProceed() const { return plate_ && !acquiring_ && !resetting_ && !status().mustZero; }
+bool ZeroController::settling() const { return plate_ && plate_->IsSettling(); }
+
+double ZeroController::progress() const { return acquiring_ && plate_ ? plate_->AcquisitionProgress() : 0.0; }
+
+bool ZeroController::canProceed() const { return plate_ && !acquiring_ && !settling() && !status().mustZero; }
 
 std::optional<PlateZero> ZeroController::shownZero() const { return shown_; }
 
 bool ZeroController::acquire(qint32 durationMs) {
   ProcLog log(kModule, "cmdAcquire_Click", QString("%1 ms").arg(durationMs));
-  if (!plate_ || acquiring_ || resetting_) {
-    log.error(!plate_ ? "no plate chosen" : "a zero is already in progress");
+  if (!plate_ || acquiring_ || settling()) {
+    log.error(!plate_      ? "no plate chosen"
+              : acquiring_ ? "a zero is already in progress"
+                           : "the Force Platform is settling after a reset");
     return false;
   }
   const qint32 excitation = settings::read(settings::ZeroExcitation);
@@ -201,12 +214,8 @@ void ZeroController::onZeroDone(QVariant aveV, QVariant, QVariant rmsV) {
   if (verdict.resetPlate) {
     // The front end is re-initialised and given time to settle before the next try.
     log.step("Resetting the Force Platform");
-    resetting_ = true;
     plate_->Reset();
-    QTimer::singleShot(kResetWaitMs, this, [this] {
-      resetting_ = false;
-      emit changed();
-    });
+    settleWatch_->start();
   }
   log.step("Updating form");
   emit changed();

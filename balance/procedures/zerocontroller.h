@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <optional>
 
 #include "balance/plate/plate.h"
@@ -35,6 +36,8 @@ class ZeroController : public QObject {
   ZeroPhase phase() const;
   QString instructions() const;
   bool acquiring() const { return acquiring_; }
+  // Share of the running zero acquired so far (0..1), by the plate's clock.
+  double progress() const;
   // The wizard may move on: a plate is chosen, its zero is valid and no zero is running.
   bool canProceed() const;
   // Values of the latest zero to show (the accepted one after a zero, else the one in force).
@@ -66,7 +69,8 @@ class ZeroController : public QObject {
   qint32 surface_ = 1;
   bool acquiring_ = false;
   bool completed_ = false;  // a zero finished since the window opened
-  bool resetting_ = false;
+  bool settling() const;
+  QTimer* settleWatch_;  // refreshes the window once the plate has settled after a reset
   std::optional<PlateZero> shown_;
 };
 

@@ -12,7 +12,7 @@
 namespace tarn {
 namespace {
 
-using platetest::waitUntil;
+using platetest::runUntil;
 
 // ---- Instructions ----
 
@@ -147,7 +147,7 @@ struct StaticRig {
   ScriptedMessages msgs;
   BalanceTestRun run;
 
-  explicit StaticRig(SimulatedSubject subject = {}, double scale = 200.0) : sim({}, subject, scale) {
+  explicit StaticRig(SimulatedSubject subject = {}) : sim({}, subject) {
     run.sName = "Romberg eyes open";
     run.lTestType = 1;
     run.timing.frequencyHz = 100;
@@ -159,7 +159,7 @@ struct StaticRig {
     ZeroController zc(sim.driver.get());
     bool done = false;
     QObject::connect(&zc, &ZeroController::zeroFinished, [&](bool) { done = true; });
-    return zc.acquire(1000) && waitUntil([&] { return done; }) && zc.canProceed();
+    return zc.acquire(1000) && runUntil([&] { return done; }) && zc.canProceed();
   }
   std::unique_ptr<StaticTestController> controller() {
     auto c = std::make_unique<StaticTestController>(sim.plate, sim.driver.get());
@@ -171,7 +171,7 @@ struct StaticRig {
 };
 
 bool waitState(const StaticTestController& c, StaticState s) {
-  return waitUntil([&] { return c.state() == s; }, 20000);
+  return runUntil([&] { return c.state() == s; }, 20000);
 }
 
 TEST(StaticTest, FullTestAnalysesClassifiesAndKeepsTheSamples) {
@@ -239,12 +239,12 @@ TEST(StaticTest, FullTestAnalysesClassifiesAndKeepsTheSamples) {
 }
 
 TEST(StaticTest, StopEndsTheTestEarlyAndOnlyUnableToCompleteMaySaveIt) {
-  StaticRig rig({}, 20.0);
+  StaticRig rig;
   const auto c = rig.zeroedController();
   ASSERT_TRUE(c);
   ASSERT_TRUE(c->acquire());
   ASSERT_TRUE(waitState(*c, StaticState::Testing));
-  ASSERT_TRUE(waitUntil([&] { return c->elapsedSeconds() > 2.0; }));
+  ASSERT_TRUE(runUntil([&] { return c->elapsedSeconds() > 2.0; }));
   c->stopTest();
   EXPECT_EQ(c->state(), StaticState::Stopped);
   EXPECT_EQ(c->statusText(), "Test not Done!");
@@ -256,7 +256,7 @@ TEST(StaticTest, StopEndsTheTestEarlyAndOnlyUnableToCompleteMaySaveIt) {
   c->setFallen(true);
   EXPECT_TRUE(c->buttons().save);
   EXPECT_TRUE(c->run().bIsFallen);
-  platetest::spin(100);
+  platetest::runFor(100);
   EXPECT_EQ(c->state(), StaticState::Stopped) << "no TestDone after a stop";
 }
 
@@ -269,7 +269,7 @@ TEST(StaticTest, PracticeShowsTheCoPAndKeepsNothing) {
   ASSERT_TRUE(c->practiceStart());
   EXPECT_TRUE(c->buttons().practiceStop);
   EXPECT_FALSE(c->buttons().acquire);
-  ASSERT_TRUE(waitUntil([&] { return points > 200; }));
+  ASSERT_TRUE(runUntil([&] { return points > 200; }));
   ASSERT_TRUE(c->recentCoP());
   EXPECT_NEAR(c->recentCoP()->second, 0.015, 0.01);
   c->practiceStop();
@@ -309,13 +309,13 @@ TEST(StaticTest, EachPlateErrorAbandonsTheAcquisition) {
   };
   for (const auto& [fault, text] : faults) {
     SCOPED_TRACE(text);
-    StaticRig rig({}, 20.0);
+    StaticRig rig;
     const auto c = rig.zeroedController();
     ASSERT_TRUE(c);
     rig.msgs.answer(MsgResult::OK);
     rig.sim.plate->injectFault(fault, 300);  // in the test phase
     ASSERT_TRUE(c->acquire());
-    ASSERT_TRUE(waitUntil([&] { return !rig.msgs.requests().isEmpty(); }));
+    ASSERT_TRUE(runUntil([&] { return !rig.msgs.requests().isEmpty(); }));
     EXPECT_TRUE(rig.msgs.texts().at(0).startsWith(text)) << rig.msgs.texts().at(0).toStdString();
     EXPECT_EQ(c->state(), fault == F::Removal ? StaticState::NoPlate : StaticState::Ready);
     EXPECT_FALSE(c->run().hasData());
@@ -330,7 +330,7 @@ TEST(StaticTest, NotRespondingPlateAndLostZeroSendTheOperatorBack) {
     ASSERT_TRUE(c);
     rig.msgs.answer(MsgResult::OK);
     rig.sim.driver->simulateNotResponding(1);
-    ASSERT_TRUE(waitUntil([&] { return !rig.msgs.requests().isEmpty(); }));
+    ASSERT_TRUE(runUntil([&] { return !rig.msgs.requests().isEmpty(); }));
     EXPECT_TRUE(rig.msgs.texts().at(0).startsWith("A connected KM Force Platform is not responding"));
     EXPECT_EQ(c->state(), StaticState::NoPlate);
   }

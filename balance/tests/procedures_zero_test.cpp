@@ -9,7 +9,7 @@
 namespace tarn {
 namespace {
 
-using platetest::waitUntil;
+using platetest::runUntil;
 
 constexpr double kCodesPerVolt = 16777216.0 / 10.0;
 std::array<double, 3> volts(double a, double b, double c) {
@@ -204,7 +204,7 @@ bool runZero(ZeroController& zc) {
   bool finished = false;
   QObject::connect(&zc, &ZeroController::zeroFinished, [&](bool) { finished = true; });
   if (!zc.acquire(2000)) return false;
-  return waitUntil([&] { return finished; });
+  return runUntil([&] { return finished; });
 }
 
 TEST(ZeroController, GoodZeroIsStoredAndMakesTheLastZeroValid) {
@@ -220,7 +220,7 @@ TEST(ZeroController, GoodZeroIsStoredAndMakesTheLastZeroValid) {
   EXPECT_FALSE(zc.acquire(2000)) << "one zero at a time";
   bool accepted = false, finished = false;
   QObject::connect(&zc, &ZeroController::zeroFinished, [&](bool a) { accepted = a, finished = true; });
-  ASSERT_TRUE(waitUntil([&] { return finished; }));
+  ASSERT_TRUE(runUntil([&] { return finished; }));
   EXPECT_TRUE(accepted);
   EXPECT_TRUE(msgs.requests().isEmpty()) << msgs.texts().join("|").toStdString();
   EXPECT_TRUE(rig.plate->IsZeroed());
@@ -248,7 +248,7 @@ TEST(ZeroController, UsbPowerFaultIsRefusedAndThePlateReset) {
   EXPECT_FALSE(LastZero());
   EXPECT_EQ(rig.plate->config().fault, ZeroFault::None) << "the reset re-initialised the front end";
   EXPECT_FALSE(zc.acquire(2000)) << "the plate settles before the next try";
-  ASSERT_TRUE(waitUntil([&] { return zc.acquire(2000); }));
+  ASSERT_TRUE(runUntil([&] { return zc.acquire(2000); }));
 }
 
 TEST(ZeroController, SubjectOnThePlateIsKeptOnlyWhenTheOperatorSaysSo) {
@@ -283,12 +283,12 @@ TEST(ZeroController, PlateErrorDuringTheZeroAbandonsIt) {
       {F::Removal, "The Force Platform has been disconnected!!!"}};
   for (const auto& [fault, text] : faults) {
     SCOPED_TRACE(text);
-    platetest::SimRig rig({}, {}, 1.0);
+    platetest::SimRig rig;
     ScriptedMessages msgs{MsgResult::OK};
     ZeroController zc(rig.driver.get());
     ASSERT_TRUE(zc.acquire(5000));
     rig.plate->injectFault(fault);
-    ASSERT_TRUE(waitUntil([&] { return !msgs.requests().isEmpty(); }));
+    ASSERT_TRUE(runUntil([&] { return !msgs.requests().isEmpty(); }));
     EXPECT_TRUE(msgs.texts().at(0).startsWith(text)) << msgs.texts().at(0).toStdString();
     EXPECT_FALSE(zc.acquiring());
     EXPECT_FALSE(rig.plate->IsZeroing());
@@ -302,7 +302,7 @@ TEST(ZeroController, NotRespondingPlateIsReported) {
   ScriptedMessages msgs{MsgResult::OK};
   ZeroController zc(rig.driver.get());
   rig.driver->simulateNotResponding(1);
-  ASSERT_TRUE(waitUntil([&] { return !msgs.requests().isEmpty(); }));
+  ASSERT_TRUE(runUntil([&] { return !msgs.requests().isEmpty(); }));
   EXPECT_TRUE(msgs.texts().at(0).startsWith("A connected KM Force Platform is not responding"));
 }
 

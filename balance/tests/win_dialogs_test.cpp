@@ -29,7 +29,7 @@ TEST(TestWindows, ZeroWindowAcquiresAndMovesOn) {
   w.cmdAcquire->click();
   EXPECT_TRUE(w.Timer1->isActive());
   EXPECT_FALSE(w.cmdCancel->isEnabled());
-  ASSERT_TRUE(platetest::waitUntil([&] { return w.cmdNext->isEnabled(); }));
+  ASSERT_TRUE(platetest::runUntil([&] { return w.cmdNext->isEnabled(); }));
   EXPECT_FALSE(w.Timer1->isActive());
   EXPECT_NE(w.lblValue[0][0]->text(), "-");
   EXPECT_TRUE(w.lblStatus->text().contains("The last Zero is still valid."));
@@ -42,9 +42,8 @@ TEST(TestWindows, ZeroWindowAcquiresAndMovesOn) {
 TEST(TestWindows, StaticWindowRunsATestAndSavesOnNext) {
   platetest::SimRig rig;
   ScriptedMessages msgs;
-  rig.plate->setTimeScale(1000);
   ASSERT_TRUE(rig.plate->ZeroStart(500, 2500));
-  ASSERT_TRUE(platetest::waitUntil([&] { return !rig.plate->IsZeroing(); }));
+  ASSERT_TRUE(platetest::runUntil([&] { return !rig.plate->IsZeroing(); }));
   rig.plate->ZeroAccept();
 
   BalanceTestRun run;
@@ -65,7 +64,7 @@ TEST(TestWindows, StaticWindowRunsATestAndSavesOnNext) {
 
   w.cmdAcquire->click();
   EXPECT_EQ(w.lblStatus->text(), "Pre-test");
-  ASSERT_TRUE(platetest::waitUntil([&] { return w.controller().state() == StaticState::Done; }));
+  ASSERT_TRUE(platetest::runUntil([&] { return w.controller().state() == StaticState::Done; }));
   EXPECT_EQ(w.lblStatus->text(), "Test Done");
   EXPECT_EQ(w.lblInstructions->text(),
             "Click 'Redo Test' to perform the test again, or 'Next >>' or 'OK' to save the current test.");

@@ -1,7 +1,6 @@
 #include "balance/windows/frmtbzero.h"
 
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -216,8 +215,6 @@ void frmTBZero::cmdAcquire_Click() {
     return;
   }
   if (!zc_->acquire(*ms)) return;
-  zeroDurationMs_ = *ms;
-  zeroStartedMs_ = QDateTime::currentMSecsSinceEpoch();
   Timer1->start();
   if (forms_ && forms_->subjectScreen()) {
     if (!subject_) subject_ = new SubjectMirror(this);
@@ -235,13 +232,7 @@ void frmTBZero::cmdAcquire_Click() {
   log.completed();
 }
 
-void frmTBZero::Timer1_Timer() {
-  const auto* acq = qobject_cast<const AcquiringPlate*>(zc_->plate());
-  const double scale = acq ? acq->timeScale() : 1.0;
-  const double done =
-      (QDateTime::currentMSecsSinceEpoch() - zeroStartedMs_) * scale / std::max(1, zeroDurationMs_);
-  prgZero->setValue(static_cast<int>(std::min(1.0, done) * 100));
-}
+void frmTBZero::Timer1_Timer() { prgZero->setValue(static_cast<int>(zc_->progress() * 100)); }
 
 void frmTBZero::cmdNext_Click() {
   ProcLog log(kModule, "cmdNext_Click");

@@ -62,8 +62,6 @@ class frmTBZero : public QDialog {
   BalanceTestRun* run_;
   QPointer<KMTARNRQSF> forms_;
   SubjectMirror* subject_ = nullptr;
-  qint64 zeroStartedMs_ = 0;
-  qint32 zeroDurationMs_ = 0;
   int exit_ = -99;
 };
 

@@ -154,6 +154,7 @@ class KMXCoPDisplay : public QWidget {
   // 95 % confidence ellipse of the trace; nullopt below three points.
   std::optional<Ellipse> confidenceEllipse() const;
   int repaintCount() const { return repaints_; }
+  bool framePending() const { return frame_.isActive(); }  // a repaint is due at the next frame
 
   // Export of the whole picture.
   QByteArray toSvg(const QSize& size) const;
