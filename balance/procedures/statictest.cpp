@@ -407,6 +407,7 @@ bool StaticTestController::confirmLeave() {
 }
 
 void StaticTestController::onPlateError(PlateError error) {
+  if (!stepRunning_) return;
   ProcLog log(kModule, "prv_objPlate_Error", PlateErrorName(error));
   log.error(PlateErrorName(error));
   const bool live =

@@ -39,6 +39,9 @@ class StaticTestController : public QObject {
   StaticTestController(KMX_BalancePlate* plate, KMX_HID_Devices* driver, QObject* parent = nullptr);
   ~StaticTestController() override;
 
+  // Whether the test step is the one running; only then are the plate's errors answered.
+  void setStepRunning(bool running) { stepRunning_ = running; }
+
   // Works on a copy of the run; the threshold and the plate angles are read now.
   void setRun(const BalanceTestRun& run);
   const BalanceTestRun& run() const { return run_; }
@@ -90,6 +93,7 @@ class StaticTestController : public QObject {
   StaticState state_ = StaticState::Ready;
   CoPTransform transform_;
   bool changed_ = false;
+  bool stepRunning_ = true;
   qint32 lastSample_ = -1;
   int lengthUnit_ = 3, forceUnit_ = 3;
   // Ring of recent CoP values for recentring.

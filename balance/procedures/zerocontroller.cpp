@@ -224,7 +224,10 @@ void ZeroController::onZeroDone(QVariant aveV, QVariant, QVariant rmsV) {
   log.completed();
 }
 
+void ZeroController::setStepRunning(bool running) { stepRunning_ = running; }
+
 void ZeroController::onPlateError(PlateError error) {
+  if (!stepRunning_) return;
   ProcLog log(kModule, "prv_objPlate_Error", PlateErrorName(error));
   log.error(PlateErrorName(error));
   const bool wasAcquiring = acquiring_;
@@ -240,6 +243,7 @@ void ZeroController::onPlateError(PlateError error) {
 }
 
 void ZeroController::onListUpdated() {
+  if (!stepRunning_) return;
   ProcLog log(kModule, "prv_objDevices_PlateListUpdateDone");
   const QString serial = plate_ ? plate_->SerialNumber() : QString();
   emit plateListChanged();

@@ -43,6 +43,11 @@ class ZeroController : public QObject {
   // Values of the latest zero to show (the accepted one after a zero, else the one in force).
   std::optional<PlateZero> shownZero() const;
 
+  // Whether the zeroing step is the one running. Only then are the plate's events answered: once
+  // the wizard has moved on, an error belongs to the step that runs now and is told only there.
+  void setStepRunning(bool running);
+  bool stepRunning() const { return stepRunning_; }
+
   // Starts a zero of durationMs; false (with the reason logged) when it cannot start.
   bool acquire(qint32 durationMs);
   // The Next check: the test of this step holds data taken with another zero. Asks before the
@@ -69,6 +74,7 @@ class ZeroController : public QObject {
   qint32 surface_ = 1;
   bool acquiring_ = false;
   bool completed_ = false;  // a zero finished since the window opened
+  bool stepRunning_ = true;
   bool settling() const;
   QTimer* settleWatch_;  // refreshes the window once the plate has settled after a reset
   std::optional<PlateZero> shown_;

@@ -323,6 +323,30 @@ TEST(StaticTest, EachPlateErrorAbandonsTheAcquisition) {
   }
 }
 
+// The zeroing step is over but its controller lives on (the session keeps its window until the
+// end): an error during the test is told once, by the test.
+TEST(StaticTest, AnErrorDuringTheTestIsAnsweredOnlyByTheTestStep) {
+  using F = AcquiringPlate::Fault;
+  for (const F fault : {F::ReadTimeout, F::Removal}) {
+    StaticRig rig;
+    ZeroController zc(rig.sim.driver.get());
+    bool zeroed = false;
+    QObject::connect(&zc, &ZeroController::zeroFinished, [&](bool ok) { zeroed = ok; });
+    ASSERT_TRUE(zc.acquire(1000));
+    ASSERT_TRUE(runUntil([&] { return zeroed; }));
+    zc.setStepRunning(false);
+    const auto c = rig.controller();
+    rig.msgs.answer(MsgResult::OK);
+    rig.sim.plate->injectFault(fault, 300);
+    ASSERT_TRUE(c->acquire());
+    ASSERT_TRUE(runUntil([&] { return !rig.msgs.requests().isEmpty(); }));
+    platetest::runFor(100);
+    ASSERT_EQ(rig.msgs.requests().size(), 1) << rig.msgs.texts().join(" | ").toStdString();
+    EXPECT_TRUE(rig.msgs.texts().at(0).startsWith(fault == F::Removal ? "The Force Platform Has Been"
+                                                                      : "Error: Time-out while reading"));
+  }
+}
+
 TEST(StaticTest, NotRespondingPlateAndLostZeroSendTheOperatorBack) {
   {
     StaticRig rig;

@@ -37,6 +37,7 @@ TEST(TestWindows, ZeroWindowAcquiresAndMovesOn) {
   w.cmdNext->click();
   EXPECT_EQ(w.result(), 1);
   EXPECT_EQ(w.DialogExitButton(), 1);
+  EXPECT_FALSE(w.controller().stepRunning()) << "the plate's errors now belong to the next step";
 }
 
 TEST(TestWindows, StaticWindowRunsATestAndSavesOnNext) {

@@ -571,6 +571,7 @@ void frmTBStatic::leave(int code) {
     return;
   }
   exit_ = code;
+  ctl_->setStepRunning(false);
   if (subject_) subject_->hide();
   if (forms_) forms_->ShowIdle(this);
   log.step(QString("DialogExitButton=%1").arg(code));
@@ -578,6 +579,11 @@ void frmTBStatic::leave(int code) {
 }
 
 void frmTBStatic::reject() { leave(0); }
+
+void frmTBStatic::showEvent(QShowEvent* e) {
+  ctl_->setStepRunning(true);
+  QDialog::showEvent(e);
+}
 
 void frmTBStatic::closeEvent(QCloseEvent* e) {
   if (exit_ == -99) {

@@ -68,6 +68,7 @@ class frmTBStatic : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void showEvent(QShowEvent* e) override;
   void reject() override;
 
  private:

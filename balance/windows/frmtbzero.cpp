@@ -241,8 +241,14 @@ void frmTBZero::cmdNext_Click() {
   log.completed();
 }
 
+void frmTBZero::showEvent(QShowEvent* e) {
+  zc_->setStepRunning(true);
+  QDialog::showEvent(e);
+}
+
 void frmTBZero::finish(int code) {
   if (zc_->acquiring()) return;
+  zc_->setStepRunning(false);
   exit_ = code;
   ProcLog(kModule, "Form_Exit", QString("DialogExitButton=%1").arg(code)).completed();
   done(code);
@@ -259,6 +265,7 @@ void frmTBZero::closeEvent(QCloseEvent* e) {
     return;
   }
   exit_ = 0;
+  zc_->setStepRunning(false);
   QDialog::closeEvent(e);
 }
 

@@ -48,6 +48,7 @@ class frmTBZero : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void showEvent(QShowEvent* e) override;
   void reject() override;
 
  private:
