@@ -8,6 +8,7 @@
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "core/settingkeys.h"
+#include "support/strings/strings.h"
 #include "support/units/units.h"
 
 namespace tarn {
@@ -31,6 +32,8 @@ QString StaticStateName(StaticState s) {
       return "Pre-test";
     case StaticState::Testing:
       return "Testing";
+    case StaticState::Storing:
+      return "Storing";
     case StaticState::Stopped:
       return "Stopped";
     case StaticState::Done:
@@ -84,8 +87,7 @@ void StaticTestController::setRun(const BalanceTestRun& run) {
   forceUnit_ = unitSetting(settings::UnitsForce);
   const int perSecond = std::max(1, static_cast<int>(std::lround(run_.timing.frequencyHz)));
   recent_.assign(static_cast<size_t>(perSecond), {0.0, 0.0});
-  recentNext_ = 0;
-  recentFull_ = false;
+  resetRecent();
   changed_ = false;
   lastSample_ = -1;
   setState(run_.analysed ? (run_.bIsInterrupted ? StaticState::Stopped : StaticState::Done)
@@ -117,6 +119,9 @@ StaticButtons StaticTestController::buttons() const {
     case StaticState::Testing:
       b.stopTest = b.recenter = true;
       break;
+    case StaticState::Storing:
+      b.notes = b.unableToComplete = false;
+      break;
     case StaticState::Stopped:
     case StaticState::Done:
       b.redoTest = true;
@@ -136,19 +141,20 @@ StaticButtons StaticTestController::buttons() const {
 QString StaticTestController::statusText() const {
   switch (state_) {
     case StaticState::Ready:
-      return "Ready";
+      return Str(3230);
     case StaticState::Practising:
-      return "Practicing";
     case StaticState::PreTest:
-      return "Pre-test";
+      return QString();
     case StaticState::Testing:
-      return "Acquiring...";
+      return Str(3231);
+    case StaticState::Storing:
+      return Str(3232);
     case StaticState::Stopped:
-      return "Test not Done!";
+      return Str(3234);
     case StaticState::Done:
-      return run_.enoughSamples() ? "Test Done" : "Test not Done!";
+      return run_.enoughSamples() ? Str(3233) : Str(3234);
     case StaticState::NoPlate:
-      return "Zero Needed";
+      return Str(3235);
   }
   return QString();
 }
@@ -162,6 +168,7 @@ double StaticTestController::elapsedSeconds() const {
     case StaticState::Practising:
     case StaticState::Testing:
       return (lastSample_ + 1) / fs;
+    case StaticState::Storing:
     case StaticState::Stopped:
     case StaticState::Done:
       return run_.hasData() ? run_.samples->Count() / fs : 0.0;
@@ -174,15 +181,32 @@ QString StaticTestController::timeText() const {
   const QString secs = QString::number(elapsedSeconds(), 'f', 1) + " s";
   switch (state_) {
     case StaticState::Practising:
-      return "Practicing\n" + secs;
+      return Str(3242) + "\n" + secs;
     case StaticState::PreTest:
-      return "Pre-Test\n" + secs;
+      return Str(3240) + "\n" + secs;
     case StaticState::Testing:
+    case StaticState::Storing:
     case StaticState::Stopped:
     case StaticState::Done:
-      return "Test Time\n" + secs;
+      return TestTimeText(elapsedSeconds());
     default:
       return QString();
+  }
+}
+
+QString StaticTestController::instructions(const InstructionButtonNames& names, bool displayOn) const {
+  switch (state_) {
+    case StaticState::Storing:
+    case StaticState::Stopped:
+    case StaticState::Done: {
+      // Only buttons the operator can use are named: a stopped test is saved only as not completed.
+      const bool saveable = buttons().save;
+      return ComposeAfterTestInstructions(names, saveable, run_.bIsFallen);
+    }
+    case StaticState::NoPlate:
+      return ComposeNoPlateInstructions(names);
+    default:
+      return ComposeStaticInstructions(run_.conditions, run_.timing, displayOn, names);
   }
 }
 
@@ -197,35 +221,32 @@ std::optional<std::pair<double, double>> StaticTestController::recentCoP() const
   return std::make_pair(sx / n, sy / n);
 }
 
-bool StaticTestController::plateUsable() {
+bool StaticTestController::plateUsable(ProcLog& log) {
   if (!plate_ || !plate_->IsConnected()) {
-    ProcLog(kModule, "plateUsable").error("the zeroed plate is gone");
-    showMessage(
-        "The Force Platform selected for this test\nduring the last zero has been disconnected!\n\nPlease "
-        "select a new Force Platform during the Zero.",
-        MsgIcon::Exclamation);
+    log.error("the zeroed plate is gone");
+    showMessage(Str(3250), MsgIcon::Exclamation);
     setState(StaticState::NoPlate);
     return false;
   }
   if (plate_->PowerCycled() || !plate_->IsZeroed()) {
-    ProcLog(kModule, "plateUsable").error("the plate was power-cycled since the zero");
-    showMessage(
-        "The Force Platform selected for this test\nhas been powered off and on since the last zero.\n\nThe "
-        "Force Platform Zero is therefore invalid and must be repeated!\n\nPlease Zero the Force Platform "
-        "again.",
-        MsgIcon::Exclamation);
+    log.error("the plate was power-cycled since the zero");
+    showMessage(Str(3251), MsgIcon::Exclamation);
     setState(StaticState::NoPlate);
     return false;
   }
   return true;
 }
 
-bool StaticTestController::practiceStart() {
-  ProcLog log(kModule, "cmdPracticeStart_Click");
-  if (state_ != StaticState::Ready || !plateUsable()) return false;
-  lastSample_ = -1;
+void StaticTestController::resetRecent() {
   recentNext_ = 0;
   recentFull_ = false;
+}
+
+bool StaticTestController::practiceStart() {
+  ProcLog log(kModule, "cmdPracticeStart_Click");
+  if (state_ != StaticState::Ready || !plateUsable(log)) return false;
+  lastSample_ = -1;
+  resetRecent();
   // A practice is an acquisition without pre-test whose samples are never kept.
   if (!plate_->TestStart(static_cast<float>(run_.timing.frequencyHz), 0, kPracticeMs)) {
     log.error("the plate refused to start");
@@ -246,19 +267,16 @@ void StaticTestController::practiceStop() {
 
 bool StaticTestController::acquire() {
   ProcLog log(kModule, "cmdAcquire_Click");
-  if (state_ != StaticState::Ready || !plateUsable()) return false;
+  if (state_ != StaticState::Ready || !plateUsable(log)) return false;
   const TestTiming& t = run_.timing;
   if (!plate_->TestStart(static_cast<float>(t.frequencyHz), t.preTestMs, t.durationMs)) {
     log.error("the plate refused to start");
-    showMessage(
-        "The Force Platform could not start the test.\n\nPlease check the Force Platform and try again.",
-        MsgIcon::Exclamation);
+    showMessage(Str(3252), MsgIcon::Exclamation);
     return false;
   }
   run_.clearData();
   lastSample_ = -1;
-  recentNext_ = 0;
-  recentFull_ = false;
+  resetRecent();
   changed_ = true;
   log.step("Pre-test");
   setState(StaticState::PreTest);
@@ -274,11 +292,13 @@ void StaticTestController::onForces(qint32 sample, PlateForces f) {
   double x, y;
   if (!transform_.apply(f.Fz, f.M1, f.M2, x, y)) return;
   recent_[recentNext_] = {x, y};
-  if (++recentNext_ == recent_.size()) {
+  const bool filledNow = ++recentNext_ == recent_.size() && !recentFull_;
+  if (recentNext_ == recent_.size()) {
     recentNext_ = 0;
     recentFull_ = true;
   }
   emit copPoint(x, y);
+  if (filledNow && state_ != StaticState::Testing) emit recenterDue();
 }
 
 void StaticTestController::onTestDone(bool preTest) {
@@ -321,6 +341,7 @@ void StaticTestController::stopTest() {
 void StaticTestController::finishTest(bool stopped) {
   ProcLog log(kModule, "prv_objPlate_TestDone", stopped ? "stopped" : "done");
   log.step("Storing Data");
+  setState(StaticState::Storing);
   run_.samples = plate_->TestData();
   run_.sPlate = plate_->Name();
   run_.zeroTime = plate_->ZeroTime();
@@ -346,7 +367,7 @@ void StaticTestController::finishTest(bool stopped) {
   emit resultsChanged();
   if (!stopped && !run_.enoughSamples()) {
     log.error("too few valid samples");
-    showMessage(kNoSubjectDetected, MsgIcon::Critical);
+    showMessage(NoSubjectDetectedText(), MsgIcon::Critical);
   }
   log.completed();
 }
@@ -376,16 +397,21 @@ void StaticTestController::setNotes(const QString& notes) {
   changed_ = true;
 }
 
-QString StaticTestController::resultsText() const {
-  if (!run_.analysed) {
-    if (state_ == StaticState::Stopped) return "Test stopped by the operator.";
-    return QString();
+PreliminaryResults StaticTestController::results() const {
+  if (!run_.analysed && state_ == StaticState::Stopped) {
+    // Stopped in the pre-test: nothing was recorded.
+    PreliminaryResults p;
+    p.heading = Str(3401);
+    p.note = Str(3406);
+    return p;
   }
-  QString text = PreliminaryResultsText(run_.result, run_.enoughSamples(), lengthUnit_, forceUnit_);
-  if (run_.bIsInterrupted)
-    text = "Test stopped by the operator after " + QString::number(run_.result.fDuration, 'f', 1) +
-           " s.\n\n" + text;
-  return text;
+  if (!run_.analysed) return {};
+  return ComposePreliminaryResults(run_, lengthUnit_, forceUnit_);
+}
+
+QString StaticTestController::resultsText() const {
+  const PreliminaryResults p = results();
+  return p.heading.isEmpty() ? QString() : p.text();
 }
 
 bool StaticTestController::confirmLeave() {
@@ -393,9 +419,7 @@ bool StaticTestController::confirmLeave() {
   const bool live =
       state_ == StaticState::Practising || state_ == StaticState::PreTest || state_ == StaticState::Testing;
   if (changed_ || live) {
-    const MsgResult r =
-        showMessage("If you exit, any data you acquired or changed will be lost! Do you want to exit?",
-                    MsgIcon::Question, MsgButtons::YesNo, 0, 2);
+    const MsgResult r = showMessage(Str(3253), MsgIcon::Question, MsgButtons::YesNo, 0, 2);
     if (r != MsgResult::Yes) {
       log.step("Stay");
       return false;
@@ -419,6 +443,7 @@ void StaticTestController::onPlateError(PlateError error) {
       run_.clearData();
       log.step("Acquisition abandoned");
     }
+    emit acquisitionAbandoned();
   }
   showMessage(PlateErrorMessage(error, PlateErrorWindow::Static), MsgIcon::Exclamation);
   if (error == PlateError::Removal || error == PlateError::NotResponding)

@@ -267,10 +267,12 @@ QString ZeroInstructions(ZeroPhase phase, qint32 surface, const QString& newZero
         what = " but the foam cushion";
       else if (surface == SurfaceWobbleBoard)
         what = " but the wobble board";
-      else if (surface != SurfacePlate)
-        what = " but the " + ConditionInSentence(ListItem(conditionlists::kSurface, surface).isEmpty()
-                                                     ? QString("test surface")
-                                                     : ListItem(conditionlists::kSurface, surface));
+      else if (surface != SurfacePlate) {
+        // Another surface is named as the list has it; "Other" or an empty item says what it is.
+        const QString item = ListItem(conditionlists::kSurface, surface).trimmed();
+        what = " but the " +
+               (item.isEmpty() || item == "Other" ? QString("test surface") : ConditionInSentence(item));
+      }
       return "\n\nThe Force Platform must now be zeroed.\n\nPlease make sure nothing" + what +
              " is in contact with the surface of the Force Platform during the zeroing";
     }

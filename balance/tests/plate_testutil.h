@@ -29,6 +29,12 @@ bool runUntil(Pred pred, double limitMs = 120000.0, double stepMs = 10.0) {
   }
 }
 
+// The same, under the name the older tests of other modules use.
+template <class Pred>
+bool waitUntil(Pred pred, double limitMs = 120000.0) {
+  return runUntil(pred, limitMs);
+}
+
 // Lets ms of plate time pass.
 inline void runFor(double ms) {
   runUntil([] { return false; }, ms);

@@ -27,25 +27,32 @@ TEST(CoPDisplay, ZoomHalvesAndDoublesTheWidth) {
   EXPECT_EQ(d.property("Display_XWidth").toDouble(), 0.2) << "addressed by name";
 }
 
-TEST(CoPDisplay, ConfidenceEllipseOfAKnownSpread) {
+// The pointer readout undoes the scale the display draws with: linear, or true to scale inside
+// the feedback radius and compressed outside it.
+TEST(CoPDisplay, PointerPositionFollowsTheScale) {
   KMXCoPDisplay d;
-  EXPECT_FALSE(d.confidenceEllipse());
-  const int n = 3600;
-  for (int i = 0; i < n; ++i) {
-    const double t = 2 * M_PI * i / n;
-    d.AddPoint(0.05 + 0.02 * std::cos(t), 0.01 + 0.01 * std::sin(t));
-  }
-  const auto e = d.confidenceEllipse();
-  ASSERT_TRUE(e);
-  const double sdX = 0.02 / std::sqrt(2.0) * std::sqrt(n / (n - 1.0));
-  EXPECT_NEAR(e->cx, 0.05, 1e-12);
-  EXPECT_NEAR(e->cy, 0.01, 1e-12);
-  EXPECT_NEAR(e->a, 1.96 * sdX, 1e-9);
-  EXPECT_NEAR(e->b, 1.96 * sdX / 2, 1e-9);
-  EXPECT_NEAR(e->angle, 0.0, 1e-9);
-  d.Clear();
-  EXPECT_EQ(d.pointCount(), 0);
-  EXPECT_FALSE(d.confidenceEllipse());
+  d.resize(400, 400);
+  CoPDisplayGeometry g;
+  g.xo = 0.01;
+  g.yo = 0.02;
+  g.width = 0.2;
+  d.applyGeometry(g);
+  // The plot is square and centred; find its half-width from the centre's readout.
+  const QPointF c(200, 200 - 8);  // the legend line takes 16 px below the plot
+  ASSERT_TRUE(d.positionAt(c));
+  EXPECT_NEAR(d.positionAt(c)->x(), 0.01, 1e-9);
+  EXPECT_NEAR(d.positionAt(c)->y(), 0.02, 1e-9);
+  double half = 0;
+  for (double px = 1; px < 200; ++px)
+    if (d.positionAt(c + QPointF(px, 0))) half = px;
+  ASSERT_GT(half, 100);
+  EXPECT_NEAR(d.positionAt(c + QPointF(half / 2, 0))->x(), 0.01 + 0.05, 1e-3);
+  EXPECT_NEAR(d.positionAt(c + QPointF(0, -half / 2))->y(), 0.02 + 0.05, 1e-3) << "forward is up";
+
+  g.feedbackInner = 0.02;  // 60 % of the half-width shows the first 2 cm
+  d.applyGeometry(g);
+  EXPECT_NEAR(d.positionAt(c + QPointF(0.3 * half, 0))->x(), 0.01 + 0.01, 2e-4);
+  EXPECT_NEAR(d.positionAt(c + QPointF(0.8 * half, 0))->x(), 0.01 + 0.02 + 0.04, 4e-4);
 }
 
 TEST(CoPDisplay, TraceKeepsItsNewestPointsWithinTheLimit) {
