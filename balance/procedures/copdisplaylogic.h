@@ -57,15 +57,15 @@ struct CoPTransform {
 struct FeedbackScale {
   double inner = 0.0;  // m; 0: linear throughout
   double outer = 0.1;  // m
-  double innerShare = 0.6;
+  double innerShare = 0.65;
   bool active() const { return inner > 0.0 && inner < outer; }
   // Distance from the centre (m) -> fraction of the half-width (1 at `outer`, more beyond).
   double toDisplay(double r) const;
   double fromDisplay(double fraction) const;  // the inverse
 };
-inline constexpr double kFeedbackInnerM = 0.02;     // true-scale radius of the live display
-inline constexpr double kFeedbackInnerShare = 0.6;  // of the half-width
-inline constexpr double kLiveWidthFactor = 2.2;     // visible width over the larger LoS half-width
+inline constexpr double kFeedbackInnerM = 0.015;     // true-scale radius of the live display
+inline constexpr double kFeedbackInnerShare = 0.65;  // of the half-width
+inline constexpr double kLiveWidthFactor = 2.2;      // visible width over the larger LoS half-width
 
 struct CoPEllipse {
   double cx = 0, cy = 0, a = 0, b = 0, angle = 0;  // centre, semi-axes (m), angle of a from ML (rad)

@@ -101,6 +101,10 @@ QString PreliminaryResults::text() const {
   if (!enough) return l.join('\n');
   if (!note.isEmpty()) l << QString();
   for (const ResultLine& line : lines) {
+    if (line.label == Str(3422)) {  // the valid count shares the line of the samples acquired
+      l.last() += " - " + line.label + " " + line.value;
+      continue;
+    }
     l << line.label + " " + line.value;
     if (line.label == Str(3441)) l << scoreLabel + " " + score;  // the score follows the LoS use
   }
@@ -120,8 +124,8 @@ PreliminaryResults ComposePreliminaryResults(const AnalysisResult& r, bool enoug
   auto add = [&](int label, const QString& value) { p.lines.push_back({Str(label), value}); };
 
   add(3420, FormatNumber(r.fDuration, 2) + " s");
-  p.lines.push_back({Str(3421), QString::number(r.lTotalSamples) + " - " + Str(3422) + " " +
-                                    QString::number(r.lValidSamples)});
+  add(3421, QString::number(r.lTotalSamples));
+  add(3422, QString::number(r.lValidSamples));
   add(3423, FormatForce(std::abs(r.fWeight), fu, kForceDecimals));
   add(3424, apml(r.fYo, r.fXo));
   add(3425, apml(r.f95APSway, r.f95MLSway));

@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "balance/norms/norms.h"
+#include "balance/plate/simulatedplate.h"
 #include "balance/procedures/preliminaryresults.h"
 #include "core/clock.h"
 #include "core/eventlog.h"
@@ -83,6 +84,17 @@ void StaticTestController::setRun(const BalanceTestRun& run) {
     run_.geometry = {plate_->RotationAngle(), plate_->TiltAngle1(), plate_->TiltAngle2()};
   }
   transform_ = CoPTransform::make(-run_.thresholdN, run_.geometry.rotation);
+  // The simulated platform's subject stands as the test asks: eyes closed and a soft surface
+  // make it sway more, so a demo session's classes spread as a clinic's do.
+  if (auto* sim = qobject_cast<SimulatedPlate*>(plate_.data())) {
+    SimulatedSubject subject = sim->subject();
+    subject.eyesClosed = run_.conditions.eyes == 2;
+    subject.onFoam = run_.conditions.surface == SurfaceFoam || run_.conditions.surface == SurfaceWobbleBoard;
+    sim->setSubject(subject);
+    log.step(
+        QString("Simulated subject: eyes %1, %2")
+            .arg(subject.eyesClosed ? "closed" : "open", subject.onFoam ? "soft surface" : "firm surface"));
+  }
   lengthUnit_ = unitSetting(settings::UnitsLength);
   forceUnit_ = unitSetting(settings::UnitsForce);
   const int perSecond = std::max(1, static_cast<int>(std::lround(run_.timing.frequencyHz)));

@@ -481,6 +481,28 @@ TEST(StaticTest, EachPlateErrorAbandonsTheAcquisition) {
   }
 }
 
+// The demo subject stands as each test asks (the simulated plate's tests show how much more it
+// then sways).
+TEST(StaticTest, TheSimulatedSubjectFollowsTheTestsConditions) {
+  StaticRig rig;
+  struct Case {
+    qint32 eyes, surface;
+    bool closed, soft;
+  };
+  const Case cases[] = {{1, SurfacePlate, false, false},
+                        {2, SurfacePlate, true, false},
+                        {2, SurfaceFoam, true, true},
+                        {3, SurfaceWobbleBoard, false, true},
+                        {1, SurfaceOther, false, false}};
+  for (const Case& k : cases) {
+    rig.run.conditions.eyes = k.eyes;
+    rig.run.conditions.surface = k.surface;
+    const auto c = rig.controller();
+    EXPECT_EQ(rig.sim.plate->subject().eyesClosed, k.closed) << k.eyes << " " << k.surface;
+    EXPECT_EQ(rig.sim.plate->subject().onFoam, k.soft) << k.eyes << " " << k.surface;
+  }
+}
+
 // The zeroing step is over but its controller lives on (the session keeps its window until the
 // end): an error during the test is told once, by the test.
 TEST(StaticTest, AnErrorDuringTheTestIsAnsweredOnlyByTheTestStep) {

@@ -49,10 +49,11 @@ TEST(CoPDisplay, PointerPositionFollowsTheScale) {
   EXPECT_NEAR(d.positionAt(c + QPointF(half / 2, 0))->x(), 0.01 + 0.05, 1e-3);
   EXPECT_NEAR(d.positionAt(c + QPointF(0, -half / 2))->y(), 0.02 + 0.05, 1e-3) << "forward is up";
 
-  g.feedbackInner = 0.02;  // 60 % of the half-width shows the first 2 cm
+  g.feedbackInner = 0.02;  // the inner share of the half-width shows the first 2 cm
   d.applyGeometry(g);
-  EXPECT_NEAR(d.positionAt(c + QPointF(0.3 * half, 0))->x(), 0.01 + 0.01, 2e-4);
-  EXPECT_NEAR(d.positionAt(c + QPointF(0.8 * half, 0))->x(), 0.01 + 0.02 + 0.04, 4e-4);
+  const double share = kFeedbackInnerShare;
+  EXPECT_NEAR(d.positionAt(c + QPointF(share / 2 * half, 0))->x(), 0.01 + 0.01, 2e-4);
+  EXPECT_NEAR(d.positionAt(c + QPointF((1 + share) / 2 * half, 0))->x(), 0.01 + 0.02 + 0.04, 4e-4);
 }
 
 TEST(CoPDisplay, TraceKeepsItsNewestPointsWithinTheLimit) {

@@ -69,32 +69,32 @@ frmTBStatic::frmTBStatic(KMX_BalancePlate* plate, KMX_HID_Devices* driver, KMTAR
   lblInstructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   lblInstructions->setFrameShape(QFrame::StyledPanel);
   lblInstructions->setMargin(8);
-  lblInstructions->setMinimumHeight(150);
-  QFont inf = lblInstructions->font();
-  inf.setPointSizeF(inf.pointSizeF() * 1.1);
-  lblInstructions->setFont(inf);
+  lblInstructions->setMinimumHeight(90);
+  lblInstructions->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   auto* timeRow = new QHBoxLayout;
   lblTime = new QLabel(this);
   QFont tmf = lblTime->font();
   tmf.setPointSizeF(tmf.pointSizeF() * 1.4);
   tmf.setBold(true);
   lblTime->setFont(tmf);
-  lblTime->setMinimumWidth(140);
-  lblTime->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  lblTime->setMinimumWidth(120);
+  lblTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   lblStatus = new QLabel(this);
   lblStatus->setFont(tmf);
   lblStatus->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  timeRow->addWidget(lblTime);
-  timeRow->addStretch(1);
   timeRow->addWidget(lblStatus);
+  timeRow->addSpacing(16);
+  timeRow->addWidget(lblTime);
   copDisplay = new KMXCoPDisplay(this);
   copDisplay->setMinimumSize(420, 420);
   copDisplay->setContextMenuPolicy(Qt::CustomContextMenu);
   lblPointer = new QLabel(this);
   lblPointer->setAlignment(Qt::AlignRight);
-  left->addWidget(lblTitle);
+  auto* titleRow = new QHBoxLayout;
+  titleRow->addWidget(lblTitle, 1);
+  titleRow->addLayout(timeRow);
+  left->addLayout(titleRow);
   left->addWidget(lblInstructions);
-  left->addLayout(timeRow);
   left->addWidget(copDisplay, 1);
   left->addWidget(lblPointer);
   root->addLayout(left, 3);
@@ -187,8 +187,11 @@ frmTBStatic::frmTBStatic(KMX_BalancePlate* plate, KMX_HID_Devices* driver, KMTAR
   right->addWidget(lblResultsHeading);
   right->addWidget(lblScore);
   right->addWidget(txtResults, 1);
+  resultsSpacer_ = new QWidget(this);  // takes the results' room while there are none
+  right->addWidget(resultsSpacer_, 1);
 
   auto* fraNotes = new QGroupBox(Str(3319), this);
+  fraNotes->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   auto* nl = new QHBoxLayout(fraNotes);
   txtNotes = new QPlainTextEdit(fraNotes);
   txtNotes->setReadOnly(true);
@@ -384,6 +387,7 @@ void frmTBStatic::updateResults() {
   lblResultsHeading->setVisible(shown);
   txtResults->setVisible(shown);
   lblScore->setVisible(shown && p.enough);
+  resultsSpacer_->setVisible(!shown);
   if (!shown) {
     txtResults->clear();
     return;
@@ -391,7 +395,9 @@ void frmTBStatic::updateResults() {
   lblResultsHeading->setText(p.note.isEmpty() ? p.heading : p.heading + "\n" + p.note);
   QString score = Str(3328) + ": " + p.score;
   QColor colour(0xe0, 0xe3, 0xe7);
-  if (p.stabilityClass) {
+  if (ctl_->run().bIsInterrupted) {
+    score += " " + Str(3329);  // a part of a test is not classed
+  } else if (p.stabilityClass) {
     score += QStringLiteral("  -  ") + StabilityClassName(*p.stabilityClass);
     colour = QColor::fromRgb(StabilityClassRgb(*p.stabilityClass));
   }
@@ -403,7 +409,7 @@ void frmTBStatic::updateResults() {
   QString html = "<table cellspacing='0' cellpadding='3' width='100%'>";
   bool odd = false;
   for (const ResultLine& l : p.lines) {
-    html += QString("<tr%1><td>%2</td><td style='white-space:nowrap' align='right'>%3</td></tr>")
+    html += QString("<tr%1><td>%2</td><td align='right'>%3</td></tr>")
                 .arg(odd ? " bgcolor='#f1f3f5'" : "", l.label.toHtmlEscaped(), l.value.toHtmlEscaped());
     odd = !odd;
   }
@@ -570,7 +576,7 @@ void frmTBStatic::cmdReplay_Click() {
   setReplaySpeed(hscReplaySpeed->value());
   replayClock_.start();
   tmrReplay->start();
-  lblInstructions->clear();
+  lblInstructions->setText(Str(3330));
   updateForm();
   log.completed();
 }

@@ -100,6 +100,7 @@ class frmTBStatic : public QDialog {
   BalanceTestRun saved_;
   bool showNext_ = true, showOK_ = false;
   int exit_ = kWizNone;
+  QWidget* resultsSpacer_ = nullptr;
   CoPReplay replay_;
   QElapsedTimer replayClock_;
   bool replayEnded_ = false;  // the replay reached the end of the recording

@@ -221,8 +221,6 @@ void frmTBZero::cmdAcquire_Click() {
     subject_->setSource({});
     subject_->lblTitle->setText(QString::fromUtf8("TARN™ RQ - Force Platform Zero"));
     subject_->lblInstructions->setText("Zeroing ...");
-    subject_->lblTitle->setGeometry(40, 40, 1200, 60);
-    subject_->lblInstructions->setGeometry(40, 140, 1200, 200);
     subject_->showOn(forms_->subjectScreen());
     subject_->lblTitle->show();
     subject_->lblInstructions->show();

@@ -203,6 +203,7 @@ void KMXCoPDisplay::copyFrom(const KMXCoPDisplay& o) {
 void KMXCoPDisplay::invalidate() {
   layerValid_ = false;
   schedule();
+  emit viewChanged();
 }
 
 void KMXCoPDisplay::schedule() {
@@ -210,6 +211,10 @@ void KMXCoPDisplay::schedule() {
   const QScreen* sc = screen();
   const double hz = sc && sc->refreshRate() > 1 ? sc->refreshRate() : 60.0;
   frame_.start(static_cast<int>(std::max(1.0, std::floor(1000.0 / hz))));
+}
+
+int KMXCoPDisplay::legendHeight() const {
+  return font().pixelSize() > 0 ? std::max(16, static_cast<int>(font().pixelSize() * 1.3)) : 16;
 }
 
 QPointF KMXCoPDisplay::View::map(double x, double y) const {
@@ -231,7 +236,7 @@ QPointF KMXCoPDisplay::View::unmap(const QPointF& p) const {
 KMXCoPDisplay::View KMXCoPDisplay::viewFor(const QRectF& area) const {
   View v;
   const double m = std::max(8.0, std::min(area.width(), area.height()) * 0.03);
-  v.plot = area.adjusted(m, m, -m, -m - 16);  // room for the legend line
+  v.plot = area.adjusted(m, m, -m, -m - legendHeight());  // room for the legend line
   const double side = std::min(v.plot.width(), v.plot.height());
   v.plot = QRectF(v.plot.center().x() - side / 2, v.plot.center().y() - side / 2, side, side);
   v.half = side / 2;
@@ -350,10 +355,13 @@ void KMXCoPDisplay::drawBackground(QPainter& p, const View& v, bool exporting) c
   p.drawRect(v.plot);
   // Legend: what a grid square is, and which way is forward.
   QFont f = font();
-  f.setPointSizeF(std::max(7.0, f.pointSizeF() * 0.9));
+  if (f.pixelSize() > 0)
+    f.setPixelSize(std::max(9, static_cast<int>(f.pixelSize() * 0.9)));
+  else
+    f.setPointSizeF(std::max(7.0, f.pointSizeF() * 0.9));
   p.setFont(f);
   p.setPen(palette().color(QPalette::WindowText));
-  const QRectF legend(v.plot.left(), v.plot.bottom() + 2, v.plot.width(), 16);
+  const QRectF legend(v.plot.left(), v.plot.bottom() + 2, v.plot.width(), legendHeight() - 2);
   QString left = style != 0 ? Str(3501).arg(stepText(step)) : QString();
   if (feedback)
     left += (left.isEmpty() ? QString() : QStringLiteral("   ")) +

@@ -181,6 +181,7 @@ class KMXCoPDisplay : public QWidget {
  signals:
   void PointerPosition(double x, double y);  // metres, under the pointer
   void pointAdded(double x, double y);
+  void viewChanged();  // geometry, options or the trace as a whole changed (not a point added)
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -199,6 +200,7 @@ class KMXCoPDisplay : public QWidget {
   // Draws a curve given in metres, mapped point by point (straight lines bend on the feedback scale).
   void drawMapped(QPainter& p, const View& v, const std::vector<QPointF>& metres) const;
   View viewFor(const QRectF& area) const;
+  int legendHeight() const;
   void drawBackground(QPainter& p, const View& v, bool exporting) const;
   void drawTrace(QPainter& p, const View& v, size_t from, size_t to) const;
   void drawOverlay(QPainter& p, const View& v) const;

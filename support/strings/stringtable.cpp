@@ -116,6 +116,8 @@ constexpr Entry kTable[] = {
     {3324, "Speed:"},
     {3325, "Paused"},
     {3328, "Stability Score"},
+    {3329, "(partial test: not classed)"},
+    {3330, "Replay of the test as it was recorded."},
     {3400, "PRELIMINARY TEST RESULTS"},
     {3401, "PARTIAL TEST RESULTS"},
     {3402, "Not enough valid samples in the test!"},
