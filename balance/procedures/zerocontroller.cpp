@@ -8,6 +8,7 @@
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "core/settingkeys.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 
@@ -56,8 +57,7 @@ QStringList ZeroController::plateTexts() const {
   QStringList l;
   for (int i = 1; i <= plateCount(); ++i) {
     const KMX_BalancePlate* p = driver_->Plate(i);
-    l << p->Name() + " (" + p->SerialNumber() + ")" +
-             (p->IsConnected() ? QString() : QString(" - disconnected"));
+    l << p->Name() + " (" + p->SerialNumber() + ")" + (p->IsConnected() ? QString() : Str(3191));
   }
   return l;
 }
@@ -78,6 +78,7 @@ void ZeroController::attach(KMX_BalancePlate* p) {
   plateConnections_.clear();
   plate_ = p;
   shown_.reset();
+  shownRefused_ = false;
   if (!p) return;
   if (p->IsZeroed()) shown_ = p->AcceptedZero();
   plateConnections_ << connect(p, &KMX_BalancePlate::ZeroDone, this, &ZeroController::onZeroDone);
@@ -159,9 +160,7 @@ bool ZeroController::acquire(qint32 durationMs) {
   const qint32 excitation = settings::read(settings::ZeroExcitation);
   if (!plate_->ZeroStart(durationMs, excitation)) {
     log.error("the plate refused to start the zero");
-    showMessage(
-        "The Force Platform could not start the Zero.\n\nPlease check the Force Platform and try again.",
-        MsgIcon::Exclamation);
+    showMessage(Str(3152), MsgIcon::Exclamation);
     return false;
   }
   acquiring_ = true;
@@ -206,9 +205,12 @@ void ZeroController::onZeroDone(QVariant aveV, QVariant, QVariant rmsV) {
     r.frequencyHz = z.frequencyHz;
     RememberZero(r);
     shown_ = z;
+    shownRefused_ = false;
     completed_ = true;
   } else {
     log.step("Zero Not Accepted");
+    shown_ = plate_->LastZero();
+    shownRefused_ = true;
   }
   acquiring_ = false;
   if (verdict.resetPlate) {

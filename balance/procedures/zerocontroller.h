@@ -40,8 +40,10 @@ class ZeroController : public QObject {
   double progress() const;
   // The wizard may move on: a plate is chosen, its zero is valid and no zero is running.
   bool canProceed() const;
-  // Values of the latest zero to show (the accepted one after a zero, else the one in force).
+  // Values of the latest zero to show: the one just acquired, kept or refused (a refused zero's
+  // values show the operator why), else the one in force.
   std::optional<PlateZero> shownZero() const;
+  bool shownZeroRefused() const { return shownRefused_; }
 
   // Whether the zeroing step is the one running. Only then are the plate's events answered: once
   // the wizard has moved on, an error belongs to the step that runs now and is told only there.
@@ -78,6 +80,7 @@ class ZeroController : public QObject {
   bool settling() const;
   QTimer* settleWatch_;  // refreshes the window once the plate has settled after a reset
   std::optional<PlateZero> shown_;
+  bool shownRefused_ = false;
 };
 
 }  // namespace tarn

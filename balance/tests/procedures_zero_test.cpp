@@ -172,6 +172,9 @@ TEST(ZeroTexts, InstructionsNameTheSurfaceThatMayStayOnThePlate) {
   EXPECT_EQ(ZeroInstructions(ZeroPhase::ZeroNeeded, 1), head + tail);
   EXPECT_EQ(ZeroInstructions(ZeroPhase::ZeroNeeded, 2), head + " but the foam cushion" + tail);
   EXPECT_EQ(ZeroInstructions(ZeroPhase::ZeroNeeded, 3), head + " but the wobble board" + tail);
+  EXPECT_EQ(ZeroInstructions(ZeroPhase::ZeroNeeded, SurfaceOther), head + " but the test surface" + tail);
+  EXPECT_EQ(ZeroInstructions(ZeroPhase::ZeroNeeded, 6), head + " but the test surface" + tail)
+      << "an empty item";
   EXPECT_EQ(ZeroInstructions(ZeroPhase::ZeroValid, 1),
             "\n\nClick 'New Zero' to redo the Zero, or 'Next >>' to proceed with the testing.");
   EXPECT_EQ(ZeroInstructions(ZeroPhase::NoPlateConnected, 1),
@@ -259,8 +262,13 @@ TEST(ZeroController, SubjectOnThePlateIsKeptOnlyWhenTheOperatorSaysSo) {
   ASSERT_EQ(msgs.requests().size(), 1);
   EXPECT_TRUE(msgs.texts().at(0).contains("the entire subject's weight")) << msgs.texts().at(0).toStdString();
   EXPECT_FALSE(rig.plate->IsZeroed());
+  // The refused zero stays in view: its loaded vertical channel is why it was refused.
+  ASSERT_TRUE(zc.shownZero());
+  EXPECT_TRUE(zc.shownZeroRefused());
+  EXPECT_EQ(zc.shownZero()->ave, rig.plate->LastZero().ave);
   ASSERT_TRUE(runZero(zc));
   EXPECT_TRUE(rig.plate->IsZeroed());
+  EXPECT_FALSE(zc.shownZeroRefused());
   EXPECT_EQ(msgs.unexpected(), 0);
 }
 

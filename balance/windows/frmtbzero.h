@@ -35,6 +35,7 @@ class frmTBZero : public QDialog {
   QLabel* lblExcitation;
   QLabel* lblFreqTxt;
   QLineEdit* txtDuration;
+  QGroupBox* fraValues;
   QLabel* lblValue[3][4];  // per channel: average code, average V, RMS code, SNR
   QLabel* lblStatus;
   QLabel* lblInstructions;

@@ -16,6 +16,107 @@ constexpr Entry kTable[] = {
     // ---- shared captions ----
     {100, "Kamrith Labs TARN™ RQ"},
     // ---- balance: platform, zeroing, static test, CoP display ----
+    {3100,
+     "The Signals from the Force Platform indicate\nthat there is a USB power supply problem!\n\nPlease "
+     "repeat the Zero.\n\nIf the problem persists, try connecting the Force Platform\nto another USB port or "
+     "try using a powered external USB Hub."},
+    {3101,
+     "The Signals from the Force Platform indicate\nthat one or more channels might be out of trim!\n\nRefer "
+     "to the User Manual or the online Help for more information."},
+    {3102,
+     "The Signals from the Force Platform indicate\nthat the A/D converter of one or more channels is "
+     "malfunctioning!\n\nPlease contact Kamrith Labs Customer Support."},
+    {3103,
+     "The Signals from the Force Platform indicate\nthat one or more sensors are malfunctioning!\n\nPlease "
+     "contact Kamrith Labs Customer Support."},
+    {3104,
+     "The Signals from the Force Platform indicate\nthat you might be trying to Zero a heavy load.\nIf this "
+     "is the case, click Yes, otherwise click No to repeat the Zero.\n\nDo you want to keep this Zero?"},
+    {3105,
+     "The Signals from the Force Platform indicate\nthat you might be trying to Zero the entire subject's "
+     "weight.\nIf this is the case, click Yes, otherwise click No to repeat the Zero.\n\nDo you want to keep "
+     "this Zero?"},
+    {3106,
+     "The Zero was too noisy.\nThe Zero should be repeated making sure nothing is touching the Force "
+     "Platform.\n\nDo you want to keep this zero anyway?"},
+    {3107,
+     "The Zero was too noisy.\nThe Zero must be repeated making sure nothing is touching the Force "
+     "Platform."},
+    {3110, "nothing"},
+    {3111, "the foam"},
+    {3112, "a wobble board"},
+    {3113, "another surface"},
+    {3120, "\n\nThere is no Zero in memory\n\nThe Zero must be acquired"},
+    {3121,
+     "The test surface is different from the one used for the last Zero!\nA new Zero must be acquired."},
+    {3122, "Too much time has passed since the last Zero!\nA new Zero must be acquired."},
+    {3123,
+     "The selected force Force Platform is different from the one used for the last Zero!\nSelect that Force "
+     "Platform or acquire a new Zero"},
+    {3124, "The Force Platform power has been cycled on/off since last time!\nA new Zero must be acquired."},
+    {3125,
+     "The Force Platform pitch and/or roll has changed from the last Zero!\nA new Zero must be acquired."},
+    {3126, "The Force Platform Excitation has changed from the last Zero!\nA new Zero must be acquired."},
+    {3127,
+     "The Force Platform Sampling Frequency has changed from the last Zero!\nA new Zero must be acquired."},
+    {3128, "The last Zero is still valid.\nAcquire a new Zero or proceed to the test."},
+    {3129, "Please select the Force Platform to be used for the next test"},
+    {3130, "Last Zero was for Force Platform %1, with %2 on the Force Platform."},
+    {3131, "It was acquired %1 hours ago."},
+    {3132, "Since then the temperature of the Force Platform electronics has changed by %1 °C"},
+    {3140, "\n\n\nNO Force Platform CONNECTED\n\nPlease connect a Force Platform!"},
+    {3141, "\n\n\nPlease select the Force Platform to be used for the next test."},
+    {3142,
+     "\n\nThe Force Platform must now be zeroed.\n\nPlease make sure nothing%1 is in contact with the "
+     "surface of the Force Platform during the zeroing"},
+    {3143, " but the foam cushion"},
+    {3144, " but the wobble board"},
+    {3145, " but the %1"},
+    {3146, "\n\nClick '%1' to redo the Zero, or '%2' to proceed with the testing."},
+    {3147, "\n\n\nForce Platform Zero in Progress...\n\nPlease Wait"},
+    {3148, "\n\n\n\n\nForce Platform Zero Completed"},
+    {3150, "The zero duration must be a number of seconds from %1 to %2."},
+    {3151,
+     "The test has already been performed\nwith a Zero different from the one you have just acquired.\n\nIf "
+     "you proceed, the test data will be erased!\n\nDo you want to proceed and erase the test data?"},
+    {3152, "The Force Platform could not start the Zero.\n\nPlease check the Force Platform and try again."},
+    {3160,
+     "A connected KM Force Platform is not responding to communication attempts from the computer!\n\nPlease "
+     "disconnect and then reconnect all KM Force Platforms."},
+    {3161,
+     "Error: A/D Buffer Overrun!\n\nTry the acquisition again.\nIf the problem persists, the selected "
+     "sampling frequency might be too high.\nTry selecting a lower sampling frequency in the test settings."},
+    {3162,
+     "Error: A/D Signals Clipped!\n\nMake sure nothing is in contact with the Force Platform.\nIf the "
+     "problem persists, contact technical support."},
+    {3163,
+     "Error: A/D Signals Clipped!\n\nTry the acquisition again.\nIf the problem persists,\nthe selected "
+     "sensor bridges excitation voltage might be too high.\nTry selecting a lower excitation voltage in the "
+     "force platform settings."},
+    {3164, "Error: Time-out while reading from the Force Platform!"},
+    {3165, "Error: Time-out while writing to the Force Platform!"},
+    {3166, "The Force Platform has been disconnected!!!"},
+    {3167, "The Force Platform Has Been Disconnected!!!"},
+    {3170, "KM TARN™ RQ Balance Testing - Force Platform Zero"},
+    {3171, "&Force Platform to be used for this test:"},
+    {3172, "Zeroing Parameters:"},
+    {3173, "Gage Excitation (V):"},
+    {3174, "Sampling Freq (Hz):"},
+    {3175, "&Duration (s):"},
+    {3176, "Zeroing Values:"},
+    {3177, "Channel %1:"},
+    {3178, "Average"},
+    {3179, "A/D Code"},
+    {3180, "V"},
+    {3181, "RMS Noise"},
+    {3182, "SNR (dB)"},
+    {3183, "Status:"},
+    {3189, "New &Zero"},
+    {3190, "(none)"},
+    {3191, " - disconnected"},
+    {3192, "TARN™ RQ - Force Platform Zero"},
+    {3193, "Zeroing ..."},
+    {3194, "Zeroing Values (not accepted: see the message):"},
     {3200, "Instructions:"},
     {3201, "Please stand on the %1"},
     {3202, ", wearing %1"},
