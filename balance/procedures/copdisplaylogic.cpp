@@ -13,15 +13,15 @@ namespace tarn {
 QString GridStyleMenuText(CoPGridStyle style) {
   switch (style) {
     case CoPGridStyle::Off:
-      return "&Off";
+      return Str(3530);
     case CoPGridStyle::X:
-      return "&X";
+      return Str(3531);
     case CoPGridStyle::Y:
-      return "&Y";
+      return Str(3532);
     case CoPGridStyle::XY:
-      return "XY";
+      return Str(3533);
     case CoPGridStyle::Ticks:
-      return "&Ticks";
+      return Str(3534);
   }
   return QString();
 }
@@ -29,12 +29,12 @@ QString GridStyleMenuText(CoPGridStyle style) {
 const std::vector<GridIntervalItem>& GridIntervalItems() {
   static const std::vector<GridIntervalItem> items = [] {
     std::vector<GridIntervalItem> v;
-    const char* mm[] = {"50 mm", "25 mm", "10 mm", "5 mm", "2.5 mm", "1 mm", "0.5 mm"};
+    const QStringList mm = Str(3540).split('|');
     const double mmStep[] = {0.05, 0.025, 0.01, 0.005, 0.0025, 0.001, 0.0005};
     qint32 i = 1;
     for (int k = 0; k < 7; ++k) v.push_back({i++, mm[k], mmStep[k]});
     v.push_back({i++, QString(), 0.0});
-    const char* in[] = {"2 in", "1 in", "1/2 in", "1/4 in", "1/8 in", "1/16 in", "1/32 in"};
+    const QStringList in = Str(3541).split('|');
     const double inStep[] = {0.0508, 0.0254, 0.0254 / 2, 0.0254 / 4, 0.0254 / 8, 0.0254 / 16, 0.0254 / 32};
     for (int k = 0; k < 7; ++k) v.push_back({i++, in[k], inStep[k]});
     return v;
@@ -139,7 +139,7 @@ std::optional<CoPDisplayGeometry> FinishedDisplayGeometry(const BalanceTestRun& 
 
 // ---- Replay ----
 
-QString TestTimeText(double seconds) { return "Test Time\n" + QString::number(seconds, 'f', 1) + " s"; }
+QString TestTimeText(double seconds) { return Str(3243) + "\n" + QString::number(seconds, 'f', 1) + " s"; }
 
 bool CoPReplay::start(std::shared_ptr<const KMX_PlateTestData> data, const CoPTransform& transform) {
   stop();
