@@ -14,6 +14,7 @@
 #include <QDate>
 #include <QDir>
 #include <QMessageBox>
+#include <QProcess>
 #include <QTimer>
 #include <cstdio>
 #include <ctime>
@@ -92,8 +93,15 @@ int main(int argc, char** argv) {
   run.subjectBirth = clock::dateToDays(QDate(1958, 3, 14));
   if (const auto los = BaseLimitsOfStability(1.72)) run.losX = los->x, run.losY = los->y;
 
+  // Each window as it draws itself, and under X the whole screen as the operator sees it.
   auto shot = [&](QWidget* w, const QString& name) {
-    if (!shots.isEmpty()) w->grab().save(QDir(shots).filePath(name));
+    if (shots.isEmpty()) return;
+    w->grab().save(QDir(shots).filePath(name));
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") && QApplication::platformName() == "xcb" &&
+        !name.startsWith("subject-")) {
+      QApplication::processEvents();
+      QProcess::execute("import", {"-window", "root", QDir(shots).filePath("screen-" + name)});
+    }
   };
 
   // Step 1: the zero.
