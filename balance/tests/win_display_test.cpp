@@ -7,6 +7,7 @@
 #include "balance/tests/plate_testutil.h"
 #include "balance/windows/copdisplaymenu.h"
 #include "balance/windows/kmxcopdisplay.h"
+#include "balance/windows/subjectmirror.h"
 #include "core/settingkeys.h"
 
 namespace tarn {
@@ -98,6 +99,38 @@ TEST(CoPDisplay, CopyPutsSvgAndPictureOnTheClipboard) {
   EXPECT_TRUE(m->hasImage());
   const QImage img = d.toImage(QSize(200, 200));
   EXPECT_EQ(img.size(), QSize(200, 200));
+}
+
+// The subject reads the screen from 1.5-2 m: a large marker and large letters, whatever the size
+// of the operator's window, and the display follows the operator's when it is recentred.
+TEST(SubjectScreen, LargeMarkerAndTextsThatFollowTheOperatorsDisplay) {
+  QWidget operatorWindow;
+  operatorWindow.resize(1000, 700);
+  QLabel title("Romberg", &operatorWindow), instructions("Please stand still.", &operatorWindow),
+      time("Test Time\n3.0 s", &operatorWindow);
+  KMXCoPDisplay display(&operatorWindow);
+  display.setTargetSize(10);
+  SubjectMirror mirror;
+  mirror.setSource({&operatorWindow, &title, &instructions, &time, &display, {}});
+  mirror.resize(1920, 1080);
+  mirror.Display_SyncShape();
+  mirror.Display_SyncContent();
+  const int side = std::min(mirror.display->width(), mirror.display->height());
+  EXPECT_GT(side, 1080 * 0.7);
+  EXPECT_GE(mirror.display->TargetSize(), side * 0.03);
+  EXPECT_GE(mirror.lblInstructions->font().pixelSize(), 28) << "a short text gets the full size";
+  EXPECT_GE(mirror.lblTime->font().pixelSize(), 60);
+  EXPECT_EQ(mirror.lblInstructions->text(), "Please stand still.");
+
+  mirror.followDisplay(true);
+  display.AddPoint(0.01, 0.02);
+  CoPDisplayGeometry g;
+  g.xo = 0.01;
+  g.yo = 0.02;
+  display.applyGeometry(g);
+  EXPECT_DOUBLE_EQ(mirror.display->Display_Yo(), 0.02);
+  EXPECT_EQ(mirror.display->pointCount(), 1);
+  EXPECT_GE(mirror.display->TargetSize(), side * 0.03) << "kept large after following";
 }
 
 TEST(CoPDisplayMenu, ItemsUpdateTheDisplayAndRememberTheChoice) {

@@ -486,7 +486,7 @@ void frmTBStatic::showFinished() {
 
 void frmTBStatic::recenter() {
   const auto c = ctl_->recentCoP();
-  if (!c) {
+  if (!c || replaying()) {  // a replay keeps its scale and centres on its own newest second
     copDisplay->Recenter();
     return;
   }
