@@ -221,6 +221,9 @@ TEST(ZeroController, GoodZeroIsStoredAndMakesTheLastZeroValid) {
   ASSERT_TRUE(zc.acquire(2000));
   EXPECT_EQ(zc.instructions(), "\n\n\nForce Platform Zero in Progress...\n\nPlease Wait");
   EXPECT_FALSE(zc.acquire(2000)) << "one zero at a time";
+  EXPECT_DOUBLE_EQ(zc.progress(), 0.0);
+  platetest::runFor(1000);
+  EXPECT_NEAR(zc.progress(), 0.5, 0.02) << "by the plate's clock";
   bool accepted = false, finished = false;
   QObject::connect(&zc, &ZeroController::zeroFinished, [&](bool a) { accepted = a, finished = true; });
   ASSERT_TRUE(runUntil([&] { return finished; }));
@@ -232,6 +235,7 @@ TEST(ZeroController, GoodZeroIsStoredAndMakesTheLastZeroValid) {
   EXPECT_EQ(zc.status().reason, ZeroReason::Valid);
   EXPECT_EQ(zc.phase(), ZeroPhase::Completed);
   EXPECT_TRUE(zc.canProceed());
+  EXPECT_DOUBLE_EQ(zc.progress(), 0.0);
   ASSERT_TRUE(zc.shownZero());
 
   zc.setSurface(SurfaceFoam);  // the next test stands on foam: zero again
