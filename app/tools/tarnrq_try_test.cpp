@@ -2,15 +2,19 @@
 // TARNRQ_PLATE (the simulated one by default) for a made-up subject; prints the run and the
 // balance test record stored from it.
 //
-//   tarnrq-try-test [--auto] [--frequency HZ] [--duration S] [--pretest S] [--timescale X]
-//                   [--shots DIR] [--surface N] [--eyes N] [--stance N]
+//   tarnrq-try-test [--auto] [--scene NAME] [--frequency HZ] [--duration S] [--pretest S]
+//                   [--timescale X] [--shots DIR] [--surface N] [--eyes N] [--stance N]
+//                   [--subject-screen]
 // --auto clicks through by itself (zero, next, acquire, next) so the run can be timed or
-// screenshotted; --shots saves pictures of both windows there.
+// screenshotted; --shots saves pictures of both windows there. --scene stops at one state of the
+// test window for a picture and then cancels: practice, finished, replay (halfway), stopped,
+// removed (the plate is unplugged during the test).
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDate>
 #include <QDir>
 #include <QMessageBox>
+#include <QProcess>
 #include <QTimer>
 #include <cstdio>
 #include <ctime>
@@ -26,6 +30,7 @@
 #include "core/eventlog.h"
 #include "core/windows/messagepresenter.h"
 #include "core/windows/subjectforms.h"
+#include "core/wizard.h"
 #include "data/records/recordfromrun.h"
 #include "data/records/testbalance.h"
 #include "data/storage/olestg.h"
@@ -49,10 +54,13 @@ int main(int argc, char** argv) {
   QCommandLineOption optEyes("eyes", "Eyes item (1 open, 2 closed).", "n", "1");
   QCommandLineOption optStance("stance", "Stance code 1-13.", "n", "1");
   QCommandLineOption optSubject("subject-screen", "With --auto, show the subject screen during the test.");
-  cli.addOptions(
-      {optAuto, optFs, optDur, optPre, optScale, optShots, optSurface, optEyes, optStance, optSubject});
+  QCommandLineOption optScene("scene", "With --auto: practice, finished, replay, stopped or removed.",
+                              "name");
+  cli.addOptions({optAuto, optFs, optDur, optPre, optScale, optShots, optSurface, optEyes, optStance,
+                  optSubject, optScene});
   cli.process(app);
-  const bool autoRun = cli.isSet(optAuto);
+  const bool autoRun = cli.isSet(optAuto) || cli.isSet(optScene);
+  const QString scene = cli.value(optScene);
   const QString shots = cli.value(optShots);
   if (!shots.isEmpty()) QDir().mkpath(shots);
 
@@ -85,8 +93,15 @@ int main(int argc, char** argv) {
   run.subjectBirth = clock::dateToDays(QDate(1958, 3, 14));
   if (const auto los = BaseLimitsOfStability(1.72)) run.losX = los->x, run.losY = los->y;
 
+  // Each window as it draws itself, and under X the whole screen as the operator sees it.
   auto shot = [&](QWidget* w, const QString& name) {
-    if (!shots.isEmpty()) w->grab().save(QDir(shots).filePath(name));
+    if (shots.isEmpty()) return;
+    w->grab().save(QDir(shots).filePath(name));
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") && QApplication::platformName() == "xcb" &&
+        !name.startsWith("subject-")) {
+      QApplication::processEvents();
+      QProcess::execute("import", {"-window", "root", QDir(shots).filePath("screen-" + name)});
+    }
   };
 
   // Step 1: the zero.
@@ -127,24 +142,53 @@ int main(int argc, char** argv) {
             cpu, 100.0 * cpu / secs, test.copDisplay->pointCount(), test.copDisplay->repaintCount());
       }
     });
-    if (autoRun) {
+    const int plateMs = static_cast<int>(1.0 / std::max(scale, 0.01) * 1000);  // one plate second, real ms
+    auto finish = [&](int afterMs, const QString& name) {
+      QTimer::singleShot(afterMs, &test, [&, name] {
+        shot(&test, name);
+        if (!shots.isEmpty() && test.subjectScreen() && test.subjectScreen()->isVisible())
+          shot(test.subjectScreen(), "subject-" + name);
+        if (test.subjectScreen() && test.subjectScreen()->isVisible()) test.cmdSwitchView->click();
+        if (test.cmdNext->isEnabled() && scene.isEmpty())
+          test.cmdNext->click();
+        else
+          test.done(kWizCancel);
+      });
+    };
+    if (autoRun && scene == "practice") {
+      QTimer::singleShot(500, &test, [&] {
+        test.cmdPracticeStart->click();
+        if (cli.isSet(optSubject)) test.cmdSwitchView->click();
+      });
+      finish(500 + 8 * plateMs, "practice.png");
+    } else if (autoRun) {
       QTimer::singleShot(500, &test, [&] {
         test.cmdAcquire->click();
         if (cli.isSet(optSubject)) test.cmdSwitchView->click();
+        if (scene == "removed")
+          if (auto* p = qobject_cast<AcquiringPlate*>(zero.controller().plate()))
+            p->injectFault(AcquiringPlate::Fault::Removal,
+                           static_cast<qint64>(run.timing.frequencyHz * (run.timing.preTestMs / 1000.0 + 6)));
       });
+      if (scene == "stopped")
+        QTimer::singleShot(500 + run.timing.preTestMs / 1000 * plateMs + 7 * plateMs, &test, [&] {
+          test.cmdStopTest->click();
+          finish(800, "stopped.png");
+        });
       QTimer::singleShot(
           500 + static_cast<int>((run.timing.preTestMs + run.timing.durationMs / 2) / std::max(scale, 0.01)),
           &test, [&] { shot(&test, "static-testing.png"); });
       QObject::connect(&test.controller(), &StaticTestController::stateChanged, &test, [&](StaticState s) {
-        if (s == StaticState::Done || s == StaticState::Ready)
-          QTimer::singleShot(800, &test, [&] {
-            shot(&test, "static-done.png");
-            if (test.subjectScreen() && test.subjectScreen()->isVisible()) test.cmdSwitchView->click();
-            if (test.cmdNext->isEnabled())
-              test.cmdNext->click();
-            else
-              test.cmdCancel->click();
+        if (s == StaticState::NoPlate && scene == "removed") finish(800, "removed.png");
+        if (s != StaticState::Done) return;
+        if (scene == "replay") {
+          QTimer::singleShot(500, &test, [&] {
+            test.cmdReplay->click();
+            finish(run.timing.durationMs / 2, "replay-half.png");
           });
+        } else if (scene.isEmpty() || scene == "finished") {
+          finish(800, scene.isEmpty() ? "static-done.png" : "finished.png");
+        }
       });
     }
     code = test.exec();

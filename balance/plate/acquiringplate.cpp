@@ -38,7 +38,37 @@ double envTimeScale() {
 }
 
 QVariantList toList(const std::array<double, 3>& a) { return {a[0], a[1], a[2]}; }
+
+struct ManualClock {
+  bool on = false;
+  double ms = 0.0;
+  std::vector<AcquiringPlate*> plates;  // every plate alive, in order of making
+};
+ManualClock& manualClock() {
+  static ManualClock c;
+  return c;
+}
 }  // namespace
+
+namespace plateclock {
+void setManual(bool on) {
+  if (manualClock().on == on) return;
+  manualClock().on = on;
+  manualClock().ms = 0.0;
+}
+bool manual() { return manualClock().on; }
+double manualMs() { return manualClock().ms; }
+void advance(double ms) {
+  ManualClock& c = manualClock();
+  if (!c.on || !(ms > 0.0)) return;
+  c.ms += ms;
+  const std::vector<AcquiringPlate*> plates = c.plates;  // a slot may make or delete a plate
+  for (AcquiringPlate* p : plates)
+    if (std::find(c.plates.begin(), c.plates.end(), p) != c.plates.end() &&
+        p->phase_ != AcquiringPlate::Phase::Idle)
+      p->tick();
+}
+}  // namespace plateclock
 
 AdcModel AdcModel::variantA() {
   AdcModel m;
@@ -76,9 +106,29 @@ AcquiringPlate::AcquiringPlate(QString name, QString serial, QString devicePath,
   timer_.setTimerType(Qt::PreciseTimer);
   timer_.setInterval(kTickMs);
   connect(&timer_, &QTimer::timeout, this, &AcquiringPlate::tick);
+  life_.start();
+  manualClock().plates.push_back(this);
 }
 
-AcquiringPlate::~AcquiringPlate() = default;
+AcquiringPlate::~AcquiringPlate() {
+  auto& plates = manualClock().plates;
+  plates.erase(std::remove(plates.begin(), plates.end(), this), plates.end());
+}
+
+double AcquiringPlate::clockMs() const {
+  if (manualClock().on) return manualClock().ms;
+  return lifeBaseMs_ + life_.nsecsElapsed() / 1e6 * timeScale_;
+}
+
+void AcquiringPlate::startClock() {
+  acqStartMs_ = clockMs();
+  if (!manualClock().on) timer_.start();
+}
+
+double AcquiringPlate::AcquisitionProgress() const {
+  if (phase_ == Phase::Idle || total_ <= 0) return 0.0;
+  return std::clamp(static_cast<double>(produced_) / static_cast<double>(total_), 0.0, 1.0);
+}
 
 void AcquiringPlate::setVariant(bool variantB, const AdcModel& model) {
   variantB_ = variantB;
@@ -96,10 +146,9 @@ void AcquiringPlate::setTimeScale(double scale) {
     ProcLog("KMX_BalancePlate", "setTimeScale").error(QString("time scale %1 refused").arg(scale));
     return;
   }
-  if (phase_ != Phase::Idle) {  // keep the plate time reached so far
-    simBaseMs_ += elapsed_.nsecsElapsed() / 1e6 * timeScale_;
-    elapsed_.restart();
-  }
+  // Plate time goes on from where it is.
+  lifeBaseMs_ += life_.nsecsElapsed() / 1e6 * timeScale_;
+  life_.restart();
   timeScale_ = scale;
 }
 
@@ -115,6 +164,8 @@ bool AcquiringPlate::readyFor(const char* procedure) const {
     why = "the plate is not responding";
   else if (phase_ != Phase::Idle)
     why = "an acquisition is already running";
+  else if (IsSettling())
+    why = "the electronics are settling after a reset";
   if (why.isEmpty()) return true;
   ProcLog(kModule, procedure).error(why);
   return false;
@@ -146,9 +197,7 @@ bool AcquiringPlate::ZeroStart(qint32 durationMs, qint32 excitationMv) {
   phase_ = Phase::Zero;
   ++run_;
   acquisitionStarting(Phase::Zero, fs_, 0.0);
-  simBaseMs_ = 0.0;
-  elapsed_.start();
-  timer_.start();
+  startClock();
   log.completed();
   return true;
 }
@@ -207,9 +256,7 @@ bool AcquiringPlate::TestStart(float frequencyHz, qint32 preTestMs, qint32 testM
   ++run_;
   acquisitionStarting(Phase::PreTest, fs_, preTestMs / 1000.0);
   log.step(QString("Zero %1, %2 samples").arg(IsZeroed() ? "applied" : "not held").arg(test));
-  simBaseMs_ = 0.0;
-  elapsed_.start();
-  timer_.start();
+  startClock();
   log.completed();
   return true;
 }
@@ -238,7 +285,7 @@ void AcquiringPlate::tick() {
     timer_.stop();
     return;
   }
-  const double simMs = simBaseMs_ + elapsed_.nsecsElapsed() / 1e6 * timeScale_;
+  const double simMs = clockMs() - acqStartMs_;
   const auto due = static_cast<qint64>(std::floor(simMs * fs_ / 1000.0));
   produce(std::min(total_, due));
 }
@@ -270,7 +317,15 @@ void AcquiringPlate::produce(qint64 target) {
     if (phase_ == Phase::Zero || produced_ <= batchFrom) return;
     const qint64 base = phase_ == Phase::Test ? preTotal_ : 0;
     const qint64 phaseTotal = phase_ == Phase::Test ? total_ - preTotal_ : preTotal_;
-    emit SampleIn(static_cast<qint32>(produced_ - 1 - base), static_cast<qint32>(phaseTotal));
+    PlateChannelVolts bridge, converterVolts;
+    PlateChannelCodes codes;
+    for (int c = 0; c < 3; ++c) {
+      codes.code[c] = lastCodes_[c];
+      converterVolts.v[c] = static_cast<float>(adcCodeToVolts(lastCodes_[c]));
+      bridge.v[c] = static_cast<float>(adcCodeToVolts(lastCodes_[c] - zeroCode[c]));
+    }
+    emit SampleIn(static_cast<qint32>(produced_ - 1 - base), static_cast<qint32>(phaseTotal), bridge,
+                  converterVolts, codes);
     batchFrom = produced_;
   };
 
@@ -326,9 +381,16 @@ void AcquiringPlate::produce(qint64 target) {
     } else if (converter) {
       const double loads[3] = {load.fz, load.m1, load.m2};
       double out[3];
-      for (int c = 0; c < 3; ++c)
-        out[c] = (convert(c, loads[c], excitation, temperature, clipped) - zeroCode[c]) / gain[c];
+      for (int c = 0; c < 3; ++c) {
+        lastCodes_[c] = convert(c, loads[c], excitation, temperature, clipped);
+        out[c] = (lastCodes_[c] - zeroCode[c]) / gain[c];
+      }
       load = Load{out[0], out[1], out[2]};
+    } else {  // calibrated loads: the codes a quiet converter would read for them
+      const double loads[3] = {load.fz, load.m1, load.m2};
+      for (int c = 0; c < 3; ++c)
+        lastCodes_[c] = static_cast<qint32>(
+            std::clamp<qint64>(std::llround(zeroCode[c] + gain[c] * loads[c]), kAdcMinCode, kAdcMaxCode));
     }
     ++produced_;
 
@@ -343,7 +405,7 @@ void AcquiringPlate::produce(qint64 target) {
     const auto fz = static_cast<float>(load.fz), m1 = static_cast<float>(load.m1),
                m2 = static_cast<float>(load.m2);
     if (phase_ == Phase::Test) data_->append(fz, m1, m2);
-    emit ForcesIn(static_cast<qint32>(index), fz, m1, m2);
+    emit ForcesIn(static_cast<qint32>(index), PlateForces{fz, m1, m2});
     if (run != run_) return;
   }
 
@@ -468,7 +530,10 @@ void AcquiringPlate::Reset() {
   pending_.clear();
   notResponding_ = false;
   resetting();
+  settleUntilMs_ = clockMs() + kResetSettleMs;
   log.completed();
 }
+
+bool AcquiringPlate::IsSettling() const { return clockMs() < settleUntilMs_; }
 
 }  // namespace tarn

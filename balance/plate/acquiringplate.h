@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "balance/plate/plate.h"
+#include "balance/plate/plateclock.h"
 
 namespace tarn {
 
@@ -63,6 +64,8 @@ class AcquiringPlate : public KMX_BalancePlate {
 
   bool IsConnected() const override { return connected_; }
   void Reset() override;
+  bool IsSettling() const override;
+  static constexpr double kResetSettleMs = 500.0;
   bool IsVariantB() const override { return variantB_; }
   float Temperature() const override { return static_cast<float>(temperatureNow()); }
   qint32 PowerCycleCount() const override { return powerCycles_; }
@@ -70,10 +73,13 @@ class AcquiringPlate : public KMX_BalancePlate {
   PlateZero LastZero() const override { return lastZero_; }
   PlateZero AcceptedZero() const override { return accepted_; }
   qint32 Excitation() const override;
+  double AcquisitionProgress() const override;
 
   // Controls for tests and the demo.
   void setGeometry(float rotation, float tilt1, float tilt2);
-  void setTimeScale(double scale);  // plate seconds per real second; below 0.01 is refused
+  // Plate seconds per real second on the wall clock; below 0.01 is refused. No effect while the
+  // clock is manual.
+  void setTimeScale(double scale);
   double timeScale() const { return timeScale_; }
   void setZeroFrequency(float hz);  // sampling rate of a zero, default 100 Hz
   float zeroFrequency() const { return zeroFs_; }
@@ -104,6 +110,9 @@ class AcquiringPlate : public KMX_BalancePlate {
   }
   virtual void resetting() {}
 
+  // Plate time in ms: the wall clock times the time scale since the plate was made, or the manual
+  // clock of the tests.
+  double clockMs() const;
   void setVariant(bool variantB, const AdcModel& model);
   const AdcModel& adc() const { return adc_; }
   std::mt19937_64& rng() { return rng_; }
@@ -111,6 +120,8 @@ class AcquiringPlate : public KMX_BalancePlate {
   double gauss(double sd) { return sd * normal_(rng_); }
 
  private:
+  friend void plateclock::advance(double ms);
+  void startClock();
   void tick();
   void produce(qint64 target);
   void finishZero();
@@ -133,8 +144,11 @@ class AcquiringPlate : public KMX_BalancePlate {
   qint32 powerCycles_ = 0;
 
   QTimer timer_;
-  QElapsedTimer elapsed_;
-  double simBaseMs_ = 0.0;  // plate time reached before the last change of time scale
+  QElapsedTimer life_;
+  double lifeBaseMs_ = 0.0;  // plate time reached before the last change of time scale
+  double acqStartMs_ = 0.0;  // plate time the running acquisition began
+  double settleUntilMs_ = -1.0;
+  std::array<qint32, 3> lastCodes_{};
   Phase phase_ = Phase::Idle;
   quint64 run_ = 0;  // changes with every start and end, so a slot that restarts is noticed
   double fs_ = 0.0;

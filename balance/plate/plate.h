@@ -56,6 +56,17 @@ class PlateTestDataBuffer final : public KMX_PlateTestData {
   std::vector<float> ch_[3];
 };
 
+// Live values of one sample, channels Fz, M1, M2.
+struct PlateForces {
+  float Fz = 0.0f, M1 = 0.0f, M2 = 0.0f;  // N, N·m
+};
+struct PlateChannelVolts {
+  std::array<float, 3> v{};
+};
+struct PlateChannelCodes {
+  std::array<qint32, 3> code{};
+};
+
 // One zero acquisition as the plate measured it. Channel order: Fz, M1, M2. Values in A/D codes.
 struct PlateZero {
   bool valid = false;
@@ -93,7 +104,9 @@ class KMX_BalancePlate : public QObject {
 
   // Asynchronous acquisition: a pre-test phase (TestDone(true) at its end) followed by the test
   // (TestDone(false)). Live values arrive in both phases: ForcesIn for every sample and SampleIn
-  // once per batch with the newest sample index of the phase and the phase's sample total.
+  // once per batch with the newest sample index of the phase, the phase's sample total and the
+  // newest sample's signals: the bridge signals (converter input less the zero level, V), the
+  // converter input (V) and the converter's codes.
   // TestStop ends an acquisition at once without a TestDone; TestData then holds the test
   // samples delivered so far. An error event (other than DataClipped) also ends it.
   virtual bool TestStart(float frequencyHz, qint32 preTestMs, qint32 testMs) = 0;
@@ -112,11 +125,16 @@ class KMX_BalancePlate : public QObject {
   virtual bool IsZeroing() const { return false; }
   virtual bool IsPreTest() const { return false; }  // acquiring and still in the pre-test
   virtual void ZeroStop() {}                        // abandons a zero in progress, no ZeroDone
-  virtual void Reset() {}  // re-initialises the plate's electronics; ends any acquisition
+  // Re-initialises the plate's electronics and ends any acquisition; the electronics then settle
+  // for a moment (IsSettling) before the plate starts another.
+  virtual void Reset() {}
+  virtual bool IsSettling() const { return false; }
   // Second plate generation: its converters idle near 0 V instead of near the negative rail,
   // so the zero quality limits differ.
   virtual bool IsVariantB() const { return false; }
-  virtual float Temperature() const { return 25.0f; }   // electronics, °C
+  virtual float Temperature() const { return 25.0f; }  // electronics, °C
+  // Share of the running zero or test acquired so far, 0..1, by the plate's own clock; 0 when idle.
+  virtual double AcquisitionProgress() const { return 0.0; }
   virtual qint32 PowerCycleCount() const { return 0; }  // times the plate lost power
   // Power lost since the accepted zero (the zero is then no longer applied).
   virtual bool PowerCycled() const { return false; }
@@ -130,8 +148,9 @@ class KMX_BalancePlate : public QObject {
 
  signals:
   void ZeroDone(QVariant ZeroAve, QVariant ZeroSD, QVariant ZeroRMS);
-  void SampleIn(qint32 Sample, qint32 Samples);
-  void ForcesIn(qint32 Sample, float Fz, float M1, float M2);
+  void SampleIn(qint32 Sample, qint32 Samples, tarn::PlateChannelVolts Volts,
+                tarn::PlateChannelVolts ConverterVolts, tarn::PlateChannelCodes ConverterData);
+  void ForcesIn(qint32 Sample, tarn::PlateForces Forces);
   void TestDone(bool PreTest);
   void BufferOverRun(qint32 Samples);
   void DataClipped(qint32 Sample);
@@ -168,8 +187,13 @@ class KMX_HID_Devices : public QObject {
 //   replay:<file.csv>[,positive-fz][,fs=<Hz>]  plays a recording;
 //   none                                     a simulated platform with no plate connected;
 //   sim[:plates=<n>][,weight=<kg>][,seed=<n>][,variant-b] or unset: the simulated platform.
-// TARNRQ_PLATE_TIMESCALE (default 1) speeds the plates' clock up, e.g. 100 for tests.
+// TARNRQ_PLATE_TIMESCALE (default 1) speeds the plates' clock up (demos, timed tries); tests take
+// the clock in hand instead (see plateclock.h).
 // A parent takes ownership: release() the returned pointer when passing one.
 std::unique_ptr<KMX_HID_Devices> CreatePlateDriver(QObject* parent = nullptr);
 
 }  // namespace tarn
+
+Q_DECLARE_METATYPE(tarn::PlateForces)
+Q_DECLARE_METATYPE(tarn::PlateChannelVolts)
+Q_DECLARE_METATYPE(tarn::PlateChannelCodes)

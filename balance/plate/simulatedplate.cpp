@@ -80,7 +80,7 @@ SimulatedPlate::SimulatedPlate(int number, const SimulatedPlateConfig& config, Q
   reseed(config.seed ? config.seed : freshSeed());
   setConfig(config);
   setSubject(subject_);
-  poweredUp_.start();
+  poweredUpMs_ = clockMs();
 }
 
 void SimulatedPlate::setConfig(const SimulatedPlateConfig& config) {
@@ -101,7 +101,7 @@ void SimulatedPlate::setSubject(const SimulatedSubject& subject) {
 
 void SimulatedPlate::powerCycle() {
   AcquiringPlate::powerCycle();
-  poweredUp_.restart();
+  poweredUpMs_ = clockMs();
 }
 
 void SimulatedPlate::resetting() {
@@ -114,7 +114,7 @@ void SimulatedPlate::resetting() {
 double SimulatedPlate::temperatureNow() const {
   if (!std::isnan(config_.temperatureC)) return config_.temperatureC;
   // The electronics warm from room temperature with a quarter-hour time constant.
-  const double seconds = poweredUp_.elapsed() / 1000.0 * timeScale();
+  const double seconds = std::max(0.0, clockMs() - poweredUpMs_) / 1000.0;
   return 23.0 + 7.0 * (1.0 - std::exp(-seconds / 900.0));
 }
 

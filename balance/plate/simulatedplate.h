@@ -98,7 +98,7 @@ class SimulatedPlate final : public AcquiringPlate {
   SimulatedPlateConfig config_;
   SimulatedSubject subject_;
   SwayModel sway_;
-  QElapsedTimer poweredUp_;
+  double poweredUpMs_ = 0.0;  // plate clock at the last power-on
 };
 
 class SimulatedPlateDriver final : public PlateDriverBase {

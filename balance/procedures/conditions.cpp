@@ -2,10 +2,12 @@
 
 #include <cmath>
 
+#include "support/strings/strings.h"
+
 namespace tarn {
 
-QString ListItem(const char* list, qint32 index) {
-  const QStringList items = QString::fromUtf8(list).split('|');
+QString ListItem(int list, qint32 index) {
+  const QStringList items = Str(list).split('|');
   if (index < 1 || index > items.size()) return QString();
   return items.at(index - 1);
 }
@@ -39,66 +41,66 @@ QString SecondsText(qint32 ms) {
 QString ComposeStaticInstructions(const TestConditions& c, const TestTiming& t, bool displayOn,
                                   const InstructionButtonNames& names) {
   QStringList parts;
-  parts << "Instructions:";
+  parts << Str(3200);
 
   // Where and how to stand. An "Other" condition is explained by the operator, so its fragment
   // is left out rather than read to the subject as "other".
   const QString surface = ListItem(conditionlists::kSurface, c.surface);
-  QString stand =
-      "Please stand on the " + (isOther(surface) ? QString("test surface") : ConditionInSentence(surface));
+  QString stand = Str(3201).arg(isOther(surface) ? Str(3218) : ConditionInSentence(surface));
   const QString shoes = ListItem(conditionlists::kShoes, c.shoes);
-  if (!isOther(shoes)) stand += ", wearing " + ConditionInSentence(QString(shoes).remove(" (specify)"));
+  if (!isOther(shoes)) stand += Str(3202).arg(ConditionInSentence(QString(shoes).remove(" (specify)")));
   const QString stance = ListItem(conditionlists::kStance, c.stance);
-  if (!isOther(stance)) stand += ", in a " + ConditionInSentence(stance) + " stance";
+  if (!isOther(stance)) stand += Str(3203).arg(ConditionInSentence(stance));
   const QString arms = ListItem(conditionlists::kArms, c.arms);
-  if (!isOther(arms)) stand += ", arms " + ConditionInSentence(arms);
+  if (!isOther(arms)) stand += Str(3204).arg(ConditionInSentence(arms));
   const QString head = ListItem(conditionlists::kHead, c.head);
-  if (!isOther(head)) stand += ", with the head " + ConditionInSentence(head);
+  if (!isOther(head)) stand += Str(3205).arg(ConditionInSentence(head));
   const QString gaze = ListItem(conditionlists::kGaze, c.gaze);
-  if (!isOther(gaze)) stand += ", looking " + ConditionInSentence(gaze);
+  if (!isOther(gaze)) stand += Str(3206).arg(ConditionInSentence(gaze));
   parts << stand + ".";
 
-  parts << "The actual test will begin " + SecondsText(t.preTestMs) + " seconds after the " +
-               quoted(names.acquire) + " button is pressed, and will last " + SecondsText(t.durationMs) +
-               " seconds.";
+  parts << Str(3207).arg(SecondsText(t.preTestMs), quoted(names.acquire), SecondsText(t.durationMs));
 
   if (t.beepBegin || t.beepEnd) {
     QStringList when;
-    if (t.beepBegin) when << "the beginning";
-    if (t.beepEnd) when << "the end";
-    parts << "A sound will be generated to signal " + when.join(" and ") + " of the test.";
+    if (t.beepBegin) when << Str(3209);
+    if (t.beepEnd) when << Str(3210);
+    parts << Str(3208).arg(when.join(Str(3211)));
   }
 
   const QString eyes = ListItem(conditionlists::kEyes, c.eyes);
-  QString during = "During the test, avoid any unnecessary movements, do not talk, keep your eyes " +
-                   (isOther(eyes) ? QString("as instructed") : ConditionInSentence(eyes));
-  if (displayOn) during += ", if you'd like, you may watch your weight shifting movements on the display";
+  QString during = Str(3212).arg(isOther(eyes) ? Str(3219) : ConditionInSentence(eyes));
+  if (displayOn) during += Str(3213);
   const QString breathing = ListItem(conditionlists::kBreathing, c.breathing);
-  if (!isOther(breathing)) during += ", try breathing " + ConditionInSentence(breathing);
-  during += ", and relax.";
+  if (!isOther(breathing)) during += Str(3214).arg(ConditionInSentence(breathing));
+  during += Str(3215);
   parts << during;
 
   // A mental task changes what the subject does during the test, so it is said aloud too.
   const QString task = ListItem(conditionlists::kMentalTasking, c.mentalTasking);
-  if (c.mentalTasking > 1 && !isOther(task)) parts << "While standing, " + ConditionInSentence(task) + ".";
+  if (c.mentalTasking > 1 && !isOther(task)) parts << Str(3216).arg(ConditionInSentence(task));
 
-  parts << "If unable to complete the test as instructed without losing balance or requiring external "
-           "support press or check " +
-               quoted(names.unableToComplete) + ".";
+  parts << Str(3217).arg(quoted(names.unableToComplete));
   return parts.at(0) + "\n" + parts.mid(1).join("\n\n");
 }
 
-QString ComposeAfterTestInstructions(const InstructionButtonNames& names) {
-  QStringList saves;
-  for (const QString& s : names.save) saves << quoted(s);
-  return "Click " + quoted(names.redo) + " to perform the test again, or " + saves.join(" or ") +
-         " to save the current test.";
+QString ComposeAfterTestInstructions(const InstructionButtonNames& names, bool saveable, bool fallen) {
+  if (saveable && !names.save.isEmpty()) {
+    QStringList saves;
+    for (const QString& s : names.save) saves << quoted(s);
+    return Str(3220).arg(quoted(names.redo), saves.join(Str(3221)));
+  }
+  if (fallen) return Str(3224).arg(quoted(names.redo));
+  return Str(3222).arg(quoted(names.redo), quoted(names.unableToComplete));
+}
+
+QString ComposeNoPlateInstructions(const InstructionButtonNames& names) {
+  return Str(3223).arg(quoted(names.back));
 }
 
 QString StaticTestCaption(qint32 normTestType) {
-  static const char* const suffix[] = {"", " (NSEO) Test", " (NSEC) Test", " (PSEO) Test", " (PSEC) Test"};
-  QString caption = QString::fromUtf8("KM TARN™ RQ Balance Testing");
-  if (normTestType >= 1 && normTestType <= 4) caption += suffix[normTestType];
+  QString caption = Str(3225);
+  if (normTestType >= 1 && normTestType <= 4) caption += Str(3225 + normTestType);
   return caption;
 }
 

@@ -7,27 +7,22 @@
 
 namespace tarn {
 
-// Option lists; items are separated by "|" and picked by 1-based index.
+// Option lists, by their number in the string table; items are separated by "|" and picked by
+// 1-based index.
 namespace conditionlists {
-inline constexpr char kSurface[] = "Plate|Foam|Wobble Board|Other|||";
-inline constexpr char kEyes[] = "Both Open|Both Closed|Right Open\nLeft Closed|Left Open\nRight Closed|";
-inline constexpr char kStance[] =
-    "Normal|Feet Shoulder Width|Feet Together|Heels Together\nToes Apart (V)|Heel to Toe\n(R Front)|Heel to "
-    "Toe\n(L Front)|Heel to Toe\n(Dominant Front)|Heel to Toe\n(Dominant Back)|Single Leg\n(R)|Single "
-    "Leg\n(L)|Single Leg\n(Dominant)|Single Leg\n(Non Dominant)|Other";
-inline constexpr char kArms[] =
-    "Free to move|to the Side|Stretched Laterally|Stretched Forward|Stretched Forward\nIndex against "
-    "Index|Crossed Over Chest\n(hands touching opposite shoulders)|Other| |";
-inline constexpr char kShoes[] = "No Shoes|Shoes (specify)|";
-inline constexpr char kHead[] =
-    "Straight|Turned Right|Turned Left|Flexed|Extended|Tilted Right|Tilted Left|Other|";
-inline constexpr char kGaze[] = "Forward|Right|Left|Up|Up-Right|Up-Left|Down|Down-Right|Down-Left|Other|||";
-inline constexpr char kBreathing[] = "Normally|Hyperventilating|Holding Breath|Other|";
-inline constexpr char kMentalTasking[] = "None|Count backwards from a 3 digit number in steps of 7|Other|";
+inline constexpr int kSurface = 3260;
+inline constexpr int kEyes = 3261;
+inline constexpr int kStance = 3262;
+inline constexpr int kArms = 3263;
+inline constexpr int kShoes = 3264;
+inline constexpr int kHead = 3265;
+inline constexpr int kGaze = 3266;
+inline constexpr int kBreathing = 3267;
+inline constexpr int kMentalTasking = 3268;
 }  // namespace conditionlists
 
 // Item `index` (1-based) of a "|"-separated list; empty outside the list.
-QString ListItem(const char* list, qint32 index);
+QString ListItem(int list, qint32 index);
 
 // Surfaces of the surface list.
 enum TestSurface : qint32 { SurfacePlate = 1, SurfaceFoam = 2, SurfaceWobbleBoard = 3, SurfaceOther = 4 };
@@ -61,14 +56,19 @@ struct InstructionButtonNames {
   QString acquire = "Acquire";
   QString unableToComplete = "Unable to Complete";
   QString redo = "Redo Test";
+  QString back = "<< Back";
   QStringList save = {"Next >>"};  // the visible save buttons (Next and/or OK)
 };
 
 // The subject's instructions before a test. displayOn: the subject can watch the CoP display.
 QString ComposeStaticInstructions(const TestConditions& c, const TestTiming& t, bool displayOn,
                                   const InstructionButtonNames& names = {});
-// The instructions once a test is over.
-QString ComposeAfterTestInstructions(const InstructionButtonNames& names = {});
+// The instructions once a test is over. saveable: the save buttons are enabled; otherwise only
+// the buttons that are (Redo, and Unable to Complete unless already set) are named.
+QString ComposeAfterTestInstructions(const InstructionButtonNames& names = {}, bool saveable = true,
+                                     bool fallen = false);
+// The instructions once the plate is gone or lost its zero: back to the zeroing step.
+QString ComposeNoPlateInstructions(const InstructionButtonNames& names = {});
 
 // A condition text as it reads inside a sentence: line breaks become blanks, capitalised words
 // are lower-cased (a single letter, such as the R of "(R Front)", stays).

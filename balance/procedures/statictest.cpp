@@ -5,10 +5,12 @@
 
 #include "balance/balancesettings.h"
 #include "balance/norms/norms.h"
+#include "balance/plate/simulatedplate.h"
 #include "balance/procedures/preliminaryresults.h"
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "core/settingkeys.h"
+#include "support/strings/strings.h"
 #include "support/units/units.h"
 
 namespace tarn {
@@ -32,6 +34,8 @@ QString StaticStateName(StaticState s) {
       return "Pre-test";
     case StaticState::Testing:
       return "Testing";
+    case StaticState::Storing:
+      return "Storing";
     case StaticState::Stopped:
       return "Stopped";
     case StaticState::Done:
@@ -46,7 +50,7 @@ StaticTestController::StaticTestController(KMX_BalancePlate* plate, KMX_HID_Devi
     : QObject(parent), plate_(plate), driver_(driver) {
   if (plate_) {
     connect(plate_, &KMX_BalancePlate::ForcesIn, this, &StaticTestController::onForces);
-    connect(plate_, &KMX_BalancePlate::SampleIn, this, [this](qint32, qint32) {
+    connect(plate_, &KMX_BalancePlate::SampleIn, this, [this] {
       if (state_ == StaticState::Practising || state_ == StaticState::PreTest ||
           state_ == StaticState::Testing)
         emit timeChanged();
@@ -81,12 +85,22 @@ void StaticTestController::setRun(const BalanceTestRun& run) {
     run_.geometry = {plate_->RotationAngle(), plate_->TiltAngle1(), plate_->TiltAngle2()};
   }
   transform_ = CoPTransform::make(-run_.thresholdN, run_.geometry.rotation);
+  // The simulated platform's subject stands as the test asks: eyes closed and a soft surface
+  // make it sway more, so a demo session's classes spread as a clinic's do.
+  if (auto* sim = qobject_cast<SimulatedPlate*>(plate_.data())) {
+    SimulatedSubject subject = sim->subject();
+    subject.eyesClosed = run_.conditions.eyes == 2;
+    subject.onFoam = run_.conditions.surface == SurfaceFoam || run_.conditions.surface == SurfaceWobbleBoard;
+    sim->setSubject(subject);
+    log.step(
+        QString("Simulated subject: eyes %1, %2")
+            .arg(subject.eyesClosed ? "closed" : "open", subject.onFoam ? "soft surface" : "firm surface"));
+  }
   lengthUnit_ = unitSetting(settings::UnitsLength);
   forceUnit_ = unitSetting(settings::UnitsForce);
   const int perSecond = std::max(1, static_cast<int>(std::lround(run_.timing.frequencyHz)));
   recent_.assign(static_cast<size_t>(perSecond), {0.0, 0.0});
-  recentNext_ = 0;
-  recentFull_ = false;
+  resetRecent();
   changed_ = false;
   lastSample_ = -1;
   setState(run_.analysed ? (run_.bIsInterrupted ? StaticState::Stopped : StaticState::Done)
@@ -118,6 +132,9 @@ StaticButtons StaticTestController::buttons() const {
     case StaticState::Testing:
       b.stopTest = b.recenter = true;
       break;
+    case StaticState::Storing:
+      b.notes = b.unableToComplete = false;
+      break;
     case StaticState::Stopped:
     case StaticState::Done:
       b.redoTest = true;
@@ -137,19 +154,20 @@ StaticButtons StaticTestController::buttons() const {
 QString StaticTestController::statusText() const {
   switch (state_) {
     case StaticState::Ready:
-      return "Ready";
+      return Str(3230);
     case StaticState::Practising:
-      return "Practicing";
     case StaticState::PreTest:
-      return "Pre-test";
+      return QString();
     case StaticState::Testing:
-      return "Acquiring...";
+      return Str(3231);
+    case StaticState::Storing:
+      return Str(3232);
     case StaticState::Stopped:
-      return "Test not Done!";
+      return Str(3234);
     case StaticState::Done:
-      return run_.enoughSamples() ? "Test Done" : "Test not Done!";
+      return run_.enoughSamples() ? Str(3233) : Str(3234);
     case StaticState::NoPlate:
-      return "Zero Needed";
+      return Str(3235);
   }
   return QString();
 }
@@ -163,6 +181,7 @@ double StaticTestController::elapsedSeconds() const {
     case StaticState::Practising:
     case StaticState::Testing:
       return (lastSample_ + 1) / fs;
+    case StaticState::Storing:
     case StaticState::Stopped:
     case StaticState::Done:
       return run_.hasData() ? run_.samples->Count() / fs : 0.0;
@@ -175,15 +194,32 @@ QString StaticTestController::timeText() const {
   const QString secs = QString::number(elapsedSeconds(), 'f', 1) + " s";
   switch (state_) {
     case StaticState::Practising:
-      return "Practicing\n" + secs;
+      return Str(3242) + "\n" + secs;
     case StaticState::PreTest:
-      return "Pre-Test\n" + secs;
+      return Str(3240) + "\n" + secs;
     case StaticState::Testing:
+    case StaticState::Storing:
     case StaticState::Stopped:
     case StaticState::Done:
-      return "Test Time\n" + secs;
+      return TestTimeText(elapsedSeconds());
     default:
       return QString();
+  }
+}
+
+QString StaticTestController::instructions(const InstructionButtonNames& names, bool displayOn) const {
+  switch (state_) {
+    case StaticState::Storing:
+    case StaticState::Stopped:
+    case StaticState::Done: {
+      // Only buttons the operator can use are named: a stopped test is saved only as not completed.
+      const bool saveable = buttons().save;
+      return ComposeAfterTestInstructions(names, saveable, run_.bIsFallen);
+    }
+    case StaticState::NoPlate:
+      return ComposeNoPlateInstructions(names);
+    default:
+      return ComposeStaticInstructions(run_.conditions, run_.timing, displayOn, names);
   }
 }
 
@@ -198,35 +234,32 @@ std::optional<std::pair<double, double>> StaticTestController::recentCoP() const
   return std::make_pair(sx / n, sy / n);
 }
 
-bool StaticTestController::plateUsable() {
+bool StaticTestController::plateUsable(ProcLog& log) {
   if (!plate_ || !plate_->IsConnected()) {
-    ProcLog(kModule, "plateUsable").error("the zeroed plate is gone");
-    showMessage(
-        "The Force Platform selected for this test\nduring the last zero has been disconnected!\n\nPlease "
-        "select a new Force Platform during the Zero.",
-        MsgIcon::Exclamation);
+    log.error("the zeroed plate is gone");
+    showMessage(Str(3250), MsgIcon::Exclamation);
     setState(StaticState::NoPlate);
     return false;
   }
   if (plate_->PowerCycled() || !plate_->IsZeroed()) {
-    ProcLog(kModule, "plateUsable").error("the plate was power-cycled since the zero");
-    showMessage(
-        "The Force Platform selected for this test\nhas been powered off and on since the last zero.\n\nThe "
-        "Force Platform Zero is therefore invalid and must be repeated!\n\nPlease Zero the Force Platform "
-        "again.",
-        MsgIcon::Exclamation);
+    log.error("the plate was power-cycled since the zero");
+    showMessage(Str(3251), MsgIcon::Exclamation);
     setState(StaticState::NoPlate);
     return false;
   }
   return true;
 }
 
-bool StaticTestController::practiceStart() {
-  ProcLog log(kModule, "cmdPracticeStart_Click");
-  if (state_ != StaticState::Ready || !plateUsable()) return false;
-  lastSample_ = -1;
+void StaticTestController::resetRecent() {
   recentNext_ = 0;
   recentFull_ = false;
+}
+
+bool StaticTestController::practiceStart() {
+  ProcLog log(kModule, "cmdPracticeStart_Click");
+  if (state_ != StaticState::Ready || !plateUsable(log)) return false;
+  lastSample_ = -1;
+  resetRecent();
   // A practice is an acquisition without pre-test whose samples are never kept.
   if (!plate_->TestStart(static_cast<float>(run_.timing.frequencyHz), 0, kPracticeMs)) {
     log.error("the plate refused to start");
@@ -247,19 +280,16 @@ void StaticTestController::practiceStop() {
 
 bool StaticTestController::acquire() {
   ProcLog log(kModule, "cmdAcquire_Click");
-  if (state_ != StaticState::Ready || !plateUsable()) return false;
+  if (state_ != StaticState::Ready || !plateUsable(log)) return false;
   const TestTiming& t = run_.timing;
   if (!plate_->TestStart(static_cast<float>(t.frequencyHz), t.preTestMs, t.durationMs)) {
     log.error("the plate refused to start");
-    showMessage(
-        "The Force Platform could not start the test.\n\nPlease check the Force Platform and try again.",
-        MsgIcon::Exclamation);
+    showMessage(Str(3252), MsgIcon::Exclamation);
     return false;
   }
   run_.clearData();
   lastSample_ = -1;
-  recentNext_ = 0;
-  recentFull_ = false;
+  resetRecent();
   changed_ = true;
   log.step("Pre-test");
   setState(StaticState::PreTest);
@@ -268,18 +298,20 @@ bool StaticTestController::acquire() {
   return true;
 }
 
-void StaticTestController::onForces(qint32 sample, float fz, float m1, float m2) {
+void StaticTestController::onForces(qint32 sample, PlateForces f) {
   if (state_ != StaticState::Practising && state_ != StaticState::PreTest && state_ != StaticState::Testing)
     return;
   lastSample_ = sample;
   double x, y;
-  if (!transform_.apply(fz, m1, m2, x, y)) return;
+  if (!transform_.apply(f.Fz, f.M1, f.M2, x, y)) return;
   recent_[recentNext_] = {x, y};
-  if (++recentNext_ == recent_.size()) {
+  const bool filledNow = ++recentNext_ == recent_.size() && !recentFull_;
+  if (recentNext_ == recent_.size()) {
     recentNext_ = 0;
     recentFull_ = true;
   }
   emit copPoint(x, y);
+  if (filledNow && state_ != StaticState::Testing) emit recenterDue();
 }
 
 void StaticTestController::onTestDone(bool preTest) {
@@ -322,6 +354,7 @@ void StaticTestController::stopTest() {
 void StaticTestController::finishTest(bool stopped) {
   ProcLog log(kModule, "prv_objPlate_TestDone", stopped ? "stopped" : "done");
   log.step("Storing Data");
+  setState(StaticState::Storing);
   run_.samples = plate_->TestData();
   run_.sPlate = plate_->Name();
   run_.zeroTime = plate_->ZeroTime();
@@ -347,7 +380,7 @@ void StaticTestController::finishTest(bool stopped) {
   emit resultsChanged();
   if (!stopped && !run_.enoughSamples()) {
     log.error("too few valid samples");
-    showMessage(kNoSubjectDetected, MsgIcon::Critical);
+    showMessage(NoSubjectDetectedText(), MsgIcon::Critical);
   }
   log.completed();
 }
@@ -377,16 +410,21 @@ void StaticTestController::setNotes(const QString& notes) {
   changed_ = true;
 }
 
-QString StaticTestController::resultsText() const {
-  if (!run_.analysed) {
-    if (state_ == StaticState::Stopped) return "Test stopped by the operator.";
-    return QString();
+PreliminaryResults StaticTestController::results() const {
+  if (!run_.analysed && state_ == StaticState::Stopped) {
+    // Stopped in the pre-test: nothing was recorded.
+    PreliminaryResults p;
+    p.heading = Str(3401);
+    p.note = Str(3406);
+    return p;
   }
-  QString text = PreliminaryResultsText(run_.result, run_.enoughSamples(), lengthUnit_, forceUnit_);
-  if (run_.bIsInterrupted)
-    text = "Test stopped by the operator after " + QString::number(run_.result.fDuration, 'f', 1) +
-           " s.\n\n" + text;
-  return text;
+  if (!run_.analysed) return {};
+  return ComposePreliminaryResults(run_, lengthUnit_, forceUnit_);
+}
+
+QString StaticTestController::resultsText() const {
+  const PreliminaryResults p = results();
+  return p.heading.isEmpty() ? QString() : p.text();
 }
 
 bool StaticTestController::confirmLeave() {
@@ -394,9 +432,7 @@ bool StaticTestController::confirmLeave() {
   const bool live =
       state_ == StaticState::Practising || state_ == StaticState::PreTest || state_ == StaticState::Testing;
   if (changed_ || live) {
-    const MsgResult r =
-        showMessage("If you exit, any data you acquired or changed will be lost! Do you want to exit?",
-                    MsgIcon::Question, MsgButtons::YesNo, 0, 2);
+    const MsgResult r = showMessage(Str(3253), MsgIcon::Question, MsgButtons::YesNo, 0, 2);
     if (r != MsgResult::Yes) {
       log.step("Stay");
       return false;
@@ -408,6 +444,7 @@ bool StaticTestController::confirmLeave() {
 }
 
 void StaticTestController::onPlateError(PlateError error) {
+  if (!stepRunning_) return;
   ProcLog log(kModule, "prv_objPlate_Error", PlateErrorName(error));
   log.error(PlateErrorName(error));
   const bool live =
@@ -419,6 +456,7 @@ void StaticTestController::onPlateError(PlateError error) {
       run_.clearData();
       log.step("Acquisition abandoned");
     }
+    emit acquisitionAbandoned();
   }
   showMessage(PlateErrorMessage(error, PlateErrorWindow::Static), MsgIcon::Exclamation);
   if (error == PlateError::Removal || error == PlateError::NotResponding)

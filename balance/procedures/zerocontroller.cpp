@@ -9,12 +9,13 @@
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "core/settingkeys.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 
 namespace {
 constexpr char kModule[] = "frmTBZero";
-constexpr int kResetWaitMs = 500;
+constexpr int kSettleWatchMs = 100;
 
 std::array<double, 3> toArray(const QVariant& v) {
   std::array<double, 3> a{};
@@ -24,7 +25,14 @@ std::array<double, 3> toArray(const QVariant& v) {
 }
 }  // namespace
 
-ZeroController::ZeroController(KMX_HID_Devices* driver, QObject* parent) : QObject(parent), driver_(driver) {
+ZeroController::ZeroController(KMX_HID_Devices* driver, QObject* parent)
+    : QObject(parent), driver_(driver), settleWatch_(new QTimer(this)) {
+  settleWatch_->setInterval(kSettleWatchMs);
+  connect(settleWatch_, &QTimer::timeout, this, [this] {
+    if (settling()) return;
+    settleWatch_->stop();
+    emit changed();
+  });
   if (driver_) {
     connect(driver_, &KMX_HID_Devices::PlateListUpdateDone, this, [this] { onListUpdated(); });
     connect(driver_, &KMX_HID_Devices::PlateNotResponding, this,
@@ -50,8 +58,7 @@ QStringList ZeroController::plateTexts() const {
   QStringList l;
   for (int i = 1; i <= plateCount(); ++i) {
     const KMX_BalancePlate* p = driver_->Plate(i);
-    l << p->Name() + " (" + p->SerialNumber() + ")" +
-             (p->IsConnected() ? QString() : QString(" - disconnected"));
+    l << p->Name() + " (" + p->SerialNumber() + ")" + (p->IsConnected() ? QString() : Str(3191));
   }
   return l;
 }
@@ -72,6 +79,7 @@ void ZeroController::attach(KMX_BalancePlate* p) {
   plateConnections_.clear();
   plate_ = p;
   shown_.reset();
+  shownRefused_ = false;
   if (!p) return;
   if (p->IsZeroed()) shown_ = p->AcceptedZero();
   plateConnections_ << connect(p, &KMX_BalancePlate::ZeroDone, this, &ZeroController::onZeroDone);
@@ -134,22 +142,26 @@ ZeroPhase ZeroController::phase() const {
 
 QString ZeroController::instructions() const { return ZeroInstructions(phase(), surface_); }
 
-bool ZeroController::canProceed() const { return plate_ && !acquiring_ && !resetting_ && !status().mustZero; }
+bool ZeroController::settling() const { return plate_ && plate_->IsSettling(); }
+
+double ZeroController::progress() const { return acquiring_ && plate_ ? plate_->AcquisitionProgress() : 0.0; }
+
+bool ZeroController::canProceed() const { return plate_ && !acquiring_ && !settling() && !status().mustZero; }
 
 std::optional<PlateZero> ZeroController::shownZero() const { return shown_; }
 
 bool ZeroController::acquire(qint32 durationMs) {
   ProcLog log(kModule, "cmdAcquire_Click", QString("%1 ms").arg(durationMs));
-  if (!plate_ || acquiring_ || resetting_) {
-    log.error(!plate_ ? "no plate chosen" : "a zero is already in progress");
+  if (!plate_ || acquiring_ || settling()) {
+    log.error(!plate_      ? "no plate chosen"
+              : acquiring_ ? "a zero is already in progress"
+                           : "the Force Platform is settling after a reset");
     return false;
   }
   const qint32 excitation = settings::read(settings::ZeroExcitation);
   if (!plate_->ZeroStart(durationMs, excitation)) {
     log.error("the plate refused to start the zero");
-    showMessage(
-        "The Force Platform could not start the Zero.\n\nPlease check the Force Platform and try again.",
-        MsgIcon::Exclamation);
+    showMessage(Str(3152), MsgIcon::Exclamation);
     return false;
   }
   acquiring_ = true;
@@ -194,20 +206,19 @@ void ZeroController::onZeroDone(QVariant aveV, QVariant, QVariant rmsV) {
     r.frequencyHz = z.frequencyHz;
     RememberZero(r);
     shown_ = z;
+    shownRefused_ = false;
     completed_ = true;
   } else {
     log.step("Zero Not Accepted");
+    shown_ = plate_->LastZero();
+    shownRefused_ = true;
   }
   acquiring_ = false;
   if (verdict.resetPlate) {
     // The front end is re-initialised and given time to settle before the next try.
     log.step("Resetting the Force Platform");
-    resetting_ = true;
     plate_->Reset();
-    QTimer::singleShot(kResetWaitMs, this, [this] {
-      resetting_ = false;
-      emit changed();
-    });
+    settleWatch_->start();
   }
   log.step("Updating form");
   emit changed();
@@ -216,7 +227,10 @@ void ZeroController::onZeroDone(QVariant aveV, QVariant, QVariant rmsV) {
   log.completed();
 }
 
+void ZeroController::setStepRunning(bool running) { stepRunning_ = running; }
+
 void ZeroController::onPlateError(PlateError error) {
+  if (!stepRunning_) return;
   ProcLog log(kModule, "prv_objPlate_Error", PlateErrorName(error));
   log.error(PlateErrorName(error));
   const bool wasAcquiring = acquiring_;
@@ -232,6 +246,7 @@ void ZeroController::onPlateError(PlateError error) {
 }
 
 void ZeroController::onListUpdated() {
+  if (!stepRunning_) return;
   ProcLog log(kModule, "prv_objDevices_PlateListUpdateDone");
   const QString serial = plate_ ? plate_->SerialNumber() : QString();
   emit plateListChanged();

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <optional>
 
 #include "balance/plate/plate.h"
@@ -35,10 +36,19 @@ class ZeroController : public QObject {
   ZeroPhase phase() const;
   QString instructions() const;
   bool acquiring() const { return acquiring_; }
+  // Share of the running zero acquired so far (0..1), by the plate's clock.
+  double progress() const;
   // The wizard may move on: a plate is chosen, its zero is valid and no zero is running.
   bool canProceed() const;
-  // Values of the latest zero to show (the accepted one after a zero, else the one in force).
+  // Values of the latest zero to show: the one just acquired, kept or refused (a refused zero's
+  // values show the operator why), else the one in force.
   std::optional<PlateZero> shownZero() const;
+  bool shownZeroRefused() const { return shownRefused_; }
+
+  // Whether the zeroing step is the one running. Only then are the plate's events answered: once
+  // the wizard has moved on, an error belongs to the step that runs now and is told only there.
+  void setStepRunning(bool running);
+  bool stepRunning() const { return stepRunning_; }
 
   // Starts a zero of durationMs; false (with the reason logged) when it cannot start.
   bool acquire(qint32 durationMs);
@@ -66,8 +76,11 @@ class ZeroController : public QObject {
   qint32 surface_ = 1;
   bool acquiring_ = false;
   bool completed_ = false;  // a zero finished since the window opened
-  bool resetting_ = false;
+  bool stepRunning_ = true;
+  bool settling() const;
+  QTimer* settleWatch_;  // refreshes the window once the plate has settled after a reset
   std::optional<PlateZero> shown_;
+  bool shownRefused_ = false;
 };
 
 }  // namespace tarn

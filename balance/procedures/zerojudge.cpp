@@ -5,6 +5,7 @@
 #include "balance/plate/plate.h"
 #include "balance/procedures/conditions.h"
 #include "core/eventlog.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 
@@ -83,17 +84,17 @@ ZeroQualityFlags JudgeZeroQuality(bool variantB, const std::array<double, 3>& av
 
 ZeroVerdict ZeroVerdictFor(const ZeroQualityFlags& f, bool allowNoisy) {
   ZeroVerdict v;
-  auto fault = [&](ZeroIssue issue, const char* text) {
+  auto fault = [&](ZeroIssue issue, const QString& text) {
     v.issue = issue;
-    v.message = QString::fromUtf8(text);
+    v.message = text;
     v.icon = MsgIcon::Exclamation;
     v.buttons = MsgButtons::OK;
     v.keep = false;  // a zero from a faulty front end would spoil every test after it
     return v;
   };
-  auto question = [&](ZeroIssue issue, const char* text) {
+  auto question = [&](ZeroIssue issue, const QString& text) {
     v.issue = issue;
-    v.message = QString::fromUtf8(text);
+    v.message = text;
     v.icon = MsgIcon::Question;
     v.buttons = MsgButtons::YesNo;
     v.ask = true;
@@ -101,49 +102,18 @@ ZeroVerdict ZeroVerdictFor(const ZeroQualityFlags& f, bool allowNoisy) {
     return v;
   };
   if (f.bBadPower) {
-    fault(ZeroIssue::BadPower,
-          "The Signals from the Force Platform indicate\nthat there is a USB power supply problem!\n\nPlease "
-          "repeat the Zero.\n\nIf the problem persists, try connecting the Force Platform\nto another USB "
-          "port or "
-          "try using a powered external USB Hub.");
+    fault(ZeroIssue::BadPower, Str(3100));
     v.resetPlate = true;
     return v;
   }
-  if (f.bBadTrim)
-    return fault(ZeroIssue::BadTrim,
-                 "The Signals from the Force Platform indicate\nthat one or more channels might be out of "
-                 "trim!\n\nRefer to the User Manual or the online Help for more information.");
-  if (f.bBadAD)
-    return fault(
-        ZeroIssue::BadAD,
-        "The Signals from the Force Platform indicate\nthat the A/D converter of one or more channels is "
-        "malfunctioning!\n\nPlease contact Kamrith Labs Customer Support.");
-  if (f.bBadCable)
-    return fault(ZeroIssue::BadCable,
-                 "The Signals from the Force Platform indicate\nthat one or more sensors are "
-                 "malfunctioning!\n\nPlease contact Kamrith Labs Customer Support.");
-  if (f.bObjOnPlate)
-    return question(
-        ZeroIssue::ObjOnPlate,
-        "The Signals from the Force Platform indicate\nthat you might be trying to Zero a heavy "
-        "load.\nIf this is the case, click Yes, otherwise click No to repeat the Zero.\n\nDo you want "
-        "to keep this Zero?");
-  if (f.bSbjOnPlate)
-    return question(
-        ZeroIssue::SbjOnPlate,
-        "The Signals from the Force Platform indicate\nthat you might be trying to Zero the entire "
-        "subject's weight.\nIf this is the case, click Yes, otherwise click No to repeat the "
-        "Zero.\n\nDo you want to keep this Zero?");
+  if (f.bBadTrim) return fault(ZeroIssue::BadTrim, Str(3101));
+  if (f.bBadAD) return fault(ZeroIssue::BadAD, Str(3102));
+  if (f.bBadCable) return fault(ZeroIssue::BadCable, Str(3103));
+  if (f.bObjOnPlate) return question(ZeroIssue::ObjOnPlate, Str(3104));
+  if (f.bSbjOnPlate) return question(ZeroIssue::SbjOnPlate, Str(3105));
   if (f.bBadNoise) {
-    if (allowNoisy)
-      return question(
-          ZeroIssue::NoisyAllowed,
-          "The Zero was too noisy.\nThe Zero should be repeated making sure nothing is touching the "
-          "Force Platform.\n\nDo you want to keep this zero anyway?");
-    return fault(
-        ZeroIssue::NoisyRefused,
-        "The Zero was too noisy.\nThe Zero must be repeated making sure nothing is touching the Force "
-        "Platform.");
+    if (allowNoisy) return question(ZeroIssue::NoisyAllowed, Str(3106));
+    return fault(ZeroIssue::NoisyRefused, Str(3107));
   }
   return v;
 }
@@ -161,43 +131,38 @@ void ForgetZero() { g_lastZero.reset(); }
 QString SurfaceOnPlateText(qint32 surface) {
   switch (surface) {
     case SurfacePlate:
-      return "nothing";
+      return Str(3110);
     case SurfaceFoam:
-      return "the foam";
+      return Str(3111);
     case SurfaceWobbleBoard:
-      return "a wobble board";
+      return Str(3112);
     default:
-      return "another surface";
+      return Str(3113);
   }
 }
 
 QString ZeroReasonText(ZeroReason reason) {
   switch (reason) {
     case ZeroReason::NoZero:
-      return "\n\nThere is no Zero in memory\n\nThe Zero must be acquired";
+      return Str(3120);
     case ZeroReason::SurfaceChanged:
-      return "The test surface is different from the one used for the last Zero!\nA new Zero must be "
-             "acquired.";
+      return Str(3121);
     case ZeroReason::TooOld:
-      return "Too much time has passed since the last Zero!\nA new Zero must be acquired.";
+      return Str(3122);
     case ZeroReason::OtherPlate:
-      return "The selected force Force Platform is different from the one used for the last Zero!\nSelect "
-             "that "
-             "Force Platform or acquire a new Zero";
+      return Str(3123);
     case ZeroReason::PowerCycled:
-      return "The Force Platform power has been cycled on/off since last time!\nA new Zero must be acquired.";
+      return Str(3124);
     case ZeroReason::TiltChanged:
-      return "The Force Platform pitch and/or roll has changed from the last Zero!\nA new Zero must be "
-             "acquired.";
+      return Str(3125);
     case ZeroReason::ExcitationChanged:
-      return "The Force Platform Excitation has changed from the last Zero!\nA new Zero must be acquired.";
+      return Str(3126);
     case ZeroReason::FrequencyChanged:
-      return "The Force Platform Sampling Frequency has changed from the last Zero!\nA new Zero must be "
-             "acquired.";
+      return Str(3127);
     case ZeroReason::Valid:
-      return "The last Zero is still valid.\nAcquire a new Zero or proceed to the test.";
+      return Str(3128);
     case ZeroReason::NoPlateChosen:
-      return "Please select the Force Platform to be used for the next test";
+      return Str(3129);
   }
   return QString();
 }
@@ -217,15 +182,12 @@ ZeroStatus JudgeLastZero(const std::optional<ZeroRecord>& last, const ZeroContex
   const bool samePlate = last->plateSerial == ctx.chosenSerial;
   const double ageHours = (ctx.now - last->time) / kDaysPerHour;
   QStringList lines;
-  lines << "Last Zero was for Force Platform " + last->plateName + ", with " +
-               SurfaceOnPlateText(last->surface) + " on the Force Platform.";
-  lines << "It was acquired " + QString::number(std::max(0.0, ageHours), 'f', 2) + " hours ago.";
+  lines << Str(3130).arg(last->plateName, SurfaceOnPlateText(last->surface));
+  lines << Str(3131).arg(QString::number(std::max(0.0, ageHours), 'f', 2));
   if (samePlate && ctx.temperature) {
     const double change = *ctx.temperature - last->temperature;
-    lines << QString::fromUtf8(
-                 "Since then the temperature of the Force Platform electronics has changed by ") +
-                 (change > 0.05 ? "+" : "") +
-                 QString::number(std::abs(change) < 0.05 ? 0.0 : change, 'f', 1) + QString::fromUtf8(" °C");
+    lines << Str(3132).arg((change > 0.05 ? "+" : "") +
+                           QString::number(std::abs(change) < 0.05 ? 0.0 : change, 'f', 1));
   }
 
   const bool cycled = samePlate && ((ctx.powerCycled && *ctx.powerCycled) ||
@@ -258,29 +220,28 @@ QString ZeroInstructions(ZeroPhase phase, qint32 surface, const QString& newZero
                          const QString& nextName) {
   switch (phase) {
     case ZeroPhase::NoPlateConnected:
-      return "\n\n\nNO Force Platform CONNECTED\n\nPlease connect a Force Platform!";
+      return Str(3140);
     case ZeroPhase::NoPlateChosen:
-      return "\n\n\nPlease select the Force Platform to be used for the next test.";
+      return Str(3141);
     case ZeroPhase::ZeroNeeded: {
       QString what;
       if (surface == SurfaceFoam)
-        what = " but the foam cushion";
+        what = Str(3143);
       else if (surface == SurfaceWobbleBoard)
-        what = " but the wobble board";
-      else if (surface != SurfacePlate)
-        what = " but the " + ConditionInSentence(ListItem(conditionlists::kSurface, surface).isEmpty()
-                                                     ? QString("test surface")
-                                                     : ListItem(conditionlists::kSurface, surface));
-      return "\n\nThe Force Platform must now be zeroed.\n\nPlease make sure nothing" + what +
-             " is in contact with the surface of the Force Platform during the zeroing";
+        what = Str(3144);
+      else if (surface != SurfacePlate) {
+        // Another surface is named as the list has it; "Other" or an empty item says what it is.
+        const QString item = ListItem(conditionlists::kSurface, surface).trimmed();
+        what = Str(3145).arg(item.isEmpty() || item == "Other" ? Str(3218) : ConditionInSentence(item));
+      }
+      return Str(3142).arg(what);
     }
     case ZeroPhase::ZeroValid:
-      return "\n\nClick '" + newZeroName + "' to redo the Zero, or '" + nextName +
-             "' to proceed with the testing.";
+      return Str(3146).arg(newZeroName, nextName);
     case ZeroPhase::Acquiring:
-      return "\n\n\nForce Platform Zero in Progress...\n\nPlease Wait";
+      return Str(3147);
     case ZeroPhase::Completed:
-      return "\n\n\n\n\nForce Platform Zero Completed";
+      return Str(3148);
   }
   return QString();
 }
@@ -289,9 +250,7 @@ std::optional<qint32> ParseZeroDuration(const QString& text, QString& error) {
   bool ok = false;
   const double s = QString(text).replace(',', '.').trimmed().toDouble(&ok);
   if (!ok || !(s >= kZeroMinSeconds && s <= kZeroMaxSeconds)) {
-    error = QString("The zero duration must be a number of seconds from %1 to %2.")
-                .arg(kZeroMinSeconds)
-                .arg(kZeroMaxSeconds);
+    error = Str(3150).arg(kZeroMinSeconds).arg(kZeroMaxSeconds);
     return std::nullopt;
   }
   return static_cast<qint32>(std::lround(s * 1000.0));
@@ -301,39 +260,23 @@ bool TestDataUsesOtherZero(bool testHasData, double testZeroTime, double current
   return testHasData && std::abs(testZeroTime - currentZeroTime) > 1e-9;
 }
 
-QString EraseTestDataQuestion() {
-  return "The test has already been performed\nwith a Zero different from the one you have just "
-         "acquired.\n\nIf "
-         "you proceed, the test data will be erased!\n\nDo you want to proceed and erase the test data?";
-}
+QString EraseTestDataQuestion() { return Str(3151); }
 
 QString PlateErrorMessage(PlateError error, PlateErrorWindow window) {
   switch (error) {
     case PlateError::NotResponding:
-      return "A connected KM Force Platform is not responding to communication attempts from the "
-             "computer!\n\nPlease disconnect and then reconnect all KM Force Platforms.";
+      return Str(3160);
     case PlateError::BufferOverRun:
-      return "Error: A/D Buffer Overrun!\n\nTry the acquisition again.\nIf the problem persists, the "
-             "selected "
-             "sampling frequency might be too high.\nTry selecting a lower sampling frequency in the test "
-             "settings.";
+      return Str(3161);
     case PlateError::DataClipped:
-      if (window == PlateErrorWindow::Zero)
-        return "Error: A/D Signals Clipped!\n\nMake sure nothing is in contact with the Force Platform.\nIf "
-               "the "
-               "problem persists, contact technical support.";
-      return "Error: A/D Signals Clipped!\n\nTry the acquisition again.\nIf the problem persists,\nthe "
-             "selected "
-             "sensor bridges excitation voltage might be too high.\nTry selecting a lower excitation voltage "
-             "in the "
-             "force platform settings.";
+      if (window == PlateErrorWindow::Zero) return Str(3162);
+      return Str(3163);
     case PlateError::ReadTimeout:
-      return "Error: Time-out while reading from the Force Platform!";
+      return Str(3164);
     case PlateError::WriteTimeout:
-      return "Error: Time-out while writing to the Force Platform!";
+      return Str(3165);
     case PlateError::Removal:
-      return window == PlateErrorWindow::Zero ? "The Force Platform has been disconnected!!!"
-                                              : "The Force Platform Has Been Disconnected!!!";
+      return window == PlateErrorWindow::Zero ? Str(3166) : Str(3167);
   }
   return QString();
 }

@@ -6,7 +6,7 @@
 
 namespace tarn {
 namespace {
-using platetest::waitUntil;
+using platetest::runUntil;
 
 struct ListEvents {
   QObject ctx;
@@ -24,7 +24,7 @@ struct ListEvents {
     });
   }
   bool waitDone(int count) {
-    return waitUntil([&] { return log.filter("Done").size() >= count; });
+    return runUntil([&] { return log.filter("Done").size() >= count; });
   }
 };
 
@@ -87,9 +87,13 @@ TEST(PlateDriver, NotRespondingPlateRefusesWorkUntilReset) {
   d.PlateDevicesOpen();
   ASSERT_TRUE(ev.waitDone(1));
   d.simulateNotResponding(1);
-  ASSERT_TRUE(waitUntil([&] { return ev.log.contains("NotResponding sim://plate/1 SIM00001"); }));
+  ASSERT_TRUE(runUntil([&] { return ev.log.contains("NotResponding sim://plate/1 SIM00001"); }));
   EXPECT_FALSE(d.Plate(1)->ZeroStart(1000, 2500));
   d.Plate(1)->Reset();
+  EXPECT_TRUE(d.Plate(1)->IsSettling());
+  EXPECT_FALSE(d.Plate(1)->ZeroStart(1000, 2500)) << "the electronics settle first";
+  platetest::runFor(AcquiringPlate::kResetSettleMs);
+  EXPECT_FALSE(d.Plate(1)->IsSettling());
   EXPECT_TRUE(d.Plate(1)->ZeroStart(1000, 2500));
 }
 

@@ -11,7 +11,7 @@
 namespace tarn {
 namespace {
 using platetest::PlateEvents;
-using platetest::waitUntil;
+using platetest::runUntil;
 
 QString writeFile(const QString& name, const QString& text) {
   const QString path = QDir(testsupport::sandboxFolder()).filePath(name);
@@ -58,14 +58,13 @@ QString sixColumnPositiveCsv(const Rows& r) {
 std::unique_ptr<ReplayPlateDriver> openDriver(const QString& path, ReplayOptions o = {}) {
   auto d = std::make_unique<ReplayPlateDriver>(path, o);
   d->PlateDevicesOpen();
-  if (auto* p = d->acquiringPlate(1)) p->setTimeScale(1000.0);
   return d;
 }
 
 std::shared_ptr<const KMX_PlateTestData> play(AcquiringPlate* p, float fs, qint32 preMs, qint32 testMs) {
   PlateEvents ev(p);
   EXPECT_TRUE(p->TestStart(fs, preMs, testMs));
-  EXPECT_TRUE(waitUntil([&] { return ev.finished(); }));
+  EXPECT_TRUE(runUntil([&] { return ev.finished(); }));
   return p->TestData();
 }
 
@@ -113,7 +112,7 @@ TEST(PlateReplay, TestEndsEarlyWhenTheRecordingRunsOut) {
   auto* p = d->acquiringPlate(1);
   PlateEvents ev(p);
   ASSERT_TRUE(p->TestStart(100.0f, 100, 2000));
-  ASSERT_TRUE(waitUntil([&] { return ev.finished(); }));
+  ASSERT_TRUE(runUntil([&] { return ev.finished(); }));
   EXPECT_EQ(ev.testDone, (std::vector<bool>{true, false}));
   EXPECT_EQ(p->TestData()->Count(), 20);
   EXPECT_FALSE(p->IsAcquiring());
@@ -135,7 +134,7 @@ TEST(PlateReplay, ZeroReadsAQuietEmptyPlate) {
   auto* p = d->acquiringPlate(1);
   PlateEvents ev(p);
   ASSERT_TRUE(p->ZeroStart(2000, 2500));
-  ASSERT_TRUE(waitUntil([&] { return ev.zeroDone > 0; }));
+  ASSERT_TRUE(runUntil([&] { return ev.zeroDone > 0; }));
   for (int c = 0; c < 3; ++c) {
     EXPECT_LT(platetest::volts(ev.zeroAve, c), -3.5);
     EXPECT_GE(ev.zeroRms[c].toDouble(), 16.0);

@@ -13,16 +13,15 @@ namespace tarn {
 namespace {
 using platetest::copStats;
 using platetest::PlateEvents;
-using platetest::waitUntil;
+using platetest::runUntil;
 constexpr double kG = 9.80665;
 
 std::unique_ptr<SimulatedPlate> makePlate(SimulatedPlateConfig cfg = {}, const SimulatedSubject& subject = {},
-                                          quint64 seed = 11, double scale = 500.0) {
+                                          quint64 seed = 11) {
   cfg.seed = seed;
   if (std::isnan(cfg.temperatureC)) cfg.temperatureC = 27.0;
   auto p = std::make_unique<SimulatedPlate>(1, cfg);
   p->setSubject(subject);
-  p->setTimeScale(scale);
   return p;
 }
 
@@ -30,13 +29,13 @@ std::unique_ptr<SimulatedPlate> makePlate(SimulatedPlateConfig cfg = {}, const S
 void runZero(SimulatedPlate& p, PlateEvents& ev, qint32 ms = 2000) {
   ev.zeroDone = 0;
   ASSERT_TRUE(p.ZeroStart(ms, 2500));
-  ASSERT_TRUE(waitUntil([&] { return ev.zeroDone > 0; }));
+  ASSERT_TRUE(runUntil([&] { return ev.zeroDone > 0; }));
 }
 
 void runTest(SimulatedPlate& p, PlateEvents& ev, float fs, qint32 preMs, qint32 testMs) {
   ev.testDone.clear();
   ASSERT_TRUE(p.TestStart(fs, preMs, testMs));
-  ASSERT_TRUE(waitUntil([&] { return ev.finished(); }, 30000));
+  ASSERT_TRUE(runUntil([&] { return ev.finished(); }, 30000));
 }
 
 TEST(PlateSimZero, ZeroIsInForceOnlyOnceAcceptedAgesAndIsLostToAPowerCycle) {
@@ -119,7 +118,7 @@ TEST(PlateSimZero, EachSituationGivesItsQualityFlags) {
 }
 
 TEST(PlateSimAcquisition, CountsPhasesAndWeightFollowTheRequest) {
-  auto p = makePlate({}, {}, 3, 400.0);
+  auto p = makePlate({}, {}, 3);
   PlateEvents ev(p.get());
   runZero(*p, ev, 1000);
   p->ZeroAccept();
@@ -131,6 +130,14 @@ TEST(PlateSimAcquisition, CountsPhasesAndWeightFollowTheRequest) {
   for (size_t i = 0; i < ev.test.size(); ++i) ASSERT_EQ(ev.test[i].sample, qint32(i));
   EXPECT_EQ(ev.sampleIn.back(), std::make_pair(499, 500));
   EXPECT_FALSE(p->IsAcquiring());
+  // The newest sample's signals: the converter's codes, their volts, and the bridge signal that the
+  // load on each channel gives.
+  const auto& last = ev.test.back();
+  const float load[3] = {last.fz, last.m1, last.m2};
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_FLOAT_EQ(ev.converterVolts.v[c], float(adcCodeToVolts(ev.converterCodes.code[c]))) << c;
+    EXPECT_NEAR(ev.bridgeVolts.v[c], AdcModel::variantA().gainV[c] * load[c], 1e-4) << c;
+  }
 
   auto d = p->TestData();
   ASSERT_TRUE(d);
@@ -144,17 +151,17 @@ TEST(PlateSimAcquisition, CountsPhasesAndWeightFollowTheRequest) {
 }
 
 TEST(PlateSimAcquisition, StopEndsAtOnceKeepingWhatWasDelivered) {
-  auto p = makePlate({}, {}, 5, 20.0);
+  auto p = makePlate({}, {}, 5);
   PlateEvents ev(p.get());
   ASSERT_TRUE(p->TestStart(100.0f, 500, 20000));
   EXPECT_TRUE(p->IsAcquiring());
   EXPECT_TRUE(p->IsPreTest());
-  ASSERT_TRUE(waitUntil([&] { return ev.test.size() > 50; }));
+  ASSERT_TRUE(runUntil([&] { return ev.test.size() > 50; }));
   EXPECT_FALSE(p->IsPreTest());
   p->TestStop();
   EXPECT_FALSE(p->IsAcquiring());
   const size_t delivered = ev.test.size();
-  platetest::spin(100);
+  platetest::runFor(100);
   EXPECT_EQ(ev.test.size(), delivered);
   EXPECT_EQ(ev.testDone, std::vector<bool>{true});  // no TestDone(false) after a stop
   EXPECT_EQ(p->TestData()->Count(), qint32(delivered));
@@ -191,19 +198,19 @@ TEST(PlateSimErrors, EveryInjectedErrorIsRaisedWithItsEffect) {
                                              {F::Removal, "Removal"}};
   for (const auto& [fault, expected] : cases) {
     SCOPED_TRACE(expected);
-    auto p = makePlate({}, {}, 6, 300.0);
+    auto p = makePlate({}, {}, 6);
     PlateEvents ev(p.get());
     p->injectFault(fault, 150);  // 100 pre-test samples, then 50 into the test
     ASSERT_TRUE(p->TestStart(100.0f, 1000, 3000));
-    ASSERT_TRUE(waitUntil([&] { return ev.log.contains(expected) || ev.finished(); }));
+    ASSERT_TRUE(runUntil([&] { return ev.log.contains(expected) || ev.finished(); }));
     EXPECT_TRUE(ev.log.contains(expected)) << ev.log.join(' ').toStdString();
     if (fault != F::DataClipped) {
       EXPECT_FALSE(p->IsAcquiring());
       EXPECT_EQ(p->TestData()->Count(), 50);
-      platetest::spin(50);
+      platetest::runFor(50);
       EXPECT_FALSE(ev.finished());
     } else {
-      ASSERT_TRUE(waitUntil([&] { return ev.finished(); }));
+      ASSERT_TRUE(runUntil([&] { return ev.finished(); }));
       EXPECT_EQ(p->TestData()->Count(), 300);
     }
     EXPECT_EQ(p->IsConnected(), fault != F::Removal);
@@ -215,13 +222,13 @@ TEST(PlateSimErrors, ImmediateInjectionRaisesOnTheEventLoopAndDuringAZero) {
   PlateEvents ev(p.get());
   p->injectFault(AcquiringPlate::Fault::WriteTimeout);
   EXPECT_TRUE(ev.log.isEmpty());  // queued, like a driver event
-  ASSERT_TRUE(waitUntil([&] { return ev.log.contains("WriteTimeout"); }));
+  ASSERT_TRUE(runUntil([&] { return ev.log.contains("WriteTimeout"); }));
 
   p->injectFault(AcquiringPlate::Fault::ReadTimeout, 20);
   ASSERT_TRUE(p->ZeroStart(2000, 2500));
-  ASSERT_TRUE(waitUntil([&] { return ev.log.contains("ReadTimeout"); }));
+  ASSERT_TRUE(runUntil([&] { return ev.log.contains("ReadTimeout"); }));
   EXPECT_FALSE(p->IsZeroing());
-  platetest::spin(50);
+  platetest::runFor(50);
   EXPECT_EQ(ev.zeroDone, 0);  // an aborted zero reports nothing
 }
 
@@ -243,7 +250,7 @@ TEST(PlateSimSway, SwayGrowsWithEyesClosedAndFoamInRealisticRanges) {
   for (Cond& c : conds) {
     for (int seed = 1; seed <= seeds; ++seed) {
       const SimulatedSubject s{.eyesClosed = c.ec, .onFoam = c.foam};
-      auto p = makePlate({}, s, 100 + seed, 3000.0);
+      auto p = makePlate({}, s, 100 + seed);
       PlateEvents ev(p.get());
       runTest(*p, ev, 100.0f, 0, 30000);
       const auto st = copStats(*p->TestData());
@@ -269,7 +276,7 @@ TEST(PlateSimSway, SwayGrowsWithEyesClosedAndFoamInRealisticRanges) {
 }
 
 TEST(PlateSimSway, SameSeedGivesTheSameRecording) {
-  auto a = makePlate({}, {}, 42, 1000.0), b = makePlate({}, {}, 42, 1000.0);
+  auto a = makePlate({}, {}, 42), b = makePlate({}, {}, 42);
   PlateEvents ea(a.get()), eb(b.get());
   runTest(*a, ea, 100.0f, 0, 2000);
   runTest(*b, eb, 100.0f, 0, 2000);
@@ -284,7 +291,7 @@ TEST(PlateSimSway, SameSeedGivesTheSameRecording) {
 // The plate's rotation and tilt reach the analysis, which undoes them to give the subject's CoP.
 TEST(PlateSimGeometry, AnalysisUndoesRotationAndTiltToGiveTheSubjectsCoP) {
   auto p = makePlate({.rotation = 0.4f, .tilt1 = 0.05f, .tilt2 = -0.03f},
-                     {.meanXm = 0.03, .meanYm = -0.02, .swayScale = 0.1}, 8, 1000.0);
+                     {.meanXm = 0.03, .meanYm = -0.02, .swayScale = 0.1}, 8);
   PlateEvents ev(p.get());
   runZero(*p, ev, 500);
   p->ZeroAccept();
@@ -302,7 +309,7 @@ TEST(PlateSimGeometry, AnalysisUndoesRotationAndTiltToGiveTheSubjectsCoP) {
 }
 
 TEST(PlateSimZero, ZeroRemovesWhatLayOnThePlate) {
-  auto p = makePlate({.surfaceMassKg = 3.0}, {}, 9, 1000.0);  // a board
+  auto p = makePlate({.surfaceMassKg = 3.0}, {}, 9);  // a board
   PlateEvents ev(p.get());
   runTest(*p, ev, 100.0f, 0, 2000);
   EXPECT_NEAR(copStats(*p->TestData()).meanFz, -73.0 * kG, 4.0);  // factory zero
@@ -320,8 +327,7 @@ TEST(PlateSimZero, ZeroRemovesWhatLayOnThePlate) {
 }
 
 TEST(PlateSimSubject, SteppingOffLeavesTheRestOfTheTestUnloaded) {
-  auto p =
-      makePlate({}, {.presence = SimulatedSubject::Presence::StepsOff, .stepOffAfterS = 2.0}, 10, 1000.0);
+  auto p = makePlate({}, {.presence = SimulatedSubject::Presence::StepsOff, .stepOffAfterS = 2.0}, 10);
   PlateEvents ev(p.get());
   runTest(*p, ev, 100.0f, 1000, 4000);
   const auto& d = *p->TestData();
@@ -331,10 +337,9 @@ TEST(PlateSimSubject, SteppingOffLeavesTheRestOfTheTestUnloaded) {
 
 TEST(PlateSimTemperature, ElectronicsWarmUpAfterPowerOn) {
   SimulatedPlate p(1, {.temperatureC = std::numeric_limits<double>::quiet_NaN(), .seed = 1});
-  p.setTimeScale(20000.0);  // a quarter of an hour passes in about 45 ms
   const float start = p.Temperature();
   EXPECT_NEAR(start, 23.0f, 2.0f);
-  platetest::spin(60);
+  plateclock::advance(20 * 60 * 1000.0);
   EXPECT_GT(p.Temperature(), start + 3.0f);
   EXPECT_LT(p.Temperature(), 30.01f);
 }

@@ -1,34 +1,43 @@
 #pragma once
-// Helpers for the plate and test-window tests: waiting on the event loop, recording a plate's
-// events and a simulated platform with a fixed seed and a fast clock.
+// Helpers for the plate and test-window tests: the plates' clock moved on by hand, recording a
+// plate's events and a simulated platform with a fixed seed.
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 #include <QVariantList>
 #include <cmath>
 #include <memory>
 #include <vector>
 
 #include "balance/plate/acquiringplate.h"
+#include "balance/plate/plateclock.h"
 #include "balance/plate/simulatedplate.h"
 #include "balance/procedures/zerojudge.h"
 
 namespace tarn::platetest {
 
+// Every plate of these tests runs on the manual clock, from before the first plate is made.
+inline const bool kManualPlateClock = (plateclock::setManual(true), true);
+
+// Moves plate time on in steps of stepMs, delivering queued events at each step, until pred holds;
+// false when it still does not after limitMs of plate time.
 template <class Pred>
-bool waitUntil(Pred pred, int timeoutMs = 20000) {
-  QElapsedTimer t;
-  t.start();
-  while (!pred()) {
-    if (t.elapsed() > timeoutMs) return false;
+bool runUntil(Pred pred, double limitMs = 120000.0, double stepMs = 10.0) {
+  for (double t = 0.0;; t += stepMs) {
     QCoreApplication::processEvents();
-    QThread::msleep(1);
+    if (pred()) return true;
+    if (t >= limitMs) return false;
+    plateclock::advance(stepMs);
   }
-  return true;
 }
 
-inline void spin(int ms) {
-  waitUntil([] { return false; }, ms);
+// The same, under the name the older tests of other modules use.
+template <class Pred>
+bool waitUntil(Pred pred, double limitMs = 120000.0) {
+  return runUntil(pred, limitMs);
+}
+
+// Lets ms of plate time pass.
+inline void runFor(double ms) {
+  runUntil([] { return false; }, ms);
 }
 
 // One simulated plate, opened through its driver, with no zero held before or after.
@@ -36,13 +45,12 @@ struct SimRig {
   std::unique_ptr<SimulatedPlateDriver> driver;
   SimulatedPlate* plate = nullptr;
 
-  explicit SimRig(SimulatedPlateConfig config = {}, SimulatedSubject subject = {}, double timeScale = 200.0) {
+  explicit SimRig(SimulatedPlateConfig config = {}, SimulatedSubject subject = {}) {
     if (config.seed == 0) config.seed = 42;
     if (std::isnan(config.temperatureC)) config.temperatureC = 27.0;
     driver = std::make_unique<SimulatedPlateDriver>(1, config, subject);
     driver->PlateDevicesOpen();
     plate = driver->simulatedPlate(1);
-    plate->setTimeScale(timeScale);
     ForgetZero();
   }
   ~SimRig() { ForgetZero(); }
@@ -57,6 +65,8 @@ struct PlateEvents {
   };
   std::vector<Forces> pre, test;  // live values of each phase
   std::vector<std::pair<qint32, qint32>> sampleIn;
+  PlateChannelVolts bridgeVolts, converterVolts;  // of the newest SampleIn
+  PlateChannelCodes converterCodes;
   std::vector<bool> testDone;
   QStringList log;  // compact trace of the other events
   QVariantList zeroAve, zeroSd, zeroRms;
@@ -64,11 +74,15 @@ struct PlateEvents {
   bool inTest = false;
 
   explicit PlateEvents(KMX_BalancePlate* p) {
-    QObject::connect(p, &KMX_BalancePlate::ForcesIn, &ctx, [this](qint32 s, float fz, float m1, float m2) {
-      (inTest ? test : pre).push_back({s, fz, m1, m2});
+    QObject::connect(p, &KMX_BalancePlate::ForcesIn, &ctx, [this](qint32 s, PlateForces f) {
+      (inTest ? test : pre).push_back({s, f.Fz, f.M1, f.M2});
     });
-    QObject::connect(p, &KMX_BalancePlate::SampleIn, &ctx,
-                     [this](qint32 s, qint32 n) { sampleIn.emplace_back(s, n); });
+    QObject::connect(
+        p, &KMX_BalancePlate::SampleIn, &ctx,
+        [this](qint32 s, qint32 n, PlateChannelVolts v, PlateChannelVolts cv, PlateChannelCodes codes) {
+          sampleIn.emplace_back(s, n);
+          bridgeVolts = v, converterVolts = cv, converterCodes = codes;
+        });
     QObject::connect(p, &KMX_BalancePlate::TestDone, &ctx, [this](bool preTest) {
       testDone.push_back(preTest);
       log << QString("TestDone(%1)").arg(preTest);

@@ -9,7 +9,7 @@
 namespace tarn {
 namespace {
 
-using platetest::waitUntil;
+using platetest::runUntil;
 
 constexpr double kCodesPerVolt = 16777216.0 / 10.0;
 std::array<double, 3> volts(double a, double b, double c) {
@@ -172,6 +172,9 @@ TEST(ZeroTexts, InstructionsNameTheSurfaceThatMayStayOnThePlate) {
   EXPECT_EQ(ZeroInstructions(ZeroPhase::ZeroNeeded, 1), head + tail);
   EXPECT_EQ(ZeroInstructions(ZeroPhase::ZeroNeeded, 2), head + " but the foam cushion" + tail);
   EXPECT_EQ(ZeroInstructions(ZeroPhase::ZeroNeeded, 3), head + " but the wobble board" + tail);
+  EXPECT_EQ(ZeroInstructions(ZeroPhase::ZeroNeeded, SurfaceOther), head + " but the test surface" + tail);
+  EXPECT_EQ(ZeroInstructions(ZeroPhase::ZeroNeeded, 6), head + " but the test surface" + tail)
+      << "an empty item";
   EXPECT_EQ(ZeroInstructions(ZeroPhase::ZeroValid, 1),
             "\n\nClick 'New Zero' to redo the Zero, or 'Next >>' to proceed with the testing.");
   EXPECT_EQ(ZeroInstructions(ZeroPhase::NoPlateConnected, 1),
@@ -204,7 +207,7 @@ bool runZero(ZeroController& zc) {
   bool finished = false;
   QObject::connect(&zc, &ZeroController::zeroFinished, [&](bool) { finished = true; });
   if (!zc.acquire(2000)) return false;
-  return waitUntil([&] { return finished; });
+  return runUntil([&] { return finished; });
 }
 
 TEST(ZeroController, GoodZeroIsStoredAndMakesTheLastZeroValid) {
@@ -218,9 +221,12 @@ TEST(ZeroController, GoodZeroIsStoredAndMakesTheLastZeroValid) {
   ASSERT_TRUE(zc.acquire(2000));
   EXPECT_EQ(zc.instructions(), "\n\n\nForce Platform Zero in Progress...\n\nPlease Wait");
   EXPECT_FALSE(zc.acquire(2000)) << "one zero at a time";
+  EXPECT_DOUBLE_EQ(zc.progress(), 0.0);
+  platetest::runFor(1000);
+  EXPECT_NEAR(zc.progress(), 0.5, 0.02) << "by the plate's clock";
   bool accepted = false, finished = false;
   QObject::connect(&zc, &ZeroController::zeroFinished, [&](bool a) { accepted = a, finished = true; });
-  ASSERT_TRUE(waitUntil([&] { return finished; }));
+  ASSERT_TRUE(runUntil([&] { return finished; }));
   EXPECT_TRUE(accepted);
   EXPECT_TRUE(msgs.requests().isEmpty()) << msgs.texts().join("|").toStdString();
   EXPECT_TRUE(rig.plate->IsZeroed());
@@ -229,6 +235,7 @@ TEST(ZeroController, GoodZeroIsStoredAndMakesTheLastZeroValid) {
   EXPECT_EQ(zc.status().reason, ZeroReason::Valid);
   EXPECT_EQ(zc.phase(), ZeroPhase::Completed);
   EXPECT_TRUE(zc.canProceed());
+  EXPECT_DOUBLE_EQ(zc.progress(), 0.0);
   ASSERT_TRUE(zc.shownZero());
 
   zc.setSurface(SurfaceFoam);  // the next test stands on foam: zero again
@@ -248,7 +255,7 @@ TEST(ZeroController, UsbPowerFaultIsRefusedAndThePlateReset) {
   EXPECT_FALSE(LastZero());
   EXPECT_EQ(rig.plate->config().fault, ZeroFault::None) << "the reset re-initialised the front end";
   EXPECT_FALSE(zc.acquire(2000)) << "the plate settles before the next try";
-  ASSERT_TRUE(waitUntil([&] { return zc.acquire(2000); }));
+  ASSERT_TRUE(runUntil([&] { return zc.acquire(2000); }));
 }
 
 TEST(ZeroController, SubjectOnThePlateIsKeptOnlyWhenTheOperatorSaysSo) {
@@ -259,8 +266,13 @@ TEST(ZeroController, SubjectOnThePlateIsKeptOnlyWhenTheOperatorSaysSo) {
   ASSERT_EQ(msgs.requests().size(), 1);
   EXPECT_TRUE(msgs.texts().at(0).contains("the entire subject's weight")) << msgs.texts().at(0).toStdString();
   EXPECT_FALSE(rig.plate->IsZeroed());
+  // The refused zero stays in view: its loaded vertical channel is why it was refused.
+  ASSERT_TRUE(zc.shownZero());
+  EXPECT_TRUE(zc.shownZeroRefused());
+  EXPECT_EQ(zc.shownZero()->ave, rig.plate->LastZero().ave);
   ASSERT_TRUE(runZero(zc));
   EXPECT_TRUE(rig.plate->IsZeroed());
+  EXPECT_FALSE(zc.shownZeroRefused());
   EXPECT_EQ(msgs.unexpected(), 0);
 }
 
@@ -283,12 +295,12 @@ TEST(ZeroController, PlateErrorDuringTheZeroAbandonsIt) {
       {F::Removal, "The Force Platform has been disconnected!!!"}};
   for (const auto& [fault, text] : faults) {
     SCOPED_TRACE(text);
-    platetest::SimRig rig({}, {}, 1.0);
+    platetest::SimRig rig;
     ScriptedMessages msgs{MsgResult::OK};
     ZeroController zc(rig.driver.get());
     ASSERT_TRUE(zc.acquire(5000));
     rig.plate->injectFault(fault);
-    ASSERT_TRUE(waitUntil([&] { return !msgs.requests().isEmpty(); }));
+    ASSERT_TRUE(runUntil([&] { return !msgs.requests().isEmpty(); }));
     EXPECT_TRUE(msgs.texts().at(0).startsWith(text)) << msgs.texts().at(0).toStdString();
     EXPECT_FALSE(zc.acquiring());
     EXPECT_FALSE(rig.plate->IsZeroing());
@@ -302,7 +314,7 @@ TEST(ZeroController, NotRespondingPlateIsReported) {
   ScriptedMessages msgs{MsgResult::OK};
   ZeroController zc(rig.driver.get());
   rig.driver->simulateNotResponding(1);
-  ASSERT_TRUE(waitUntil([&] { return !msgs.requests().isEmpty(); }));
+  ASSERT_TRUE(runUntil([&] { return !msgs.requests().isEmpty(); }));
   EXPECT_TRUE(msgs.texts().at(0).startsWith("A connected KM Force Platform is not responding"));
 }
 

@@ -5,6 +5,7 @@
 #include "balance/balancesettings.h"
 #include "balance/procedures/copdisplaylogic.h"
 #include "core/eventlog.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 
@@ -24,15 +25,15 @@ CoPDisplayMenuSettings CoPDisplayMenuSettings::plateStatic() {
 
 CoPDisplayOptionsMenu::CoPDisplayOptionsMenu(KMXCoPDisplay* display, const CoPDisplayMenuSettings& keys,
                                              QWidget* parent)
-    : QMenu("&CoP Display Options", parent), display_(display), keys_(keys) {
-  actFullScreen = addAction("&Full Screen");
+    : QMenu(Str(3510), parent), display_(display), keys_(keys) {
+  actFullScreen = addAction(Str(3511));
   actFullScreen->setCheckable(true);
   actFullScreen->setVisible(false);
   connect(actFullScreen, &QAction::toggled, this, [this](bool on) {
     if (fullScreen_) fullScreen_(on);
   });
 
-  QMenu* grid = addMenu("&Grid");
+  QMenu* grid = addMenu(Str(3512));
   auto* styles = new QActionGroup(this);
   for (int s = 0; s <= 4; ++s) {
     QAction* a = grid->addAction(GridStyleMenuText(static_cast<CoPGridStyle>(s)));
@@ -47,7 +48,7 @@ CoPDisplayOptionsMenu::CoPDisplayOptionsMenu(KMXCoPDisplay* display, const CoPDi
     });
   }
 
-  QMenu* interval = addMenu("&Interval");
+  QMenu* interval = addMenu(Str(3513));
   auto* steps = new QActionGroup(this);
   for (const GridIntervalItem& item : GridIntervalItems()) {
     if (item.stepM <= 0) {
@@ -78,26 +79,26 @@ CoPDisplayOptionsMenu::CoPDisplayOptionsMenu(KMXCoPDisplay* display, const CoPDi
     });
     return a;
   };
-  actLoS = toggle("&LoS ON", keys_.losOn, &KMXCoPDisplay::setLoSVisible);
-  actTrace = toggle("&Trace ON", keys_.pathOn, &KMXCoPDisplay::setPathVisible);
-  actTargetTrace = toggle("Tar&get Trace ON", nullptr, &KMXCoPDisplay::setTgPathVisible);
-  actEllipse = toggle("&Confidence Ellipse ON", keys_.ellipseOn, &KMXCoPDisplay::setEllipseVisible);
+  actLoS = toggle(Str(3514), keys_.losOn, &KMXCoPDisplay::setLoSVisible);
+  actTrace = toggle(Str(3515), keys_.pathOn, &KMXCoPDisplay::setPathVisible);
+  actTargetTrace = toggle(Str(3516), nullptr, &KMXCoPDisplay::setTgPathVisible);
+  actEllipse = toggle(Str(3517), keys_.ellipseOn, &KMXCoPDisplay::setEllipseVisible);
 
   addSeparator();
-  connect(addAction("Zoom &In"), &QAction::triggered, this, [this] {
+  connect(addAction(Str(3518)), &QAction::triggered, this, [this] {
     if (display_) display_->ZoomIn();
   });
-  connect(addAction("Zoom &Out"), &QAction::triggered, this, [this] {
+  connect(addAction(Str(3519)), &QAction::triggered, this, [this] {
     if (display_) display_->ZoomOut();
   });
-  connect(addAction("&ReCenter"), &QAction::triggered, this, [this] {
+  connect(addAction(Str(3520)), &QAction::triggered, this, [this] {
     if (display_) display_->Recenter();
   });
-  connect(addAction("&Clear"), &QAction::triggered, this, [this] {
+  connect(addAction(Str(3521)), &QAction::triggered, this, [this] {
     if (display_) display_->Clear();
   });
   addSeparator();
-  connect(addAction("&Copy"), &QAction::triggered, this, [this] {
+  connect(addAction(Str(3522)), &QAction::triggered, this, [this] {
     ProcLog log(kModule, "mnuCoPCopy_Click");
     if (display_) display_->CopyToClipboard();
     log.completed();

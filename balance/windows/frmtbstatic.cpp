@@ -15,24 +15,18 @@
 #include "core/windows/buttoncolouring.h"
 #include "core/windows/showmodal.h"
 #include "core/windows/subjectforms.h"
+#include "support/strings/strings.h"
 #include "support/units/units.h"
 
 namespace tarn {
 
 namespace {
 constexpr char kModule[] = "frmTBStatic";
-constexpr char kOperatorHelp[] =
-    "To switch to the Subject Screen press 'Subj Screen'.\n\nTo practice while viewing the sway press "
-    "'Practice'.\nTo "
-    "center the sway display press 'Recenter'.\n\nTo perform the test press 'Acquire'.\n\nDuring the test, "
-    "if "
-    "something that makes the test invalid occurs, press 'Stop Test' to immediately stop the test.\nThe test "
-    "can be "
-    "repeated by pressing 'Redo Test'.\n\nIf the test cannot be completed unaided in the specified "
-    "conditions, check "
-    "'Unable to Complete'";
-constexpr int kTargetSize = 10;
-constexpr int kMarkSize = 12;
+constexpr int kTargetSize = 12;
+constexpr int kMarkSize = 14;
+constexpr int kPointerDecimals = 4;  // 0.1 mm, in the unit chosen
+const QColor kLivePathColor(0x1f, 0x5f, 0xbf);
+const QColor kFrozenPathColor(0x8a, 0x93, 0x9e);  // a stopped trace reads as not counted
 
 QString plain(const QString& caption) { return QString(caption).remove('&'); }
 
@@ -41,6 +35,17 @@ QPushButton* button(const QString& text, QWidget* parent) {
   b->setMinimumHeight(30);
   b->setAutoDefault(false);
   return b;
+}
+
+int lengthUnit() {
+  const qint32 u = settings::read(settings::UnitsLength);
+  return u >= kFirstUnitCode && u <= kLastUnitCode ? u : kSIUnitCode;
+}
+
+// Black or white, whichever reads better on the colour.
+QColor textOn(const QColor& c) {
+  const double luminance = 0.299 * c.redF() + 0.587 * c.greenF() + 0.114 * c.blueF();
+  return luminance > 0.55 ? Qt::black : Qt::white;
 }
 }  // namespace
 
@@ -65,39 +70,39 @@ frmTBStatic::frmTBStatic(KMX_BalancePlate* plate, KMX_HID_Devices* driver, KMTAR
   lblInstructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   lblInstructions->setFrameShape(QFrame::StyledPanel);
   lblInstructions->setMargin(8);
-  lblInstructions->setMinimumHeight(150);
-  QFont inf = lblInstructions->font();
-  inf.setPointSizeF(inf.pointSizeF() * 1.1);
-  lblInstructions->setFont(inf);
+  lblInstructions->setMinimumHeight(90);
+  lblInstructions->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   auto* timeRow = new QHBoxLayout;
   lblTime = new QLabel(this);
   QFont tmf = lblTime->font();
   tmf.setPointSizeF(tmf.pointSizeF() * 1.4);
   tmf.setBold(true);
   lblTime->setFont(tmf);
-  lblTime->setMinimumWidth(140);
-  lblTime->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  lblTime->setMinimumWidth(120);
+  lblTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   lblStatus = new QLabel(this);
   lblStatus->setFont(tmf);
   lblStatus->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  timeRow->addWidget(lblTime);
-  timeRow->addStretch(1);
   timeRow->addWidget(lblStatus);
+  timeRow->addSpacing(16);
+  timeRow->addWidget(lblTime);
   copDisplay = new KMXCoPDisplay(this);
   copDisplay->setMinimumSize(420, 420);
   copDisplay->setContextMenuPolicy(Qt::CustomContextMenu);
   lblPointer = new QLabel(this);
   lblPointer->setAlignment(Qt::AlignRight);
-  left->addWidget(lblTitle);
+  auto* titleRow = new QHBoxLayout;
+  titleRow->addWidget(lblTitle, 1);
+  titleRow->addLayout(timeRow);
+  left->addLayout(titleRow);
   left->addWidget(lblInstructions);
-  left->addLayout(timeRow);
   left->addWidget(copDisplay, 1);
   left->addWidget(lblPointer);
   root->addLayout(left, 3);
 
   // Right: the operator's commands.
   auto* right = new QVBoxLayout;
-  lblHelp = new QLabel(QString::fromUtf8(kOperatorHelp), this);
+  lblHelp = new QLabel(Str(3300), this);
   lblHelp->setWordWrap(true);
   lblHelp->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   QFont hf = lblHelp->font();
@@ -107,15 +112,15 @@ frmTBStatic::frmTBStatic(KMX_BalancePlate* plate, KMX_HID_Devices* driver, KMTAR
   right->addWidget(lblHelp);
 
   auto* test = new QGridLayout;
-  cmdPracticeStart = button("&Practice", this);
-  cmdPracticeStop = button("End &Practice", this);
-  cmdRecenter = button("&Recenter", this);
-  cmdAcquire = button("&Acquire", this);
-  cmdStopTest = button("&Stop Test", this);
-  cmdRedoTest = button("&Redo Test", this);
-  cmdUnableToComplete = button("&Unable to Complete", this);
+  cmdPracticeStart = button(Str(3305), this);
+  cmdPracticeStop = button(Str(3306), this);
+  cmdRecenter = button(Str(3307), this);
+  cmdAcquire = button(Str(3308), this);
+  cmdStopTest = button(Str(3309), this);
+  cmdRedoTest = button(Str(3310), this);
+  cmdUnableToComplete = button(Str(3314), this);
   chkFallen = new QCheckBox(this);
-  chkFallen->setToolTip("Unable to Complete");
+  chkFallen->setToolTip(plain(Str(3314)));
   test->addWidget(cmdPracticeStart, 0, 0);
   test->addWidget(cmdPracticeStop, 0, 1);
   test->addWidget(cmdRecenter, 0, 2);
@@ -128,60 +133,81 @@ frmTBStatic::frmTBStatic(KMX_BalancePlate* plate, KMX_HID_Devices* driver, KMTAR
   test->addLayout(fallenRow, 2, 0, 1, 3);
   right->addLayout(test);
 
-  auto* fraScreen = new QGroupBox("Subject's Screen:", this);
+  auto* options = new QHBoxLayout;
+  auto* fraScreen = new QGroupBox(Str(3317), this);
   auto* sl = new QHBoxLayout(fraScreen);
-  cmdSwitchView = button("&Subj Screen", fraScreen);
-  cmdDisplay = button("Display &ON", fraScreen);
+  cmdSwitchView = button(Str(3311), fraScreen);
+  cmdDisplay = button(Str(3312), fraScreen);
   cmdDisplay->setCheckable(true);
   sl->addWidget(cmdSwitchView);
   sl->addWidget(cmdDisplay);
-  right->addWidget(fraScreen);
+  options->addWidget(fraScreen);
 
-  auto* fraReplay = new QGroupBox("Replay:", this);
+  auto* fraReplay = new QGroupBox(Str(3318), this);
   auto* rl = new QGridLayout(fraReplay);
-  cmdReplay = button("Re&play", fraReplay);
-  cmdReplayPause = button("Pause", fraReplay);
-  cmdReplayUnpause = button("Resume", fraReplay);
-  cmdReplayStop = button("Stop", fraReplay);
+  cmdReplay = button(Str(3320), fraReplay);
+  cmdReplayPause = button(Str(3321), fraReplay);
+  cmdReplayUnpause = button(Str(3322), fraReplay);
+  cmdReplayStop = button(Str(3323), fraReplay);
   hscReplaySpeed = new QScrollBar(Qt::Horizontal, fraReplay);
   hscReplaySpeed->setRange(1, 400);
   hscReplaySpeed->setValue(100);
   hscReplaySpeed->setSingleStep(5);
   hscReplaySpeed->setPageStep(25);
-  lblReplaySpeedVal = new QLabel("100%", fraReplay);
+  lblReplaySpeedVal = new QLabel(ReplaySpeedText(100, false), fraReplay);
   lblReplaySpeedVal->setMinimumWidth(60);
   lblReplaySpeedVal->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   rl->addWidget(cmdReplay, 0, 0);
   rl->addWidget(cmdReplayPause, 0, 1);
   rl->addWidget(cmdReplayUnpause, 0, 2);
   rl->addWidget(cmdReplayStop, 0, 3);
-  rl->addWidget(new QLabel("Speed:", fraReplay), 1, 0);
+  rl->addWidget(new QLabel(Str(3324), fraReplay), 1, 0);
   rl->addWidget(hscReplaySpeed, 1, 1, 1, 2);
   rl->addWidget(lblReplaySpeedVal, 1, 3);
+  right->addLayout(options);
   right->addWidget(fraReplay);
 
-  txtResults = new QPlainTextEdit(this);
-  txtResults->setReadOnly(true);
-  txtResults->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  // Results: the score and class first, where they are always in view; the measures below.
+  lblResultsHeading = new QLabel(this);
+  lblResultsHeading->setWordWrap(true);
+  QFont rh = lblResultsHeading->font();
+  rh.setBold(true);
+  lblResultsHeading->setFont(rh);
+  lblScore = new QLabel(this);
+  lblScore->setWordWrap(true);
+  lblScore->setAlignment(Qt::AlignCenter);
+  lblScore->setMargin(6);
+  lblScore->setAutoFillBackground(true);
+  QFont sf = lblScore->font();
+  sf.setPointSizeF(sf.pointSizeF() * 1.35);
+  sf.setBold(true);
+  lblScore->setFont(sf);
+  txtResults = new QTextBrowser(this);
+  txtResults->setOpenLinks(false);
   txtResults->setMinimumHeight(120);
+  right->addWidget(lblResultsHeading);
+  right->addWidget(lblScore);
   right->addWidget(txtResults, 1);
+  resultsSpacer_ = new QWidget(this);  // takes the results' room while there are none
+  right->addWidget(resultsSpacer_, 1);
 
-  auto* fraNotes = new QGroupBox("Test Notes:", this);
+  auto* fraNotes = new QGroupBox(Str(3319), this);
+  fraNotes->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   auto* nl = new QHBoxLayout(fraNotes);
   txtNotes = new QPlainTextEdit(fraNotes);
   txtNotes->setReadOnly(true);
   txtNotes->setMaximumHeight(40);
-  cmdNotes = button("No&tes ...", fraNotes);
+  cmdNotes = button(Str(3316), fraNotes);
   cmdNotes->setVisible(false);  // shown once an editor is set
   nl->addWidget(txtNotes, 1);
   nl->addWidget(cmdNotes);
   right->addWidget(fraNotes);
 
   auto* exits = new QHBoxLayout;
-  cmdCancel = button("&Cancel", this);
-  cmdBack = button("<< &Back", this);
-  cmdNext = button("&Next >>", this);
-  cmdOK = button("&OK", this);
+  cmdCancel = button(Str(3302), this);
+  cmdBack = button(Str(3303), this);
+  cmdNext = button(Str(3304), this);
+  cmdOK = button(Str(3301), this);
   exits->addWidget(cmdCancel);
   exits->addStretch(1);
   exits->addWidget(cmdBack);
@@ -199,18 +225,12 @@ frmTBStatic::frmTBStatic(KMX_BalancePlate* plate, KMX_HID_Devices* driver, KMTAR
   connect(copDisplay, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& p) { mnuCoPDisplay->popup(copDisplay->mapToGlobal(p)); });
   connect(copDisplay, &KMXCoPDisplay::PointerPosition, this, [this](double x, double y) {
-    const int u = settings::read(settings::UnitsLength);
-    double f = 1000.0;
-    QString unit = " mm";
-    if (u == 1 || u == 2) f = 1 / 0.0254, unit = " in";
-    if (u == 3) f = 1, unit = " m";
-    if (u == 4) f = 100, unit = " cm";
-    const int d = u == 3 ? 4 : (u == 4 || u == 1 || u == 2 ? 2 : 1);
-    lblPointer->setText(FormatNumber(x * f, d) + ", " + FormatNumber(y * f, d) + unit);
+    const int u = lengthUnit();
+    lblPointer->setText(FormatLength(x, u, kPointerDecimals) + ", " + FormatLength(y, u, kPointerDecimals));
   });
 
   connect(cmdPracticeStart, &QPushButton::clicked, this, [this] {
-    copDisplay->Clear();
+    displayStart();
     if (ctl_->practiceStart()) cmdPracticeStop->setFocus();
   });
   connect(cmdPracticeStop, &QPushButton::clicked, this, [this] {
@@ -220,29 +240,23 @@ frmTBStatic::frmTBStatic(KMX_BalancePlate* plate, KMX_HID_Devices* driver, KMTAR
   connect(cmdRecenter, &QPushButton::clicked, this, &frmTBStatic::recenter);
   connect(cmdAcquire, &QPushButton::clicked, this, [this] {
     stopReplay();
+    displayStart();
     recenter();
-    copDisplay->Clear();
-    copDisplay->setPathColor(QColor(0x1f, 0x5f, 0xbf));
-    copDisplay->setTargetVisible(true);
     if (ctl_->acquire()) cmdStopTest->setFocus();
   });
-  connect(cmdStopTest, &QPushButton::clicked, this, [this] {
-    ctl_->stopTest();
-    copDisplay->setPathColor(QColor(0x8a, 0x93, 0x9e));  // a frozen trace reads as not counted
-    copDisplay->setTargetVisible(false);
-  });
+  connect(cmdStopTest, &QPushButton::clicked, this, [this] { ctl_->stopTest(); });
   connect(cmdRedoTest, &QPushButton::clicked, this, [this] {
     stopReplay();
     ctl_->redoTest();
-    copDisplay->Clear();
-    copDisplay->setPathColor(QColor(0x1f, 0x5f, 0xbf));
+    displayStart();
     cmdAcquire->setFocus();
   });
-  auto toggleFallen = [this] { ctl_->setFallen(!ctl_->run().bIsFallen); };
-  connect(cmdUnableToComplete, &QPushButton::clicked, this, toggleFallen);
+  connect(cmdUnableToComplete, &QPushButton::clicked, this,
+          [this] { ctl_->setFallen(!ctl_->run().bIsFallen); });
   connect(chkFallen, &QCheckBox::clicked, this, [this](bool on) { ctl_->setFallen(on); });
   connect(cmdNotes, &QPushButton::clicked, this, &frmTBStatic::cmdNotes_Click);
   connect(cmdDisplay, &QPushButton::toggled, this, [this](bool on) {
+    cmdDisplay->setText(Str(on ? 3312 : 3313));
     if (on) displayStart();
     copDisplay->setVisible(on);
     updateInstructions();
@@ -251,54 +265,55 @@ frmTBStatic::frmTBStatic(KMX_BalancePlate* plate, KMX_HID_Devices* driver, KMTAR
   connect(cmdSwitchView, &QPushButton::clicked, this, &frmTBStatic::cmdSwitchView_Click);
   connect(cmdReplay, &QPushButton::clicked, this, &frmTBStatic::cmdReplay_Click);
   connect(cmdReplayPause, &QPushButton::clicked, this, [this] {
-    replayPaused_ = true;
+    replay_.pause();
     lblReplaySpeedVal->setText(ReplaySpeedText(hscReplaySpeed->value(), true));
     updateForm();
   });
   connect(cmdReplayUnpause, &QPushButton::clicked, this, [this] {
-    replayPaused_ = false;
+    replay_.resume();
     replayClock_.restart();
     lblReplaySpeedVal->setText(ReplaySpeedText(hscReplaySpeed->value(), false));
     updateForm();
   });
-  connect(cmdReplayStop, &QPushButton::clicked, this, &frmTBStatic::stopReplay);
+  connect(cmdReplayStop, &QPushButton::clicked, this, [this] {
+    stopReplay();
+    showFinished();
+  });
   connect(hscReplaySpeed, &QScrollBar::valueChanged, this, &frmTBStatic::setReplaySpeed);
   connect(tmrReplay, &QTimer::timeout, this, &frmTBStatic::tmrReplay_Timer);
-  connect(cmdNext, &QPushButton::clicked, this, [this] { leave(1); });
-  connect(cmdOK, &QPushButton::clicked, this, [this] { leave(2); });
-  connect(cmdBack, &QPushButton::clicked, this, [this] { leave(-1); });
-  connect(cmdCancel, &QPushButton::clicked, this, [this] { leave(0); });
+  connect(cmdNext, &QPushButton::clicked, this, [this] { leave(kWizNext); });
+  connect(cmdOK, &QPushButton::clicked, this, [this] { leave(kWizOK); });
+  connect(cmdBack, &QPushButton::clicked, this, [this] { leave(kWizBack); });
+  connect(cmdCancel, &QPushButton::clicked, this, [this] { leave(kWizCancel); });
 
   connect(ctl_, &StaticTestController::copPoint, this, [this](double x, double y) {
     copDisplay->AddPoint(x, y);
     copDisplay->MoveTarget(x, y);
   });
+  connect(ctl_, &StaticTestController::recenterDue, this, &frmTBStatic::recenter);
   connect(ctl_, &StaticTestController::testStarted, this, [this] {
     recenter();
     copDisplay->Clear();
   });
+  connect(ctl_, &StaticTestController::acquisitionAbandoned, this, [this] { copDisplay->Clear(); });
   connect(ctl_, &StaticTestController::timeChanged, this, &frmTBStatic::updateTime);
   connect(ctl_, &StaticTestController::stateChanged, this, [this](StaticState s) {
-    if (s == StaticState::Done) {
-      // The finished trace is shown close up: at the LoS scale a steady subject's sway is a dot.
+    if (s == StaticState::Storing) {
       copDisplay->setTargetVisible(false);
-      const BalanceTestRun& r = ctl_->run();
-      if (r.enoughSamples()) {
-        const double w = std::clamp(2.2 * 2 * r.result.fRadialMax, 0.02, copDisplay->Display_XWidth());
-        copDisplay->setDisplay_Xo(r.result.fXo);
-        copDisplay->setDisplay_Yo(r.result.fYo);
-        copDisplay->setDisplay_XWidth(w);
-        copDisplay->setDisplay_YWidth(w);
-      }
+      updateForm();
+      // The analysis runs next on this thread: show "Storing Data" before it does.
+      lblStatus->repaint();
+      return;
     }
+    if (s == StaticState::Stopped) copDisplay->setPathColor(kFrozenPathColor);
+    if (s == StaticState::Done || s == StaticState::Stopped) showFinished();
     updateForm();
   });
-  connect(ctl_, &StaticTestController::resultsChanged, this,
-          [this] { txtResults->setPlainText(ctl_->resultsText()); });
+  connect(ctl_, &StaticTestController::resultsChanged, this, &frmTBStatic::updateResults);
   connect(ctl_, &StaticTestController::beep, this, [] { QApplication::beep(); });
 
   CmdButtonColouring::install(this);
-  resize(1180, 800);
+  resize(1240, 820);
   log.completed();
 }
 
@@ -320,8 +335,22 @@ void frmTBStatic::setBalanceTest(const BalanceTestRun& run, bool showNext, bool 
   mnuCoPDisplay->applyStored();
   const bool full = settings::readBool(settings::FullScreen);
   mnuCoPDisplay->actFullScreen->setChecked(full);
-  cmdDisplay->setChecked(true);  // also starts the display
-  txtResults->setPlainText(ctl_->resultsText());
+  if (cmdDisplay->isChecked())
+    displayStart();
+  else
+    cmdDisplay->setChecked(true);  // starts the display
+  // A test that was already performed shows its trace as it finished.
+  const BalanceTestRun& r = ctl_->run();
+  if (r.analysed && r.hasData()) {
+    const CoPTransform t = CoPTransform::make(-r.thresholdN, r.geometry.rotation);
+    const auto* d = r.samples.get();
+    double x, y;
+    for (qint32 i = 0; i < d->Count(); ++i)
+      if (t.apply(d->Sample(0, i), d->Sample(1, i), d->Sample(2, i), x, y)) copDisplay->AddPoint(x, y);
+    if (r.bIsInterrupted) copDisplay->setPathColor(kFrozenPathColor);
+    showFinished();
+  }
+  updateResults();
   updateForm();
   log.completed();
 }
@@ -329,8 +358,9 @@ void frmTBStatic::setBalanceTest(const BalanceTestRun& run, bool showNext, bool 
 InstructionButtonNames frmTBStatic::buttonNames() const {
   InstructionButtonNames n;
   n.acquire = plain(cmdAcquire->text());
-  n.unableToComplete = plain(QString("&Unable to Complete"));
+  n.unableToComplete = plain(Str(3314));
   n.redo = plain(cmdRedoTest->text());
+  n.back = plain(cmdBack->text());
   n.save.clear();
   if (showNext_) n.save << plain(cmdNext->text());
   if (showOK_) n.save << plain(cmdOK->text());
@@ -338,18 +368,53 @@ InstructionButtonNames frmTBStatic::buttonNames() const {
 }
 
 void frmTBStatic::updateInstructions() {
-  const StaticState s = ctl_->state();
   if (replaying()) return;
-  if (s == StaticState::Done || s == StaticState::Stopped)
-    lblInstructions->setText(ComposeAfterTestInstructions(buttonNames()));
-  else
-    lblInstructions->setText(ComposeStaticInstructions(ctl_->run().conditions, ctl_->run().timing,
-                                                       cmdDisplay->isChecked(), buttonNames()));
+  if (replayEnded_) {  // the replay's last sample: its status until something else happens
+    lblInstructions->setText(ctl_->statusText());
+    return;
+  }
+  lblInstructions->setText(ctl_->instructions(buttonNames(), cmdDisplay->isChecked()));
 }
 
 void frmTBStatic::updateTime() {
-  lblTime->setText(ctl_->timeText());
+  lblTime->setText(replaying() || replayEnded_ ? replay_.timeText() : ctl_->timeText());
   if (subject_ && subject_->isVisible()) subject_->lblTime->setText(lblTime->text());
+}
+
+void frmTBStatic::updateResults() {
+  const PreliminaryResults p = ctl_->results();
+  const bool shown = !p.heading.isEmpty();
+  lblHelp->setVisible(!shown);  // the operator's help gives way to the results of a test
+  lblResultsHeading->setVisible(shown);
+  txtResults->setVisible(shown);
+  lblScore->setVisible(shown && p.enough);
+  resultsSpacer_->setVisible(!shown);
+  if (!shown) {
+    txtResults->clear();
+    return;
+  }
+  lblResultsHeading->setText(p.note.isEmpty() ? p.heading : p.heading + "\n" + p.note);
+  QString score = Str(3328) + ": " + p.score;
+  QColor colour(0xe0, 0xe3, 0xe7);
+  if (ctl_->run().bIsInterrupted) {
+    score += " " + Str(3329);  // a part of a test is not classed
+  } else if (p.stabilityClass) {
+    score += QStringLiteral("  -  ") + StabilityClassName(*p.stabilityClass);
+    colour = QColor::fromRgb(StabilityClassRgb(*p.stabilityClass));
+  }
+  lblScore->setText(score);
+  QPalette pal = lblScore->palette();
+  pal.setColor(QPalette::Window, colour);
+  pal.setColor(QPalette::WindowText, textOn(colour));
+  lblScore->setPalette(pal);
+  QString html = "<table cellspacing='0' cellpadding='3' width='100%'>";
+  bool odd = false;
+  for (const ResultLine& l : p.lines) {
+    html += QString("<tr%1><td>%2</td><td align='right'>%3</td></tr>")
+                .arg(odd ? " bgcolor='#f1f3f5'" : "", l.label.toHtmlEscaped(), l.value.toHtmlEscaped());
+    odd = !odd;
+  }
+  txtResults->setHtml(html + "</table>");
 }
 
 void frmTBStatic::updateForm() {
@@ -365,11 +430,11 @@ void frmTBStatic::updateForm() {
   chkFallen->setEnabled(b.unableToComplete);
   const bool fallen = ctl_->run().bIsFallen;
   chkFallen->setChecked(fallen);
-  cmdUnableToComplete->setText(fallen ? "(X) &Unable to Complete" : "&Unable to Complete");
+  cmdUnableToComplete->setText(fallen ? Str(3315) + Str(3314) : Str(3314));
   cmdNotes->setEnabled(b.notes);
   cmdReplay->setEnabled(b.replay && !rp);
-  cmdReplayPause->setEnabled(rp && !replayPaused_);
-  cmdReplayUnpause->setEnabled(rp && replayPaused_);
+  cmdReplayPause->setEnabled(rp && !replay_.paused());
+  cmdReplayUnpause->setEnabled(rp && replay_.paused());
   cmdReplayStop->setEnabled(rp);
   cmdNext->setVisible(showNext_);
   cmdOK->setVisible(showOK_);
@@ -380,8 +445,12 @@ void frmTBStatic::updateForm() {
   lblStatus->setText(ctl_->statusText());
   QPalette pal = lblStatus->palette();
   const StaticState s = ctl_->state();
+  const bool good = s == StaticState::Done && ctl_->run().enoughSamples();
+  const bool bad =
+      s == StaticState::Stopped || s == StaticState::NoPlate || (s == StaticState::Done && !good);
   pal.setColor(QPalette::WindowText, s == StaticState::Testing ? QColor(0xb0, 0x1e, 0x1e)
-                                     : s == StaticState::Done  ? QColor(0x1b, 0x7a, 0x3d)
+                                     : good                    ? QColor(0x1b, 0x7a, 0x3d)
+                                     : bad                     ? QColor(0xb0, 0x5a, 0x00)
                                                                : palette().color(QPalette::WindowText));
   lblStatus->setPalette(pal);
   updateTime();
@@ -393,14 +462,9 @@ void frmTBStatic::displayStart() {
   ProcLog log(kModule, "cmdDisplay_Click");
   const BalanceTestRun& run = ctl_->run();
   copDisplay->Clear();
-  double losX = 0, losY = 0;
-  StanceLimits(run.conditions.stance, run.losX, run.losY, ReadStanceFactors(), losX, losY);
-  // The display spans a little more than the widest limit of stability.
-  const double ref = std::max(losX, losY);
-  copDisplay->setDisplay_YWidth(2.2 * ref);
-  copDisplay->setDisplay_XWidth(2.2 * ref);
-  copDisplay->setLoSX(losX);
-  copDisplay->setLoSY(losY);
+  copDisplay->applyGeometry(LiveDisplayGeometry(run, ReadStanceFactors()));
+  copDisplay->setPathColor(kLivePathColor);
+  copDisplay->setTargetVisible(true);
   copDisplay->setDataFrequency(run.timing.frequencyHz);
   copDisplay->setData_ThresholdFz(-run.thresholdN);
   const int points =
@@ -412,18 +476,22 @@ void frmTBStatic::displayStart() {
   copDisplay->setTargetSize(kTargetSize);
   copDisplay->setMarkSize(kMarkSize);
   copDisplay->show();
+  replayEnded_ = false;
   log.completed();
 }
 
+void frmTBStatic::showFinished() {
+  if (const auto g = FinishedDisplayGeometry(ctl_->run(), ReadStanceFactors())) copDisplay->applyGeometry(*g);
+  copDisplay->setTargetVisible(false);
+}
+
 void frmTBStatic::recenter() {
-  if (const auto c = ctl_->recentCoP()) {
-    copDisplay->setDisplay_Xo(c->first);
-    copDisplay->setDisplay_Yo(c->second);
-    copDisplay->setLoS_Xo(c->first);
-    copDisplay->setLoS_Yo(c->second);
-  } else {
+  const auto c = ctl_->recentCoP();
+  if (!c || replaying()) {  // a replay keeps its scale and centres on its own newest second
     copDisplay->Recenter();
+    return;
   }
+  copDisplay->applyGeometry(LiveDisplayGeometry(ctl_->run(), ReadStanceFactors(), c->first, c->second));
 }
 
 void frmTBStatic::cmdNotes_Click() {
@@ -479,7 +547,8 @@ void frmTBStatic::cmdSwitchView_Click() {
 
 void frmTBStatic::setReplaySpeed(int percent) {
   if (const auto ms = ReplayIntervalMs(ctl_->run().timing.frequencyHz, percent)) tmrReplay->setInterval(*ms);
-  lblReplaySpeedVal->setText(ReplaySpeedText(percent, replayPaused_));
+  replay_.setSpeed(percent);
+  lblReplaySpeedVal->setText(ReplaySpeedText(percent, replay_.paused()));
 }
 
 void frmTBStatic::cmdReplay_Click() {
@@ -487,84 +556,69 @@ void frmTBStatic::cmdReplay_Click() {
   const BalanceTestRun& run = ctl_->run();
   if (!run.hasData()) return;
   copDisplay->Clear();
-  const auto* data = run.samples.get();
-  double losX = 0, losY = 0;
-  StanceLimits(run.conditions.stance, run.losX, run.losY, ReadStanceFactors(), losX, losY);
-  const double xo = run.analysed ? run.result.fXo : 0, yo = run.analysed ? run.result.fYo : 0;
-  copDisplay->setDisplay_Xo(xo);
-  copDisplay->setDisplay_Yo(yo);
-  copDisplay->setDisplay_YWidth(2.2 * std::max(losX, losY));
-  copDisplay->setDisplay_XWidth(2.2 * std::max(losX, losY));
-  copDisplay->setLoSX(losX);
-  copDisplay->setLoSY(losY);
-  copDisplay->setLoS_Xo(xo);
-  copDisplay->setLoS_Yo(yo);
+  // The geometry of the finished view, and the display choices as they are kept.
+  if (const auto g = FinishedDisplayGeometry(run, ReadStanceFactors())) {
+    CoPDisplayGeometry replayGeometry = *g;
+    replayGeometry.ellipse.reset();  // drawn when the replay reaches the end of the recording
+    copDisplay->applyGeometry(replayGeometry);
+  } else {
+    copDisplay->applyGeometry(LiveDisplayGeometry(run, ReadStanceFactors()));
+  }
+  mnuCoPDisplay->applyStored();
   copDisplay->setTargetSize(kTargetSize);
   copDisplay->setMarkSize(kMarkSize);
+  copDisplay->setMarkVisible(true);
   copDisplay->setTargetVisible(true);
-  copDisplay->setPathColor(QColor(0x1f, 0x5f, 0xbf));
+  copDisplay->setPathColor(run.bIsInterrupted ? kFrozenPathColor : kLivePathColor);
   copDisplay->setData_ThresholdFz(-run.thresholdN);
-  copDisplay->setDataFrequency(data->Frequency());
-  replayTransform_ = CoPTransform::make(-run.thresholdN, run.geometry.rotation);
-  replayIndex_ = 0;
-  replayPos_ = 0;
-  replayPaused_ = false;
+  copDisplay->setDataFrequency(run.samples->Frequency());
+  replayEnded_ = false;
+  replay_.start(run.samples, CoPTransform::make(-run.thresholdN, run.geometry.rotation));
   setReplaySpeed(hscReplaySpeed->value());
   replayClock_.start();
   tmrReplay->start();
+  lblInstructions->setText(Str(3330));
   updateForm();
   log.completed();
 }
 
-void frmTBStatic::tmrReplay_Timer() {
-  const BalanceTestRun& run = ctl_->run();
-  if (replayIndex_ < 0 || !run.hasData()) {
-    stopReplay();
-    return;
-  }
-  if (replayPaused_) {
-    replayClock_.restart();
-    return;
-  }
-  // As many samples as are due since the last tick, so the speed holds when ticks come late.
-  const auto* d = run.samples.get();
-  const double fs = d->Frequency();
-  replayPos_ += replayClock_.restart() / 1000.0 * fs * hscReplaySpeed->value() / 100.0;
-  const qint32 due = std::min<qint32>(d->Count(), static_cast<qint32>(replayPos_));
-  for (; replayIndex_ < due; ++replayIndex_) {
-    double x, y;
-    if (replayTransform_.apply(d->Sample(0, replayIndex_), d->Sample(1, replayIndex_),
-                               d->Sample(2, replayIndex_), x, y)) {
-      copDisplay->AddPoint(x, y);
-      copDisplay->MoveTarget(x, y);
-    }
-  }
-  lblTime->setText("Test Time\n" + QString::number(replayIndex_ / fs, 'f', 1) + " s");
-  if (replayIndex_ >= d->Count()) {
-    copDisplay->setTargetVisible(false);
+void frmTBStatic::tmrReplay_Timer() { advanceReplay(static_cast<double>(replayClock_.restart())); }
+
+void frmTBStatic::advanceReplay(double ms) {
+  if (!replaying()) {
     tmrReplay->stop();
-    replayIndex_ = -1;
-    lblInstructions->setText("Test Done");
-    updateForm();
-    lblInstructions->setText("Test Done");
+    return;
   }
+  const bool ended = replay_.advance(ms, [this](double x, double y) {
+    copDisplay->AddPoint(x, y);
+    copDisplay->MoveTarget(x, y);
+  });
+  updateTime();
+  if (!ended) return;
+  ProcLog(kModule, "tmrReplay_Timer").step("Replay ended");
+  tmrReplay->stop();
+  copDisplay->setTargetVisible(false);
+  if (const auto g = FinishedDisplayGeometry(ctl_->run(), ReadStanceFactors()))
+    copDisplay->setConfidenceEllipse(g->ellipse);
+  replayEnded_ = true;
+  updateForm();
 }
 
 void frmTBStatic::stopReplay() {
-  if (replayIndex_ < 0) return;
+  replayEnded_ = false;
+  if (!replaying()) return;
   tmrReplay->stop();
-  replayIndex_ = -1;
-  replayPaused_ = false;
+  replay_.stop();
   lblReplaySpeedVal->setText(ReplaySpeedText(hscReplaySpeed->value(), false));
   updateForm();
 }
 
 // ---- Leaving ----
 
-void frmTBStatic::leave(int code) {
+void frmTBStatic::leave(WizardButton code) {
   ProcLog log(kModule, "cmdExit_Click", QString::number(code));
   stopReplay();
-  if (code == 1 || code == 2) {
+  if (code == kWizNext || code == kWizOK) {
     if (!ctl_->buttons().save) return;
     log.step("Storing Data");
     saved_ = ctl_->run();
@@ -572,18 +626,24 @@ void frmTBStatic::leave(int code) {
     return;
   }
   exit_ = code;
+  ctl_->setStepRunning(false);
   if (subject_) subject_->hide();
   if (forms_) forms_->ShowIdle(this);
   log.step(QString("DialogExitButton=%1").arg(code));
   done(code);
 }
 
-void frmTBStatic::reject() { leave(0); }
+void frmTBStatic::reject() { leave(kWizCancel); }
+
+void frmTBStatic::showEvent(QShowEvent* e) {
+  ctl_->setStepRunning(true);
+  QDialog::showEvent(e);
+}
 
 void frmTBStatic::closeEvent(QCloseEvent* e) {
-  if (exit_ == -99) {
+  if (exit_ == kWizNone) {
     e->ignore();
-    leave(0);
+    leave(kWizCancel);
     return;
   }
   QDialog::closeEvent(e);

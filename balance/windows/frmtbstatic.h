@@ -1,8 +1,7 @@
 #pragma once
-#include <functional>
 // The static test window: instructions and live CoP for the subject, the commands of the test
-// for the operator, preliminary results at the end. A wizard step ending with Next (1), OK (2),
-// Back (-1) or Cancel (0); the run it returns is the operator's copy, changed only when saved.
+// for the operator, preliminary results at the end. A wizard step ending with Next, OK, Back or
+// Cancel (core/wizard.h); the run it returns is the operator's copy, changed only when saved.
 #include <QCheckBox>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -12,11 +11,14 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextBrowser>
 #include <QTimer>
+#include <functional>
 
 #include "balance/procedures/statictest.h"
 #include "balance/windows/copdisplaymenu.h"
 #include "balance/windows/kmxcopdisplay.h"
+#include "core/wizard.h"
 
 namespace tarn {
 
@@ -49,7 +51,9 @@ class frmTBStatic : public QDialog {
   QLabel* lblPointer;
   KMXCoPDisplay* copDisplay;
   CoPDisplayOptionsMenu* mnuCoPDisplay;
-  QPlainTextEdit* txtResults;
+  QLabel* lblResultsHeading;  // heading and, for a partial or failed test, why
+  QLabel* lblScore;           // stability score and class, in the class colour
+  QTextBrowser* txtResults;   // the other measures, label and value per row
   QPushButton *cmdOK, *cmdCancel, *cmdBack, *cmdNext;
   QPushButton *cmdPracticeStart, *cmdPracticeStop, *cmdRecenter, *cmdAcquire, *cmdStopTest, *cmdRedoTest;
   QPushButton *cmdSwitchView, *cmdDisplay, *cmdUnableToComplete, *cmdNotes;
@@ -64,23 +68,29 @@ class frmTBStatic : public QDialog {
   // Replay
   void cmdReplay_Click();
   void setReplaySpeed(int percent);
-  bool replaying() const { return replayIndex_ >= 0; }
+  bool replaying() const { return replay_.running(); }
+  const CoPReplay& replay() const { return replay_; }
+  // Moves the replay on by ms of real time (the replay timer measures it; tests give it).
+  void advanceReplay(double ms);
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void showEvent(QShowEvent* e) override;
   void reject() override;
 
  private:
   void updateForm();
   void updateInstructions();
   void updateTime();
+  void updateResults();
   void displayStart();
+  void showFinished();
   void recenter();
   void tmrReplay_Timer();
   void stopReplay();
   void cmdSwitchView_Click();
   void cmdNotes_Click();
-  void leave(int code);
+  void leave(WizardButton code);
   void syncSubject();
   InstructionButtonNames buttonNames() const;
 
@@ -89,13 +99,11 @@ class frmTBStatic : public QDialog {
   SubjectMirror* subject_ = nullptr;
   BalanceTestRun saved_;
   bool showNext_ = true, showOK_ = false;
-  int exit_ = -99;
-  // Replay state
-  qint32 replayIndex_ = -1;
-  double replayPos_ = 0;  // samples due, fractional
+  int exit_ = kWizNone;
+  QWidget* resultsSpacer_ = nullptr;
+  CoPReplay replay_;
   QElapsedTimer replayClock_;
-  bool replayPaused_ = false;
-  CoPTransform replayTransform_;
+  bool replayEnded_ = false;  // the replay reached the end of the recording
   NotesEditor notesEditor_;
 };
 

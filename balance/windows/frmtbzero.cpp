@@ -1,7 +1,6 @@
 #include "balance/windows/frmtbzero.h"
 
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -14,6 +13,7 @@
 #include "core/settingkeys.h"
 #include "core/windows/buttoncolouring.h"
 #include "core/windows/subjectforms.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 
@@ -32,14 +32,14 @@ QLabel* valueLabel(QWidget* parent) {
 frmTBZero::frmTBZero(KMX_HID_Devices* driver, BalanceTestRun* run, KMTARNRQSF* forms, QWidget* parent)
     : QDialog(parent), run_(run), forms_(forms) {
   ProcLog log(kModule, "Form_Load");
-  setWindowTitle(QString::fromUtf8("KM TARN™ RQ Balance Testing - Force Platform Zero"));
+  setWindowTitle(Str(3170));
   zc_ = new ZeroController(driver, this);
   zc_->setSurface(run ? run->conditions.surface : 1);
 
   auto* top = new QVBoxLayout(this);
   top->setSpacing(10);
   auto* plateRow = new QHBoxLayout;
-  auto* lblPlates = new QLabel("&Force Platform to be used for this test:", this);
+  auto* lblPlates = new QLabel(Str(3171), this);
   cmbPlates = new QComboBox(this);
   cmbPlates->setMinimumWidth(320);
   lblPlates->setBuddy(cmbPlates);
@@ -48,39 +48,39 @@ frmTBZero::frmTBZero(KMX_HID_Devices* driver, BalanceTestRun* run, KMTARNRQSF* f
   top->addLayout(plateRow);
 
   auto* frames = new QHBoxLayout;
-  auto* fraParams = new QGroupBox("Zeroing Parameters:", this);
+  auto* fraParams = new QGroupBox(Str(3172), this);
   auto* pg = new QGridLayout(fraParams);
   lblExcitation = valueLabel(fraParams);
   lblFreqTxt = valueLabel(fraParams);
   txtDuration = new QLineEdit(fraParams);
   txtDuration->setAlignment(Qt::AlignRight);
   txtDuration->setMaximumWidth(90);
-  auto* lblDuration = new QLabel("&Duration (s):", fraParams);
+  auto* lblDuration = new QLabel(Str(3175), fraParams);
   lblDuration->setBuddy(txtDuration);
-  pg->addWidget(new QLabel("Gage Excitation (V):", fraParams), 0, 0);
+  pg->addWidget(new QLabel(Str(3173), fraParams), 0, 0);
   pg->addWidget(lblExcitation, 0, 1);
-  pg->addWidget(new QLabel("Sampling Freq (Hz):", fraParams), 1, 0);
+  pg->addWidget(new QLabel(Str(3174), fraParams), 1, 0);
   pg->addWidget(lblFreqTxt, 1, 1);
   pg->addWidget(lblDuration, 2, 0);
   pg->addWidget(txtDuration, 2, 1);
   pg->setRowStretch(3, 1);
   frames->addWidget(fraParams);
 
-  auto* fraValues = new QGroupBox("Zeroing Values:", this);
+  fraValues = new QGroupBox(Str(3176), this);
   auto* vg = new QGridLayout(fraValues);
   auto header = [&](const QString& t, int row, int col, int span = 1) {
     auto* l = new QLabel(t, fraValues);
     l->setAlignment(Qt::AlignCenter);
     vg->addWidget(l, row, col, 1, span);
   };
-  header("Average", 0, 1, 2);
-  header("RMS Noise", 0, 3);
-  header("SNR (dB)", 0, 4);
-  header("A/D Code", 1, 1);
-  header("V", 1, 2);
-  header("A/D Code", 1, 3);
+  header(Str(3178), 0, 1, 2);
+  header(Str(3181), 0, 3);
+  header(Str(3182), 0, 4);
+  header(Str(3179), 1, 1);
+  header(Str(3180), 1, 2);
+  header(Str(3179), 1, 3);
   for (int c = 0; c < 3; ++c) {
-    vg->addWidget(new QLabel(QString("Channel %1:").arg(c + 1), fraValues), c + 2, 0);
+    vg->addWidget(new QLabel(Str(3177).arg(c + 1), fraValues), c + 2, 0);
     for (int k = 0; k < 4; ++k) {
       lblValue[c][k] = valueLabel(fraValues);
       vg->addWidget(lblValue[c][k], c + 2, k + 1);
@@ -99,8 +99,8 @@ frmTBZero::frmTBZero(KMX_HID_Devices* driver, BalanceTestRun* run, KMTARNRQSF* f
     l->addWidget(label);
     top->addWidget(box);
   };
-  text("Status:", lblStatus, 90);
-  text("Instructions:", lblInstructions, 110);
+  text(Str(3183), lblStatus, 90);
+  text(Str(3200), lblInstructions, 110);
   QFont big = lblInstructions->font();
   big.setPointSizeF(big.pointSizeF() * 1.15);
   big.setBold(true);
@@ -113,11 +113,11 @@ frmTBZero::frmTBZero(KMX_HID_Devices* driver, BalanceTestRun* run, KMTARNRQSF* f
   top->addWidget(prgZero);
 
   auto* buttons = new QHBoxLayout;
-  cmdCancel = new QPushButton("&Cancel", this);
-  cmdBack = new QPushButton("<< &Back", this);
-  cmdRedoZero = new QPushButton("New &Zero", this);
-  cmdAcquire = new QPushButton("&Acquire", this);
-  cmdNext = new QPushButton("&Next >>", this);
+  cmdCancel = new QPushButton(Str(3302), this);
+  cmdBack = new QPushButton(Str(3303), this);
+  cmdRedoZero = new QPushButton(Str(3189), this);
+  cmdAcquire = new QPushButton(Str(3308), this);
+  cmdNext = new QPushButton(Str(3304), this);
   for (QPushButton* b : {cmdCancel, cmdBack, cmdRedoZero, cmdAcquire, cmdNext}) {
     b->setMinimumSize(110, 32);
     b->setAutoDefault(false);
@@ -164,7 +164,7 @@ frmTBZero::~frmTBZero() { ProcLog(kModule, "Form_Unload").step("Unreferencing Ob
 void frmTBZero::fillPlates() {
   cmbPlates->blockSignals(true);
   cmbPlates->clear();
-  cmbPlates->addItem("(none)");
+  cmbPlates->addItem(Str(3190));
   cmbPlates->addItems(zc_->plateTexts());
   cmbPlates->setCurrentIndex(zc_->chosenIndex());
   cmbPlates->blockSignals(false);
@@ -175,12 +175,17 @@ void frmTBZero::updateForm() {
   const bool busy = zc_->acquiring();
   if (cmbPlates->currentIndex() != zc_->chosenIndex()) cmbPlates->setCurrentIndex(zc_->chosenIndex());
   const ZeroStatus st = zc_->status();
-  lblStatus->setText(st.text.trimmed().isEmpty() ? st.text : st.text);
+  lblStatus->setText(st.text);
   lblInstructions->setText(zc_->instructions());
   lblExcitation->setText(QString::number(settings::read(settings::ZeroExcitation) / 1000.0, 'f', 2));
   const auto* acq = qobject_cast<const AcquiringPlate*>(zc_->plate());
   lblFreqTxt->setText(acq ? QString::number(acq->zeroFrequency(), 'f', 0) : QString("-"));
   const auto z = zc_->shownZero();
+  const bool refused = z && zc_->shownZeroRefused();
+  fraValues->setTitle(Str(refused ? 3194 : 3176));
+  for (int c = 0; c < 3; ++c)
+    for (int k = 0; k < 4; ++k)
+      lblValue[c][k]->setStyleSheet(refused ? QStringLiteral("color: #b05a00;") : QString());
   for (int c = 0; c < 3; ++c) {
     if (!z) {
       for (int k = 0; k < 4; ++k) lblValue[c][k]->setText("-");
@@ -217,16 +222,12 @@ void frmTBZero::cmdAcquire_Click() {
     return;
   }
   if (!zc_->acquire(*ms)) return;
-  zeroDurationMs_ = *ms;
-  zeroStartedMs_ = QDateTime::currentMSecsSinceEpoch();
   Timer1->start();
   if (forms_ && forms_->subjectScreen()) {
     if (!subject_) subject_ = new SubjectMirror(this);
     subject_->setSource({});
-    subject_->lblTitle->setText(QString::fromUtf8("TARN™ RQ - Force Platform Zero"));
-    subject_->lblInstructions->setText("Zeroing ...");
-    subject_->lblTitle->setGeometry(40, 40, 1200, 60);
-    subject_->lblInstructions->setGeometry(40, 140, 1200, 200);
+    subject_->lblTitle->setText(Str(3192));
+    subject_->lblInstructions->setText(Str(3193));
     subject_->showOn(forms_->subjectScreen());
     subject_->lblTitle->show();
     subject_->lblInstructions->show();
@@ -236,13 +237,7 @@ void frmTBZero::cmdAcquire_Click() {
   log.completed();
 }
 
-void frmTBZero::Timer1_Timer() {
-  const auto* acq = qobject_cast<const AcquiringPlate*>(zc_->plate());
-  const double scale = acq ? acq->timeScale() : 1.0;
-  const double done =
-      (QDateTime::currentMSecsSinceEpoch() - zeroStartedMs_) * scale / std::max(1, zeroDurationMs_);
-  prgZero->setValue(static_cast<int>(std::min(1.0, done) * 100));
-}
+void frmTBZero::Timer1_Timer() { prgZero->setValue(static_cast<int>(zc_->progress() * 100)); }
 
 void frmTBZero::cmdNext_Click() {
   ProcLog log(kModule, "cmdNext_Click");
@@ -251,8 +246,14 @@ void frmTBZero::cmdNext_Click() {
   log.completed();
 }
 
+void frmTBZero::showEvent(QShowEvent* e) {
+  zc_->setStepRunning(true);
+  QDialog::showEvent(e);
+}
+
 void frmTBZero::finish(int code) {
   if (zc_->acquiring()) return;
+  zc_->setStepRunning(false);
   exit_ = code;
   ProcLog(kModule, "Form_Exit", QString("DialogExitButton=%1").arg(code)).completed();
   done(code);
@@ -269,6 +270,7 @@ void frmTBZero::closeEvent(QCloseEvent* e) {
     return;
   }
   exit_ = 0;
+  zc_->setStepRunning(false);
   QDialog::closeEvent(e);
 }
 

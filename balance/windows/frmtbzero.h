@@ -35,6 +35,7 @@ class frmTBZero : public QDialog {
   QLabel* lblExcitation;
   QLabel* lblFreqTxt;
   QLineEdit* txtDuration;
+  QGroupBox* fraValues;
   QLabel* lblValue[3][4];  // per channel: average code, average V, RMS code, SNR
   QLabel* lblStatus;
   QLabel* lblInstructions;
@@ -48,6 +49,7 @@ class frmTBZero : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void showEvent(QShowEvent* e) override;
   void reject() override;
 
  private:
@@ -62,8 +64,6 @@ class frmTBZero : public QDialog {
   BalanceTestRun* run_;
   QPointer<KMTARNRQSF> forms_;
   SubjectMirror* subject_ = nullptr;
-  qint64 zeroStartedMs_ = 0;
-  qint32 zeroDurationMs_ = 0;
   int exit_ = -99;
 };
 

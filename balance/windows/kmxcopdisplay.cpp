@@ -11,15 +11,12 @@
 #include <QSvgGenerator>
 #include <cmath>
 
-#include "balance/analysis/analysis.h"
-#include "balance/procedures/copdisplaylogic.h"
-#include "core/settingkeys.h"
+#include "support/strings/strings.h"
 #include "support/units/units.h"
 
 namespace tarn {
 
 namespace {
-constexpr double kZ95 = 1.96;
 constexpr double kMinWidth = 0.002;  // 2 mm: closer than this the trace is only noise
 constexpr double kMaxWidth = 4.0;
 const QColor kGridColor(0xd9, 0xde, 0xe4);
@@ -28,10 +25,12 @@ const QColor kEllipseColor(0xb0, 0x1e, 0x5a);
 const QColor kTargetColor(0xd6, 0x28, 0x28);
 const QColor kTargetPathColor(0xf0, 0x8c, 0x1a);
 
+constexpr int kMillimetreUnitCode = 5;
+
 QString stepText(double step) {
   const qint32 item = GridItemForStep(step);
   if (item > 0) return GridIntervalItems().at(static_cast<size_t>(item - 1)).text;
-  return FormatNumber(step * 1000.0, 1) + " mm";
+  return FormatLength(step, kMillimetreUnitCode, 4);
 }
 }  // namespace
 
@@ -85,6 +84,28 @@ void KMXCoPDisplay::setDisplay_YWidth(double v) {
   s_.displayYWidth = v;
   invalidate();
 }
+void KMXCoPDisplay::setDisplay_TrueScaleRadius(double v) {
+  if (!(v >= 0.0)) return;
+  s_.trueScaleRadius = v;
+  invalidate();
+}
+void KMXCoPDisplay::setPathWidth(double v) {
+  if (!(v > 0.0)) return;
+  s_.pathWidth = v;
+  invalidate();
+}
+void KMXCoPDisplay::applyGeometry(const CoPDisplayGeometry& g) {
+  s_.displayXo = g.xo;
+  s_.displayYo = g.yo;
+  if (g.width >= kMinWidth && g.width <= kMaxWidth) s_.displayXWidth = s_.displayYWidth = g.width;
+  s_.losXo = g.losXo;
+  s_.losYo = g.losYo;
+  s_.losX = g.losX;
+  s_.losY = g.losY;
+  s_.trueScaleRadius = g.feedbackInner;
+  ellipse_ = g.ellipse;
+  invalidate();
+}
 void KMXCoPDisplay::setGridStep(double v) {
   if (!(v > 0)) return;
   s_.gridStep = v;
@@ -107,7 +128,6 @@ void KMXCoPDisplay::setData_MaxNPoints(int v) {
 
 void KMXCoPDisplay::AddPoint(double x, double y) {
   pts_.emplace_back(x, y);
-  sx_ += x, sy_ += y, sxx_ += x * x, syy_ += y * y, sxy_ += x * y;
   const size_t limit = static_cast<size_t>(std::min(s_.pathMaxLength, s_.dataMaxNPoints));
   // Dropping the oldest points means redrawing the layer, so it is done in chunks.
   if (pts_.size() > limit + limit / 10 + 1) trim();
@@ -123,42 +143,21 @@ void KMXCoPDisplay::MoveTarget(double x, double y) {
 void KMXCoPDisplay::Clear() {
   pts_.clear();
   pts_.shrink_to_fit();
-  sx_ = sy_ = sxx_ = syy_ = sxy_ = 0;
+  ellipse_.reset();
   target_.reset();
   invalidate();
+}
+
+void KMXCoPDisplay::setConfidenceEllipse(const std::optional<CoPEllipse>& e) {
+  ellipse_ = e;
+  schedule();
 }
 
 void KMXCoPDisplay::trim() {
   const size_t limit = static_cast<size_t>(std::min(s_.pathMaxLength, s_.dataMaxNPoints));
   if (pts_.size() <= limit) return;
   pts_.erase(pts_.begin(), pts_.begin() + static_cast<std::ptrdiff_t>(pts_.size() - limit));
-  recomputeSums();
   invalidate();
-}
-
-void KMXCoPDisplay::recomputeSums() {
-  sx_ = sy_ = sxx_ = syy_ = sxy_ = 0;
-  for (const QPointF& p : pts_) {
-    sx_ += p.x(), sy_ += p.y(), sxx_ += p.x() * p.x(), syy_ += p.y() * p.y(), sxy_ += p.x() * p.y();
-  }
-}
-
-std::optional<KMXCoPDisplay::Ellipse> KMXCoPDisplay::confidenceEllipse() const {
-  const double n = static_cast<double>(pts_.size());
-  if (n < 3) return std::nullopt;
-  Ellipse e;
-  e.cx = sx_ / n;
-  e.cy = sy_ / n;
-  const double Sxx = std::max(0.0, sxx_ - e.cx * e.cx * n), Syy = std::max(0.0, syy_ - e.cy * e.cy * n);
-  const double Sxy = sxy_ - e.cx * e.cy * n;
-  const double th = 0.5 * AngleOf(2 * Sxy, Sxx - Syy);
-  const double c = std::cos(th), s = std::sin(th);
-  const double v1 = std::abs(c * c * Sxx + s * s * Syy + 2 * Sxy * c * s) / (n - 1);
-  const double v2 = std::abs(s * s * Sxx + c * c * Syy - 2 * Sxy * c * s) / (n - 1);
-  e.a = kZ95 * std::sqrt(v1);
-  e.b = kZ95 * std::sqrt(v2);
-  e.angle = th;
-  return e;
 }
 
 void KMXCoPDisplay::Recenter() {
@@ -194,8 +193,8 @@ void KMXCoPDisplay::ZoomOut() {
 void KMXCoPDisplay::copyFrom(const KMXCoPDisplay& o) {
   s_ = o.s_;
   pts_ = o.pts_;
+  ellipse_ = o.ellipse_;
   target_ = o.target_;
-  recomputeSums();
   invalidate();
 }
 
@@ -204,6 +203,7 @@ void KMXCoPDisplay::copyFrom(const KMXCoPDisplay& o) {
 void KMXCoPDisplay::invalidate() {
   layerValid_ = false;
   schedule();
+  emit viewChanged();
 }
 
 void KMXCoPDisplay::schedule() {
@@ -213,19 +213,69 @@ void KMXCoPDisplay::schedule() {
   frame_.start(static_cast<int>(std::max(1.0, std::floor(1000.0 / hz))));
 }
 
+int KMXCoPDisplay::legendHeight() const {
+  return font().pixelSize() > 0 ? std::max(16, static_cast<int>(font().pixelSize() * 1.3)) : 16;
+}
+
+QPointF KMXCoPDisplay::View::map(double x, double y) const {
+  const double dx = x - xo, dy = y - yo;
+  const double r = std::hypot(dx, dy);
+  if (r == 0.0) return {cx, cy};
+  const double k = scale.toDisplay(r) * half / r;
+  return {cx + dx * k, cy - dy * k};
+}
+
+QPointF KMXCoPDisplay::View::unmap(const QPointF& p) const {
+  const double px = p.x() - cx, py = cy - p.y();
+  const double f = std::hypot(px, py) / half;
+  if (f == 0.0) return {xo, yo};
+  const double k = scale.fromDisplay(f) / (f * half);
+  return {xo + px * k, yo + py * k};
+}
+
 KMXCoPDisplay::View KMXCoPDisplay::viewFor(const QRectF& area) const {
   View v;
   const double m = std::max(8.0, std::min(area.width(), area.height()) * 0.03);
-  v.plot = area.adjusted(m, m, -m, -m - 16);  // room for the legend line
+  v.plot = area.adjusted(m, m, -m, -m - legendHeight());  // room for the legend line
   const double side = std::min(v.plot.width(), v.plot.height());
   v.plot = QRectF(v.plot.center().x() - side / 2, v.plot.center().y() - side / 2, side, side);
-  v.scale = std::min(side / s_.displayXWidth, side / s_.displayYWidth);
+  v.half = side / 2;
   v.cx = v.plot.center().x();
   v.cy = v.plot.center().y();
   v.xo = s_.displayXo;
   v.yo = s_.displayYo;
+  v.scale.outer = std::min(s_.displayXWidth, s_.displayYWidth) / 2;
+  v.scale.inner = s_.trueScaleRadius < v.scale.outer ? s_.trueScaleRadius : 0.0;
+  v.scale.innerShare = kFeedbackInnerShare;
   return v;
 }
+
+void KMXCoPDisplay::drawMapped(QPainter& p, const View& v, const std::vector<QPointF>& metres) const {
+  std::vector<QPointF> poly;
+  poly.reserve(metres.size());
+  for (const QPointF& m : metres) poly.push_back(v.map(m.x(), m.y()));
+  p.drawPolyline(poly.data(), static_cast<int>(poly.size()));
+}
+
+namespace {
+// An ellipse in metres as a closed polyline.
+std::vector<QPointF> ellipsePoints(double cx, double cy, double a, double b, double angle, int n = 180) {
+  std::vector<QPointF> pts;
+  pts.reserve(static_cast<size_t>(n) + 1);
+  const double c = std::cos(angle), s = std::sin(angle);
+  for (int i = 0; i <= n; ++i) {
+    const double u = 2 * M_PI * i / n;
+    const double ex = a * std::cos(u), ey = b * std::sin(u);
+    pts.emplace_back(cx + ex * c - ey * s, cy + ex * s + ey * c);
+  }
+  return pts;
+}
+std::vector<QPointF> linePoints(QPointF from, QPointF to, int n = 64) {
+  std::vector<QPointF> pts;
+  for (int i = 0; i <= n; ++i) pts.push_back(from + (to - from) * (double(i) / n));
+  return pts;
+}
+}  // namespace
 
 void KMXCoPDisplay::drawBackground(QPainter& p, const View& v, bool exporting) const {
   const QRectF area = p.window();
@@ -233,29 +283,57 @@ void KMXCoPDisplay::drawBackground(QPainter& p, const View& v, bool exporting) c
   p.fillRect(v.plot, Qt::white);
   p.save();
   p.setClipRect(v.plot);
-  const double x0 = v.xo - (v.plot.width() / 2) / v.scale, x1 = v.xo + (v.plot.width() / 2) / v.scale;
-  const double y0 = v.yo - (v.plot.height() / 2) / v.scale, y1 = v.yo + (v.plot.height() / 2) / v.scale;
+  // Reach of the plot in metres along the axes (the corners reach further on the linear scale).
+  const double reach = v.scale.fromDisplay(std::sqrt(2.0));
   const double step = s_.gridStep;
-  const bool dense = step * v.scale < 4.0;  // lines closer than 4 px would only grey the plot
   const int style = s_.gridStyle;
+  // Grid lines run through the centre of the limits of stability, where the axes cross, so that
+  // the axes are grid lines whatever the display was recentred on. On the feedback scale only the
+  // true-scale disc is gridded: straight lines there mean equal distances.
+  const bool feedback = v.scale.active();
+  const double gridReach = feedback ? v.scale.inner : reach;
+  const double pxPerM = feedback ? v.innerPxPerM() : v.half / v.scale.outer;
+  const bool dense = step * pxPerM < 4.0;  // lines closer than 4 px would only grey the plot
+  const double gx0 = v.xo - gridReach, gx1 = v.xo + gridReach, gy0 = v.yo - gridReach, gy1 = v.yo + gridReach;
+  auto gridFrom = [&](double lo, double origin) { return origin + std::ceil((lo - origin) / step) * step; };
   if (!dense && style >= 1 && style <= 3) {
+    p.save();
+    if (feedback) {
+      QPainterPath disc;
+      const double r = v.scale.inner * pxPerM;
+      disc.addEllipse(QPointF(v.cx, v.cy), r, r);
+      p.setClipPath(disc, Qt::IntersectClip);
+    }
     p.setPen(QPen(kGridColor, 0));
+    // Within the reach the map is linear about the centre, so a line is its two mapped ends.
+    auto lin = [&](double x, double y) {
+      return QPointF(v.cx + (x - v.xo) * pxPerM, v.cy - (y - v.yo) * pxPerM);
+    };
     if (style == 1 || style == 3)
-      for (double x = std::ceil(x0 / step) * step; x <= x1; x += step) p.drawLine(v.map(x, y0), v.map(x, y1));
+      for (double x = gridFrom(gx0, s_.losXo); x <= gx1; x += step) p.drawLine(lin(x, gy0), lin(x, gy1));
     if (style == 2 || style == 3)
-      for (double y = std::ceil(y0 / step) * step; y <= y1; y += step) p.drawLine(v.map(x0, y), v.map(x1, y));
+      for (double y = gridFrom(gy0, s_.losYo); y <= gy1; y += step) p.drawLine(lin(gx0, y), lin(gx1, y));
+    p.restore();
+  }
+  if (feedback) {  // where the true scale ends
+    p.setPen(QPen(kAxisColor, 1, Qt::DotLine));
+    p.setBrush(Qt::NoBrush);
+    const double r = v.scale.inner * pxPerM;
+    p.drawEllipse(QPointF(v.cx, v.cy), r, r);
   }
   if (style != 0) {
     p.setPen(QPen(kAxisColor, exporting ? 0.8 : 1.0));
-    p.drawLine(v.map(x0, s_.losYo), v.map(x1, s_.losYo));
-    p.drawLine(v.map(s_.losXo, y0), v.map(s_.losXo, y1));
+    p.setBrush(Qt::NoBrush);
+    drawMapped(p, v, linePoints({v.xo - reach, s_.losYo}, {v.xo + reach, s_.losYo}));
+    drawMapped(p, v, linePoints({s_.losXo, v.yo - reach}, {s_.losXo, v.yo + reach}));
     if (style == 4 && !dense) {
       const double t = s_.tickSize / 2.0;
-      for (double x = std::ceil(x0 / step) * step; x <= x1; x += step) {
+      const double tickReach = feedback ? v.scale.inner : reach;
+      for (double x = gridFrom(v.xo - tickReach, s_.losXo); x <= v.xo + tickReach; x += step) {
         const QPointF c = v.map(x, s_.losYo);
         p.drawLine(QPointF(c.x(), c.y() - t), QPointF(c.x(), c.y() + t));
       }
-      for (double y = std::ceil(y0 / step) * step; y <= y1; y += step) {
+      for (double y = gridFrom(v.yo - tickReach, s_.losYo); y <= v.yo + tickReach; y += step) {
         const QPointF c = v.map(s_.losXo, y);
         p.drawLine(QPointF(c.x() - t, c.y()), QPointF(c.x() + t, c.y()));
       }
@@ -266,11 +344,10 @@ void KMXCoPDisplay::drawBackground(QPainter& p, const View& v, bool exporting) c
     p.setPen(pen);
     p.setBrush(Qt::NoBrush);
     p.setRenderHint(QPainter::Antialiasing, true);
-    const QPointF c = v.map(s_.losXo, s_.losYo);
     std::vector<double> rings{1.0};
     if (s_.losStep > 0.05 && s_.losStep < 1.0)
       for (double f = s_.losStep; f < 1.0 - 1e-9; f += s_.losStep) rings.push_back(f);
-    for (double f : rings) p.drawEllipse(c, s_.losX * f * v.scale, s_.losY * f * v.scale);
+    for (double f : rings) drawMapped(p, v, ellipsePoints(s_.losXo, s_.losYo, s_.losX * f, s_.losY * f, 0.0));
   }
   p.restore();
   p.setPen(QPen(kAxisColor, 1));
@@ -278,12 +355,19 @@ void KMXCoPDisplay::drawBackground(QPainter& p, const View& v, bool exporting) c
   p.drawRect(v.plot);
   // Legend: what a grid square is, and which way is forward.
   QFont f = font();
-  f.setPointSizeF(std::max(7.0, f.pointSizeF() * 0.9));
+  if (f.pixelSize() > 0)
+    f.setPixelSize(std::max(9, static_cast<int>(f.pixelSize() * 0.9)));
+  else
+    f.setPointSizeF(std::max(7.0, f.pointSizeF() * 0.9));
   p.setFont(f);
   p.setPen(palette().color(QPalette::WindowText));
-  const QRectF legend(v.plot.left(), v.plot.bottom() + 2, v.plot.width(), 16);
-  if (style != 0) p.drawText(legend, Qt::AlignLeft | Qt::AlignVCenter, "Grid " + stepText(step));
-  p.drawText(legend, Qt::AlignRight | Qt::AlignVCenter, QString::fromUtf8("AP ↑   ML →"));
+  const QRectF legend(v.plot.left(), v.plot.bottom() + 2, v.plot.width(), legendHeight() - 2);
+  QString left = style != 0 ? Str(3501).arg(stepText(step)) : QString();
+  if (feedback)
+    left += (left.isEmpty() ? QString() : QStringLiteral("   ")) +
+            Str(3502).arg(FormatLength(v.scale.inner, kMillimetreUnitCode, 3));
+  p.drawText(legend, Qt::AlignLeft | Qt::AlignVCenter, left);
+  p.drawText(legend, Qt::AlignRight | Qt::AlignVCenter, Str(3503));
 }
 
 void KMXCoPDisplay::drawTrace(QPainter& p, const View& v, size_t from, size_t to) const {
@@ -291,7 +375,7 @@ void KMXCoPDisplay::drawTrace(QPainter& p, const View& v, size_t from, size_t to
   p.save();
   p.setClipRect(v.plot);
   p.setRenderHint(QPainter::Antialiasing, true);
-  p.setPen(QPen(s_.pathColor, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.setPen(QPen(s_.pathColor, s_.pathWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   std::vector<QPointF> poly;
   poly.reserve(to - from);
   for (size_t i = from; i < to; ++i) poly.push_back(v.map(pts_[i].x(), pts_[i].y()));
@@ -303,15 +387,11 @@ void KMXCoPDisplay::drawOverlay(QPainter& p, const View& v) const {
   p.save();
   p.setClipRect(v.plot);
   p.setRenderHint(QPainter::Antialiasing, true);
-  const auto e = confidenceEllipse();
+  const auto& e = ellipse_;
   if (s_.ellipseVisible && e && e->a > 0) {
-    p.save();
-    p.translate(v.map(e->cx, e->cy));
-    p.rotate(-e->angle * 180.0 / M_PI);
     p.setPen(QPen(kEllipseColor, 2));
     p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QPointF(0, 0), e->a * v.scale, e->b * v.scale);
-    p.restore();
+    drawMapped(p, v, ellipsePoints(e->cx, e->cy, e->a, e->b, e->angle));
   }
   if (s_.markVisible && e) {
     const QPointF c = v.map(e->cx, e->cy);
@@ -331,7 +411,7 @@ void KMXCoPDisplay::drawOverlay(QPainter& p, const View& v) const {
   if (s_.targetVisible && target_) {
     const QPointF c = v.map(target_->x(), target_->y());
     const double r = s_.targetSize / 2.0;
-    p.setPen(QPen(kTargetColor.darker(130), 1.5));
+    p.setPen(QPen(kTargetColor.darker(130), std::max(1.5, r / 8)));
     p.setBrush(kTargetColor);
     p.drawEllipse(c, r, r);
   }
@@ -374,12 +454,14 @@ void KMXCoPDisplay::resizeEvent(QResizeEvent* e) {
   layerValid_ = false;
 }
 
-void KMXCoPDisplay::mouseMoveEvent(QMouseEvent* e) {
+std::optional<QPointF> KMXCoPDisplay::positionAt(const QPointF& pos) const {
   const View v = viewFor(QRectF(rect()));
-  if (!v.plot.contains(e->position())) return;
-  const double x = v.xo + (e->position().x() - v.cx) / v.scale;
-  const double y = v.yo - (e->position().y() - v.cy) / v.scale;
-  emit PointerPosition(x, y);
+  if (!v.plot.contains(pos)) return std::nullopt;
+  return v.unmap(pos);
+}
+
+void KMXCoPDisplay::mouseMoveEvent(QMouseEvent* e) {
+  if (const auto m = positionAt(e->position())) emit PointerPosition(m->x(), m->y());
 }
 
 QImage KMXCoPDisplay::toImage(const QSize& size) const {
@@ -398,7 +480,7 @@ QByteArray KMXCoPDisplay::toSvg(const QSize& size) const {
   gen.setOutputDevice(&buf);
   gen.setSize(size);
   gen.setViewBox(QRect(QPoint(0, 0), size));
-  gen.setTitle("CoP Display");
+  gen.setTitle(Str(3500));
   QPainter p(&gen);
   renderAll(p, QRectF(QPointF(0, 0), size), true);
   p.end();

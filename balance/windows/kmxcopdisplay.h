@@ -1,7 +1,9 @@
 #pragma once
 // The CoP display: the centre-of-pressure trace over a grid with the limits of stability, the
-// live target and the 95 % confidence ellipse of the trace. Coordinates are metres: x medio-lateral
-// (right positive), y antero-posterior (forward up).
+// live target and the 95 % confidence ellipse the analysis computed. Coordinates are metres:
+// x medio-lateral (right positive), y antero-posterior (forward up). With a true-scale radius set
+// the display uses the live feedback scale (see FeedbackScale): true to scale near the centre,
+// compressed towards the edge.
 //
 // Live use appends a point per sample. Points are drawn once into a cached layer and the widget
 // repaints at most at the screen's refresh rate, so a 990 Hz stream costs a few short line
@@ -13,6 +15,8 @@
 #include <optional>
 #include <vector>
 
+#include "balance/procedures/copdisplaylogic.h"
+
 namespace tarn {
 
 class KMXCoPDisplay : public QWidget {
@@ -21,6 +25,7 @@ class KMXCoPDisplay : public QWidget {
   Q_PROPERTY(double Display_Yo READ Display_Yo WRITE setDisplay_Yo)
   Q_PROPERTY(double Display_XWidth READ Display_XWidth WRITE setDisplay_XWidth)
   Q_PROPERTY(double Display_YWidth READ Display_YWidth WRITE setDisplay_YWidth)
+  Q_PROPERTY(double Display_TrueScaleRadius READ Display_TrueScaleRadius WRITE setDisplay_TrueScaleRadius)
   Q_PROPERTY(double LoS_Xo READ LoS_Xo WRITE setLoS_Xo)
   Q_PROPERTY(double LoS_Yo READ LoS_Yo WRITE setLoS_Yo)
   Q_PROPERTY(double LoSX READ LoSX WRITE setLoSX)
@@ -53,6 +58,7 @@ class KMXCoPDisplay : public QWidget {
 
   struct Settings {
     double displayXo = 0, displayYo = 0, displayXWidth = 0.3, displayYWidth = 0.3;
+    double trueScaleRadius = 0;  // m; 0: linear over the whole display
     double losXo = 0, losYo = 0, losX = 0.129, losY = 0.080;
     bool losVisible = true;
     QColor losColor = QColor(0x1b, 0x7a, 0x3d);
@@ -61,6 +67,7 @@ class KMXCoPDisplay : public QWidget {
     double losStep = 0.0;  // fraction of the LoS between inner rings; 0 = outer ring only
     bool pathVisible = true;
     QColor pathColor = QColor(0x1f, 0x5f, 0xbf);
+    double pathWidth = 1.5;  // px
     int pathMaxLength = 200000;
     bool tgPathVisible = false;
     int tgPathMaxLength = 200;
@@ -85,6 +92,8 @@ class KMXCoPDisplay : public QWidget {
   void setDisplay_XWidth(double v);
   double Display_YWidth() const { return s_.displayYWidth; }
   void setDisplay_YWidth(double v);
+  double Display_TrueScaleRadius() const { return s_.trueScaleRadius; }
+  void setDisplay_TrueScaleRadius(double v);
   double LoS_Xo() const { return s_.losXo; }
   void setLoS_Xo(double v);
   double LoS_Yo() const { return s_.losYo; }
@@ -107,6 +116,8 @@ class KMXCoPDisplay : public QWidget {
   void setPathVisible(bool v);
   QColor PathColor() const { return s_.pathColor; }
   void setPathColor(const QColor& v);
+  double PathWidth() const { return s_.pathWidth; }
+  void setPathWidth(double v);
   int PathMaxLenght() const { return s_.pathMaxLength; }
   void setPathMaxLenght(int v);
   bool TgPathVisible() const { return s_.tgPathVisible; }
@@ -137,6 +148,8 @@ class KMXCoPDisplay : public QWidget {
   void setData_MaxNPoints(int v);
 
   const Settings& settings() const { return s_; }
+  // Centre, width, limits of stability, scale and ellipse in one go.
+  void applyGeometry(const CoPDisplayGeometry& g);
 
   void AddPoint(double x, double y);
   void MoveTarget(double x, double y);
@@ -148,12 +161,14 @@ class KMXCoPDisplay : public QWidget {
   WId hwnd() { return winId(); }
 
   int pointCount() const { return static_cast<int>(pts_.size()); }
-  struct Ellipse {
-    double cx = 0, cy = 0, a = 0, b = 0, angle = 0;  // semi-axes (m), angle (rad) of a from the x axis
-  };
-  // 95 % confidence ellipse of the trace; nullopt below three points.
-  std::optional<Ellipse> confidenceEllipse() const;
+  // The 95 % confidence ellipse to draw (the analysis's); its centre carries the mark. Clear()
+  // removes it with the trace.
+  void setConfidenceEllipse(const std::optional<CoPEllipse>& e);
+  const std::optional<CoPEllipse>& confidenceEllipse() const { return ellipse_; }
+  // The point in metres under a widget position, nullopt outside the plot.
+  std::optional<QPointF> positionAt(const QPointF& widgetPos) const;
   int repaintCount() const { return repaints_; }
+  bool framePending() const { return frame_.isActive(); }  // a repaint is due at the next frame
 
   // Export of the whole picture.
   QByteArray toSvg(const QSize& size) const;
@@ -166,6 +181,7 @@ class KMXCoPDisplay : public QWidget {
  signals:
   void PointerPosition(double x, double y);  // metres, under the pointer
   void pointAdded(double x, double y);
+  void viewChanged();  // geometry, options or the trace as a whole changed (not a point added)
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -175,10 +191,16 @@ class KMXCoPDisplay : public QWidget {
  private:
   struct View {
     QRectF plot;
-    double scale = 1, cx = 0, cy = 0, xo = 0, yo = 0;
-    QPointF map(double x, double y) const { return {cx + (x - xo) * scale, cy - (y - yo) * scale}; }
+    double half = 1, cx = 0, cy = 0, xo = 0, yo = 0;
+    FeedbackScale scale;
+    double innerPxPerM() const { return scale.toDisplay(scale.inner) * half / scale.inner; }
+    QPointF map(double x, double y) const;
+    QPointF unmap(const QPointF& p) const;
   };
+  // Draws a curve given in metres, mapped point by point (straight lines bend on the feedback scale).
+  void drawMapped(QPainter& p, const View& v, const std::vector<QPointF>& metres) const;
   View viewFor(const QRectF& area) const;
+  int legendHeight() const;
   void drawBackground(QPainter& p, const View& v, bool exporting) const;
   void drawTrace(QPainter& p, const View& v, size_t from, size_t to) const;
   void drawOverlay(QPainter& p, const View& v) const;
@@ -186,11 +208,10 @@ class KMXCoPDisplay : public QWidget {
   void invalidate();  // the cached layer must be redrawn
   void schedule();    // a repaint at the next frame
   void trim();
-  void recomputeSums();
 
   Settings s_;
   std::vector<QPointF> pts_;
-  double sx_ = 0, sy_ = 0, sxx_ = 0, syy_ = 0, sxy_ = 0;
+  std::optional<CoPEllipse> ellipse_;
   std::optional<QPointF> target_;
   QImage layer_;
   size_t drawn_ = 0;  // points already in the layer

@@ -1,5 +1,6 @@
 #include "balance/windows/subjectmirror.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QScreen>
 
@@ -48,25 +49,82 @@ void SubjectMirror::showOn(QScreen* screen) {
   log.completed();
 }
 
+namespace {
+// Sizes as shares of the screen's height: about 8 mm letters for the instructions on a 24-inch
+// screen, twice that for the time.
+constexpr double kTitleShare = 0.045;
+constexpr double kTimeShare = 0.06;
+constexpr double kTextShare = 0.028;
+constexpr double kButtonShare = 0.022;
+constexpr double kTargetShare = 0.035;  // of the display's side
+
+void setPixelFont(QWidget* w, double px, bool bold) {
+  QFont f = w->font();
+  f.setPixelSize(std::max(8, static_cast<int>(px)));
+  f.setBold(bold);
+  w->setFont(f);
+}
+
+// The largest font up to px (and not below half of it) at which the text fits the rectangle.
+void fitPixelFont(QWidget* w, const QString& text, double px, bool wrap) {
+  QFont f = w->font();
+  const QRect room = w->contentsRect().adjusted(0, 0, -4, -4);
+  for (int size = static_cast<int>(px); size >= std::max(8, static_cast<int>(px / 2)); --size) {
+    f.setPixelSize(size);
+    const QRect need =
+        QFontMetrics(f).boundingRect(room, (wrap ? Qt::TextWordWrap : 0) | Qt::AlignLeft, text);
+    if (need.height() <= room.height() && need.width() <= room.width()) break;
+  }
+  w->setFont(f);
+}
+}  // namespace
+
 void SubjectMirror::Display_SyncShape() {
-  if (!src_.window) return;
-  const QSize from = src_.window->size();
-  if (from.isEmpty()) return;
-  const double f = std::min(width() / double(from.width()), height() / double(from.height()));
-  const QPoint offset((width() - from.width() * f) / 2, (height() - from.height() * f) / 2);
-  auto place = [&](QWidget* mirror, QWidget* original) {
-    if (!mirror || !original) return;
-    const QRect g(original->mapTo(src_.window, QPoint(0, 0)), original->size());
-    mirror->setGeometry(QRect(offset + QPoint(g.x() * f, g.y() * f), QSize(g.width() * f, g.height() * f)));
-    QFont font = original->font();
-    font.setPointSizeF(std::max(6.0, original->font().pointSizeF() * f * 0.95));  // room for rounding
-    mirror->setFont(font);
-  };
-  place(lblTitle, src_.title);
-  place(lblInstructions, src_.instructions);
-  place(lblTime, src_.time);
-  place(display, src_.display);
-  for (int i = 0; i < buttons.size() && i < src_.buttons.size(); ++i) place(buttons[i], src_.buttons[i]);
+  const int W = width(), H = height();
+  if (W <= 0 || H <= 0) return;
+  const int m = H / 40;
+  const int titleH = static_cast<int>(H * kTitleShare * 1.6);
+  lblTitle->setGeometry(m, m, W - 2 * m, titleH);
+  setPixelFont(lblTitle, H * kTitleShare, true);
+  // The display: a square as high as the screen allows, on the left.
+  const int side = std::min(H - titleH - 3 * m, static_cast<int>(W * 0.58));
+  display->setGeometry(m, titleH + 2 * m, side, side);
+  const int x = side + 3 * m, colW = W - x - m;
+  const int timeH = static_cast<int>(H * kTimeShare * 2.6);
+  lblTime->setGeometry(x, titleH + 2 * m, colW, timeH);
+  setPixelFont(lblTime, H * kTimeShare, true);
+  const int buttonH = static_cast<int>(H * kButtonShare * 2.2);
+  const int textTop = titleH + 3 * m + timeH;
+  const int buttonsTop = H - m - buttonH;
+  lblInstructions->setGeometry(x, textTop, colW, buttonsTop - m - textTop);
+  const int n = static_cast<int>(buttons.size());
+  for (int i = 0; i < n; ++i) {
+    const int bw = (colW - (n - 1) * m / 2) / std::max(1, n);
+    buttons[i]->setGeometry(x + i * (bw + m / 2), buttonsTop, bw, buttonH);
+  }
+  fitTexts();
+  presentDisplay();
+}
+
+void SubjectMirror::fitTexts() {
+  fitPixelFont(lblInstructions, lblInstructions->text(), height() * kTextShare, true);
+  for (QPushButton* b : buttons) fitPixelFont(b, b->text(), height() * kButtonShare, false);
+}
+
+void SubjectMirror::presentDisplay() {
+  const int side = std::min(display->width(), display->height());
+  display->setTargetSize(std::max(16, static_cast<int>(side * kTargetShare)));
+  display->setMarkSize(std::max(16, static_cast<int>(side * kTargetShare)));
+  display->setPathWidth(std::max(2.0, side / 300.0));
+  display->setLoSLineWidth(std::max(2, side / 300));
+  QFont f = display->font();
+  f.setPixelSize(std::max(10, side / 45));
+  display->setFont(f);
+}
+
+void SubjectMirror::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  Display_SyncShape();
 }
 
 void SubjectMirror::Display_SyncContent() {
@@ -82,22 +140,30 @@ void SubjectMirror::Display_SyncContent() {
   copy(lblTitle, src_.title);
   copy(lblInstructions, src_.instructions);
   copy(lblTime, src_.time);
+  lblInstructions->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   if (src_.display) {
     display->copyFrom(*src_.display);
+    presentDisplay();
     display->setVisible(src_.display->isVisible());
   } else {
     display->hide();
   }
   for (int i = 0; i < buttons.size() && i < src_.buttons.size(); ++i) {
-    buttons[i]->setText(src_.buttons[i]->text());
+    buttons[i]->setText(QString(src_.buttons[i]->text()).remove('&'));
     buttons[i]->setEnabled(src_.buttons[i]->isEnabled());
     buttons[i]->setVisible(src_.buttons[i]->isVisible());
   }
+  fitTexts();
 }
 
 void SubjectMirror::followDisplay(bool on) {
   disconnect(pointConn_);
+  disconnect(targetConn_);
   if (!on || !src_.display) return;
+  targetConn_ = connect(src_.display, &KMXCoPDisplay::viewChanged, display, [this] {
+    display->copyFrom(*src_.display);
+    presentDisplay();
+  });
   pointConn_ = connect(src_.display, &KMXCoPDisplay::pointAdded, display, [this](double x, double y) {
     display->AddPoint(x, y);
     display->MoveTarget(x, y);

@@ -1,7 +1,10 @@
 #pragma once
 // The subject's screen: a frameless window on the chosen monitor that mirrors the test window's
 // title, instructions, time, CoP display and buttons, kept in step by Display_SyncShape (layout)
-// and Display_SyncContent (texts and trace). Between tests the subject-forms idle screen shows.
+// and Display_SyncContent (texts and trace). The subject reads it standing 1.5-2 m away, so the
+// parts are not a scaled copy of the operator's window: the display takes the screen's height,
+// with a large marker and a thick trace, and the texts beside it are sized from the screen's
+// height. Between tests the subject-forms idle screen shows.
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -33,7 +36,7 @@ class SubjectMirror : public QWidget {
 
   // Shows the window full screen on the screen (the subject's, else the operator's).
   void showOn(QScreen* screen);
-  // Sizes and places the mirrored parts as they sit in the operator's window, scaled to fill.
+  // Sizes and places the mirrored parts for the subject's screen.
   void Display_SyncShape();
   // Copies texts, visibility and the trace.
   void Display_SyncContent();
@@ -52,8 +55,11 @@ class SubjectMirror : public QWidget {
  protected:
   void mousePressEvent(QMouseEvent*) override;
   void keyPressEvent(QKeyEvent*) override;
+  void resizeEvent(QResizeEvent*) override;
 
  private:
+  void presentDisplay();  // marker and trace sized for reading from a distance
+  void fitTexts();        // the largest letters at which the instructions and buttons fit
   Source src_;
   QMetaObject::Connection pointConn_, targetConn_;
 };
