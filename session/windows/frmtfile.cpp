@@ -79,8 +79,8 @@ void frmTFile::fillGrid() {
     for (const QString& c : rows_[i].cells) cells << c;
     SetGridRow(grdFiles, static_cast<int>(i), cells, true);
   }
-  cmdOpen->setEnabled(false);
-  if (rows_.empty()) cmdNew->setFocus();
+  FitGridColumns(grdFiles);
+  grdFiles_ChangeSel();
 }
 
 void frmTFile::mnuPopUp_List_Sort_Column_Click(int column) {
@@ -91,7 +91,13 @@ void frmTFile::mnuPopUp_List_Sort_Column_Click(int column) {
   fillGrid();
 }
 
-void frmTFile::grdFiles_ChangeSel() { cmdOpen->setEnabled(!grdFiles->selectedItems().isEmpty()); }
+void frmTFile::grdFiles_ChangeSel() {
+  const bool chosen = !grdFiles->selectedItems().isEmpty();
+  cmdOpen->setEnabled(chosen);
+  // The way forward is the default: Open once a file is chosen, New until then.
+  cmdOpen->setDefault(chosen);
+  cmdNew->setDefault(!chosen);
+}
 
 void frmTFile::cmdOpen_Click() {
   ProcLog log(kModule, "cmdOpen_Click");

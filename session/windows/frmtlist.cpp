@@ -95,6 +95,7 @@ void frmTList::Update_List() {
       grdTests->item(static_cast<int>(i), kListColStatus)->setForeground(QColor(0, 110, 40));
     }
   }
+  FitGridColumns(grdTests);
   if (model_->selected() >= 0) grdTests->selectRow(model_->selected());
   setCommands();
 }

@@ -68,6 +68,7 @@ frmTSessionResults::frmTSessionResults(const SubjectFile& file, const Session& s
   struct Row {
     qint32 number;
     QStringList cells;
+    qint32 cls = 0;
   };
   std::vector<Row> rows;
   for (const auto& t : session.BalanceTests()) {
@@ -75,7 +76,8 @@ frmTSessionResults::frmTSessionResults(const SubjectFile& file, const Session& s
     rows.push_back({TestNumber(t->sTestID),
                     {QString(), t->sName, NormTestTypeCode(static_cast<KM_RQNormTestType>(t->lTestType)),
                      scored ? Str(4522).arg(StabilityScorePercent(t->fStability), 0, 'f', 1) : Str(4523),
-                     scored ? StabilityClassText(t->lStabilityClass) : Str(4523), stateText(*t)}});
+                     scored ? StabilityClassText(t->lStabilityClass) : Str(4523), stateText(*t)},
+                    scored ? t->lStabilityClass : 0});
   }
   for (const auto& t : session.VisionTests())
     rows.push_back(
@@ -87,8 +89,21 @@ frmTSessionResults::frmTSessionResults(const SubjectFile& file, const Session& s
     rows[i].cells[0] = QString::number(i + 1);
     SetGridRow(grdResults, static_cast<int>(i), rows[i].cells, true);
     for (int c : {0, 2, 3}) grdResults->item(static_cast<int>(i), c)->setTextAlignment(Qt::AlignCenter);
+    if (rows[i].cls > 0) {
+      // Healthy in green, reduced in amber, worse in red, so the class reads at a glance.
+      const QColor colour = rows[i].cls == 1   ? QColor(0, 110, 40)
+                            : rows[i].cls == 2 ? QColor(170, 100, 0)
+                                               : QColor(170, 20, 20);
+      QTableWidgetItem* item = grdResults->item(static_cast<int>(i), 4);
+      item->setForeground(colour);
+      QFont f = item->font();
+      f.setBold(true);
+      item->setFont(f);
+    }
   }
   grdResults->setSelectionMode(QAbstractItemView::NoSelection);
+  grdResults->setFocusPolicy(Qt::NoFocus);
+  FitGridColumns(grdResults);
 
   cmdCancel = WizardButton(Str(4506), this);
   cmdOK = WizardButton(Str(4503), this);

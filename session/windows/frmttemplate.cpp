@@ -41,6 +41,7 @@ frmTTemplate::frmTTemplate(QWidget* parent) : QDialog(parent) {
   for (int c : {kTplColNumber, kTplColVision, kTplColBalance})
     for (int r = 0; r < grdTemplate->rowCount(); ++r)
       grdTemplate->item(r, c)->setTextAlignment(Qt::AlignCenter);
+  FitGridColumns(grdTemplate);
 
   connect(grdTemplate, &QTableWidget::itemSelectionChanged, this, &frmTTemplate::grdTemplate_ChangeSel);
   connect(grdTemplate, &QTableWidget::cellDoubleClicked, this, [this] {
@@ -73,7 +74,17 @@ QString frmTTemplate::Chosen() const {
 }
 
 void frmTTemplate::grdTemplate_ChangeSel() {
+  const auto sel = grdTemplate->selectionModel()->selectedRows();
+  const int row = sel.isEmpty() ? -1 : sel.first().row();
+  if (row >= 0 && rows_[static_cast<size_t>(row)].choosable()) {
+    chosen_ = row;
+  } else if (chosen_ >= 0) {
+    // A row that cannot be chosen leaves the choice as it was.
+    const QSignalBlocker block(grdTemplate);
+    grdTemplate->selectRow(chosen_);
+  }
   cmdNext->setEnabled(!Chosen().isEmpty());
+  cmdNext->setDefault(cmdNext->isEnabled());
   if (cmdNext->isEnabled()) cmdNext->setFocus();
 }
 

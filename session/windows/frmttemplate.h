@@ -38,6 +38,7 @@ class frmTTemplate : public QDialog {
   void finish(int code);
 
   std::vector<TemplateChoiceRow> rows_;
+  int chosen_ = -1;
   int exit_ = -99;
 };
 

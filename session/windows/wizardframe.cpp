@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tarn {
 
 QPushButton* WizardButton(const QString& text, QWidget* parent) {
@@ -28,9 +30,27 @@ QTableWidget* WizardGrid(const QStringList& titles, int stretch, QWidget* parent
   h->setHighlightSections(false);
   h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   for (int c = 0; c < titles.size(); ++c)
-    h->setSectionResizeMode(c, c == stretch ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
+    h->setSectionResizeMode(c, c == stretch ? QHeaderView::Stretch : QHeaderView::Interactive);
+  grid->setProperty("stretchColumn", stretch);
   grid->setMinimumSize(560, 300);
   return grid;
+}
+
+void FitGridColumns(QTableWidget* grid) {
+  // Measured from the texts, so that it also holds before the grid is shown and for rows out of view.
+  const int stretch = grid->property("stretchColumn").toInt();
+  const int margin = grid->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 2;
+  const QFontMetrics header(grid->horizontalHeader()->font());
+  for (int c = 0; c < grid->columnCount(); ++c) {
+    if (c == stretch) continue;
+    const QTableWidgetItem* title = grid->horizontalHeaderItem(c);
+    int width = title ? header.horizontalAdvance(title->text()) : 0;
+    for (int r = 0; r < grid->rowCount(); ++r)
+      if (const QTableWidgetItem* item = grid->item(r, c))
+        width = std::max(width, QFontMetrics(item->font()).horizontalAdvance(item->text()));
+    grid->setColumnWidth(c, width + margin);
+  }
+  grid->setCurrentCell(-1, -1);
 }
 
 void SetGridRow(QTableWidget* grid, int row, const QStringList& cells, bool enabled) {

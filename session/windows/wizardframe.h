@@ -16,6 +16,9 @@ QPushButton* WizardButton(const QString& text, QWidget* parent);
 QTableWidget* WizardGrid(const QStringList& titles, int stretch, QWidget* parent);
 // Fills a grid row by row from cell texts (flags: selectable rows or greyed ones).
 void SetGridRow(QTableWidget* grid, int row, const QStringList& cells, bool enabled);
+// After filling: every column as wide as its texts plus a margin, the stretch column takes the
+// rest; no cell is marked current before the operator picks one.
+void FitGridColumns(QTableWidget* grid);
 
 // Lays out the dialog; returns the instructions label.
 QLabel* BuildWizardFrame(QDialog* dialog, QWidget* content, const QString& instructions,
