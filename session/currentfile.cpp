@@ -179,7 +179,7 @@ void CurrentSubjectFile::forget() {
   file_.reset();
   name_.clear();
   temp_.clear();
-  changed_ = false;
+  changed_ = copyStale_ = false;
 }
 
 bool CurrentSubjectFile::fnFileClose(bool noPrompt) {
@@ -214,15 +214,17 @@ bool CurrentSubjectFile::fnFileClose(bool noPrompt) {
   return false;
 }
 
-bool CurrentSubjectFile::SaveWorkingCopy() {
-  ProcLog log(kModule, "SaveWorkingCopy", temp_);
+bool CurrentSubjectFile::SaveWorkingCopy(bool force) {
   if (!file_) return false;
+  if (!force && !copyStale_) return true;
+  ProcLog log(kModule, "SaveWorkingCopy", temp_);
   file_->sTitle = titleOf(file_->subject);
   file_->sAuthor = productTitle();
   if (!file_->Save(temp_)) {
     log.error(QStringLiteral("Working copy not written: ") + file_->LastError());
     return false;
   }
+  copyStale_ = false;
   log.completed();
   return true;
 }
@@ -309,7 +311,7 @@ bool CurrentSubjectFile::fnFileRecover(const QString& lastName, const QString& l
   file_ = std::move(object);
   name_ = QFileInfo(name).absoluteFilePath();
   temp_ = temp;
-  changed_ = true;  // nothing of it reached the subject file yet
+  changed_ = true;  // nothing of it reached the subject file yet (the working copy holds it all)
   notices_->FileOpening(name_);
   RemoveOrphanZeros();
   log.completed();
@@ -325,7 +327,7 @@ Visit* CurrentSubjectFile::fnFileAddNewVisit() {
     visit->phys = earlier->phys;
     visit->contacts = earlier->contacts;
   }
-  changed_ = true;
+  setDataChanged(true);
   log.step(QStringLiteral("Visit ") + visit->sVisitID);
   notices_->NewVisit(file_->VisitCount());
   log.completed();
@@ -339,7 +341,7 @@ Session* CurrentSubjectFile::fnFileAddNewSession(const KM_RQTemplate* tmpl) {
   Visit* visit = file_->VisitItem(file_->VisitCount());
   Session* session = visit->AddSession();
   if (tmpl) session->sName = tmpl->sName;
-  changed_ = true;
+  setDataChanged(true);
   log.step(QStringLiteral("Session ") + session->sSessionID);
   notices_->NewSession(file_->VisitCount(), visit->SessionCount());
   log.completed();

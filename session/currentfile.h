@@ -32,7 +32,11 @@ class CurrentSubjectFile {
   const QString& sFileName() const { return name_; }  // the subject file ("Last Name")
   const QString& sTempName() const { return temp_; }  // its working copy ("Last Temp")
   bool bDataChanged() const { return changed_; }
-  void setDataChanged(bool changed) { changed_ = changed; }
+  // Marks the object changed since the last save (and since the working copy was last written).
+  void setDataChanged(bool changed) {
+    changed_ = changed;
+    if (changed) copyStale_ = true;
+  }
 
   // Opens an existing subject file, or starts a new one under that name, as the current file.
   bool fnFileOpen(const QString& fileName);
@@ -62,7 +66,8 @@ class CurrentSubjectFile {
   void RemoveOrphanZeros();
 
   // Writes the file object into the working copy, so that a crash loses at most the step in hand.
-  bool SaveWorkingCopy();
+  // Unless forced, only when something changed since it was last written.
+  bool SaveWorkingCopy(bool force = true);
 
   // A new working-copy name in the temporary folder ("~ST", unique, the "Temp Ext" extension);
   // the file is created empty and private. Empty when the folder cannot be written.
@@ -82,6 +87,7 @@ class CurrentSubjectFile {
   QString name_;
   QString temp_;
   bool changed_ = false;
+  bool copyStale_ = false;  // the object holds changes the working copy does not
 };
 
 }  // namespace tarn

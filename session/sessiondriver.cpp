@@ -102,7 +102,7 @@ SessionOutcome TestSessionDriver::cmdBegin_Click(const SessionStart& start) {
         out.end = SessionEnd::Saved;
         break;
       }
-      if (step_ >= 2 && file_.IsOpen()) file_.SaveWorkingCopy();
+      if (step_ >= 2 && file_.IsOpen()) file_.SaveWorkingCopy(false);
       ++step_;
     } else if (code == kWizBack) {
       step_ = previousStep(step_);
@@ -333,7 +333,7 @@ int TestSessionDriver::step6() {
 int TestSessionDriver::step7() { return windows_.Results(*file_.file(), *session()); }
 
 int TestSessionDriver::step8() {
-  RenumberTests(*session());
+  if (RenumberTests(*session())) file_.setDataChanged(true);
   logStep(QStringLiteral("Testing Step 8 - Save File"));
   if (!file_.fnDataSave(true)) {
     // Saving failed and said why; the results stay up so it can be tried again or cancelled.

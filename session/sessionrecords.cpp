@@ -177,7 +177,7 @@ qint32 TestNumber(const QString& testID) {
   return ok && n > 0 ? n : 0;
 }
 
-void RenumberTests(Session& session) {
+bool RenumberTests(Session& session) {
   struct Ref {
     QString* id;
     qint32 number;
@@ -188,8 +188,13 @@ void RenumberTests(Session& session) {
   for (const auto& t : session.VisionTests()) refs.push_back({&t->sTestID, TestNumber(t->sTestID), "W1"});
   std::stable_sort(refs.begin(), refs.end(), [](const Ref& a, const Ref& b) { return a.number < b.number; });
   qint32 n = 0;
-  for (const Ref& r : refs)
-    *r.id = QLatin1String(r.prefix) + QStringLiteral("%1").arg(++n, 4, 10, QLatin1Char('0'));
+  bool changed = false;
+  for (const Ref& r : refs) {
+    const QString id = QLatin1String(r.prefix) + QStringLiteral("%1").arg(++n, 4, 10, QLatin1Char('0'));
+    changed = changed || id != *r.id;
+    *r.id = id;
+  }
+  return changed;
 }
 
 }  // namespace tarn

@@ -52,8 +52,8 @@ BalanceTestRun RunForTest(const BalanceTest& test, const Visit& visit, const Sub
 // birth, and BMI; the visit takes the mean weight its tests measured. True when anything changed.
 bool UpdateSessionRecords(Visit& visit, Session& session, const SubjectInfo& subject, float thresholdN);
 
-// Identifiers in session order: "B1" or "W1" and 0001, 0002, ... (gaps closed).
-void RenumberTests(Session& session);
+// Identifiers in session order: "B1" or "W1" and 0001, 0002, ... (gaps closed). True when any changed.
+bool RenumberTests(Session& session);
 
 // The number of an identifier ("B10003" -> 3), 0 when it has none.
 qint32 TestNumber(const QString& testID);

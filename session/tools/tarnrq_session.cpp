@@ -3,7 +3,7 @@
 // landed and what the session took.
 //
 //   tarnrq-session --unattended [--timescale X] [--shots DIR] [--frequency HZ] [--duration S]
-//                  [--replay FILE.csv[,positive-fz][,fs=HZ]]
+//                  [--open NAME.kpf] [--replay FILE.csv[,positive-fz][,fs=HZ]]
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -71,9 +71,11 @@ int main(int argc, char** argv) {
   QCommandLineOption optShots("shots", "Folder for a picture of every wizard window.", "dir");
   QCommandLineOption optFs("frequency", "Sampling frequency of every test (Hz).", "hz");
   QCommandLineOption optDur("duration", "Duration of every test (s).", "s");
+  QCommandLineOption optOpen(
+      "open", "Test the subject file of the data folder with this name instead of a new one.", "file");
   QCommandLineOption optReplay("replay", "Play this recording for every test (TARNRQ_PLATE replay form).",
                                "file");
-  cli.addOptions({optUnattended, optScale, optShots, optFs, optDur, optReplay});
+  cli.addOptions({optUnattended, optScale, optShots, optFs, optDur, optOpen, optReplay});
   cli.process(app);
   if (!cli.isSet(optUnattended)) {
     std::fprintf(stderr, "nothing to do: use --unattended\n");
@@ -112,6 +114,7 @@ int main(int argc, char** argv) {
   UnattendedOptions o;
   o.timeScale = cli.value(optScale).toDouble();
   o.shotsFolder = cli.value(optShots);
+  o.openFile = cli.value(optOpen);
   if (cli.isSet(optFs) || cli.isSet(optDur))
     o.templateFile = templateAt(cli.value(optFs).toDouble(), cli.value(optDur).toDouble());
 

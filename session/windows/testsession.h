@@ -81,6 +81,7 @@ struct UnattendedOptions {
   double timeScale = 20.0;     // plate seconds per real second, for simulated and replay plates
   QString shotsFolder;         // when set, a picture of every wizard window as it appears
   QString templateFile;        // chosen in the template window; empty: the default template
+  QString openFile;            // opened in the file window instead of a new file (a file name of the list)
   int stepTimeoutMs = 120000;  // a window that does not finish by then is cancelled
 };
 

@@ -51,7 +51,10 @@ class UnattendedOperator {
     if (auto* w = qobject_cast<frmTFile*>(&form)) {
       later(w, [=] {
         shoot(w, "step0-file");
-        w->cmdNew->click();
+        for (size_t i = 0; i < w->rows().size(); ++i)
+          if (!o_.openFile.isEmpty() && w->rows()[i].fileName == QFileInfo(o_.openFile).fileName())
+            w->grdFiles->selectRow(static_cast<int>(i));
+        (w->cmdOpen->isEnabled() ? w->cmdOpen : w->cmdNew)->click();
       });
     } else if (auto* w = qobject_cast<frmTTemplate*>(&form)) {
       if (!o_.templateFile.isEmpty()) w->setChosen(o_.templateFile);
