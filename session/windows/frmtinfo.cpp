@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "core/messages.h"
@@ -83,6 +85,14 @@ frmTInfo::frmTInfo(QWidget* parent) : QDialog(parent) {
   a->setColumnStretch(1, 1);
   a->setColumnStretch(3, 1);
   cl->addWidget(fraAddress);
+  // Both frames start their boxes at the same place.
+  int labels = 0;
+  for (QGridLayout* grid : {g, a})
+    for (int r = 0; r < grid->rowCount(); ++r)
+      if (QLayoutItem* item = grid->itemAtPosition(r, 0); item && item->widget())
+        labels = std::max(labels, item->widget()->sizeHint().width());
+  g->setColumnMinimumWidth(0, labels);
+  a->setColumnMinimumWidth(0, labels);
 
   auto* lblNotes = new QLabel(Str(4210), content);
   txtNotes = new QPlainTextEdit(content);
