@@ -130,7 +130,6 @@ constexpr Entry kTable[] = {
     {4425,
      "The test has already been done!\nIf you proceed all the test data will be deleted.\n\nDo you want to "
      "proceed?"},
-    {4426, "&Rename ..."},
     {4500, "KM TARN™ RQ Testing - Session Results"},
     {4501, "Results of this Session:"},
     {4502,
