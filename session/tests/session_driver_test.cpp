@@ -9,6 +9,7 @@
 
 #include "data/lists/list.h"
 #include "data/records/recordfromrun.h"
+#include "session/filesave.h"
 #include "session/tests/session_testutil.h"
 #include "support/strings/strings.h"
 #include "testsupport/scriptedmessages.h"
@@ -26,6 +27,9 @@ struct Rig {
   TestSessionDriver driver{file, windows, &list};
   Rig() { installDefaultTemplate(); }
 };
+
+// A button code as a lambda's int result.
+int at(int code) { return code; }
 
 QString firstNewFile() { return QDir(dataFolder()).filePath("STF000001.kpf"); }
 
@@ -95,6 +99,31 @@ TEST(SessionDriver, AWholeSessionEndsInTheSavedFileAndTheRefreshedList) {
   EXPECT_EQ(rig.list.lfFile(1)->lTestBalanceCount(), 4);
 }
 
+TEST(SessionDriver, AnExistingFileGetsANewVisitAndSessionAndKeepsItsOldVersionAsBackup) {
+  Rig rig;
+  const QString path = QDir(dataFolder()).filePath("ada.kpf");
+  writeSubjectFile(path, "Lovelace", clock::nowDays() - 1.0);
+  const QByteArray before = bytesOf(path);
+  rig.windows.fileChoice.push_back([&](QString& n) {
+    n = path;
+    return at(kWizNext);
+  });
+  ScriptedMessages msgs;
+  const SessionOutcome out = rig.driver.cmdBegin_Click();
+  ASSERT_EQ(out.end, SessionEnd::Saved);
+  EXPECT_EQ(out.fileName, path);
+  EXPECT_EQ(bytesOf(BackupNames(path)[0]), before) << "the version before the session is the first backup";
+  SubjectFile f;
+  ASSERT_TRUE(f.Open(path));
+  ASSERT_EQ(f.VisitCount(), 2) << "the last visit was a day old";
+  EXPECT_EQ(f.VisitItem(1)->SessionCount(), 0);
+  EXPECT_EQ(f.VisitItem(2)->SessionCount(), 1);
+  EXPECT_DOUBLE_EQ(f.VisitItem(2)->phys.dHeight, 1.68) << "offered from the earlier visit and confirmed";
+  EXPECT_EQ(doneTests(path), 4);
+  EXPECT_EQ(rig.notices.events.mid(1, 3),
+            (QStringList{"FileOpening(ada.kpf)", "NewVisit(2)", "NewSession(2,1)"}));
+}
+
 struct ButtonCase {
   const char* name;
   std::function<void(ScriptedWindows&)> script;
@@ -103,8 +132,6 @@ struct ButtonCase {
   SessionEnd end;
   int savedTests;  // done tests in the file on disk; -1: no file
 };
-
-int at(int code) { return code; }
 
 TEST(SessionDriver, EachButtonOfEachStepGoesWhereItShould) {
   const auto file = [](int code) {
