@@ -49,9 +49,14 @@ MessagePresenter setMessagePresenter(MessagePresenter presenter) {
 
 MsgResult showMessage(const QString& text, MsgIcon icon, MsgButtons buttons, int helpContext,
                       int defaultButton) {
+  return showTitledMessage(productTitle(), text, icon, buttons, helpContext, defaultButton);
+}
+
+MsgResult showTitledMessage(const QString& title, const QString& text, MsgIcon icon, MsgButtons buttons,
+                            int helpContext, int defaultButton) {
   MessageRequest r;
   r.text = text;
-  r.title = productTitle();
+  r.title = title;
   r.icon = icon;
   r.buttons = buttons;
   r.defaultButton = defaultButton;

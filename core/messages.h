@@ -26,6 +26,9 @@ using MessagePresenter = std::function<MsgResult(const MessageRequest&)>;
 QString productTitle();  // "Kamrith Labs TARN™ RQ"
 MsgResult showMessage(const QString& text, MsgIcon icon, MsgButtons buttons = MsgButtons::OK,
                       int helpContext = 0, int defaultButton = 1);
+// The same under a window's own title, for the few messages that carry one.
+MsgResult showTitledMessage(const QString& title, const QString& text, MsgIcon icon,
+                            MsgButtons buttons = MsgButtons::OK, int helpContext = 0, int defaultButton = 1);
 // Installs the presenter; returns the previous one. An empty presenter means "take the default".
 MessagePresenter setMessagePresenter(MessagePresenter presenter);
 MsgResult defaultAnswer(const MessageRequest& r);  // the result of the default button

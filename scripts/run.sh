@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the station, makes demo data in a sandboxed home and starts it on the
 # simulated force platform. Without a display it runs offscreen, answers its messages by itself and
-# closes after a while, printing its event log.
+# closes after a while, printing its event log, then runs one test session unattended.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -18,6 +18,8 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$TARNRQ_HOME/runtime}"; mkdir -p "$XDG_RUNTIME_DIR"; chmod 700 "$XDG_RUNTIME_DIR"
   build/release/app/tarnrq
   echo "== event log of the run:"; cat "$TARNRQ_KEEP_LOG_COPY" 2>/dev/null || true
+  echo "== one test session, unattended:"
+  build/release/session/tarnrq-session --unattended --timescale 20
 else
   exec build/release/app/tarnrq
 fi
