@@ -84,17 +84,16 @@ ProgressData BuildProgress(const KM_RQListFile& entry, int normsVersion) {
   const double pad = std::max(15.0, (last - first) * 0.05);
   d.from = std::floor(first - pad);
   d.to = std::ceil(last + pad);
-  double low = 100;
   for (ProgressSeries& s : d.series) {
     std::stable_sort(s.points.begin(), s.points.end(),
                      [](const ProgressPoint& a, const ProgressPoint& b) { return a.date < b.date; });
+    double low = 100;
     for (const ProgressPoint& p : s.points) low = std::min(low, p.score);
     if (d.hasBirth) s.bands = bandsFor(entry.dtSubjDoB, s.type, d.from, d.to, normsVersion);
-    for (const ProgressBand& b : s.bands) low = std::min(low, b.limits.L4 - 5.0);
+    for (const ProgressBand& b : s.bands) low = std::min(low, b.limits.L4);
+    // A multiple of 10 at least 5 points below every score and limit, so the profound band shows.
+    s.scoreMin = std::clamp(std::floor((low - 5.0) / 10.0) * 10.0, 0.0, 90.0);
   }
-  // The lower edge on a multiple of 10 below everything, so the profound band always shows.
-  d.scoreMin = std::clamp(std::floor((low - 5.0) / 10.0) * 10.0, 0.0, 90.0);
-  d.scoreMax = 100;
   return d;
 }
 

@@ -29,12 +29,12 @@ struct ProgressSeries {
   qint32 type = 0;                    // 1-4: NSEO, NSEC, PSEO, PSEC
   std::vector<ProgressPoint> points;  // by date
   std::vector<ProgressBand> bands;    // consecutive, covering from..to; empty without a birth date
+  double scoreMin = 0;                // lower edge of its plot (percent); the top is 100
 };
 
 struct ProgressData {
   std::array<ProgressSeries, 4> series;
-  double from = 0, to = 0;              // date range of the plot
-  double scoreMin = 0, scoreMax = 100;  // percent range of the plot
+  double from = 0, to = 0;  // date range of the plots
   bool hasBirth = false;
   int normsVersion = 0;
   int pointCount() const;

@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QSvgGenerator>
+#include <algorithm>
 #include <cmath>
 
 #include "balance/analysis/analysis.h"
@@ -115,6 +116,24 @@ void KMXCoPDisplay::AddPoint(double x, double y) {
   schedule();
 }
 
+void KMXCoPDisplay::AddPoints(const std::vector<QPointF>& points) {
+  pts_.reserve(pts_.size() + points.size());
+  for (const QPointF& p : points) {
+    pts_.push_back(p);
+    sx_ += p.x(), sy_ += p.y(), sxx_ += p.x() * p.x(), syy_ += p.y() * p.y(), sxy_ += p.x() * p.y();
+  }
+  trim();
+  schedule();
+}
+
+void KMXCoPDisplay::setReferenceLevels(double xo, double yo, std::vector<ReferenceLevel> levels) {
+  std::sort(levels.begin(), levels.end(),
+            [](const ReferenceLevel& a, const ReferenceLevel& b) { return a.fraction < b.fraction; });
+  levels_ = std::move(levels);
+  levelsCentre_ = QPointF(xo, yo);
+  invalidate();
+}
+
 void KMXCoPDisplay::MoveTarget(double x, double y) {
   target_ = QPointF(x, y);
   schedule();
@@ -194,6 +213,8 @@ void KMXCoPDisplay::ZoomOut() {
 void KMXCoPDisplay::copyFrom(const KMXCoPDisplay& o) {
   s_ = o.s_;
   pts_ = o.pts_;
+  levels_ = o.levels_;
+  levelsCentre_ = o.levelsCentre_;
   target_ = o.target_;
   recomputeSums();
   invalidate();
@@ -259,6 +280,27 @@ void KMXCoPDisplay::drawBackground(QPainter& p, const View& v, bool exporting) c
         const QPointF c = v.map(s_.losXo, y);
         p.drawLine(QPointF(c.x() - t, c.y()), QPointF(c.x() + t, c.y()));
       }
+    }
+  }
+  if (!levels_.empty() && s_.losX > 0 && s_.losY > 0) {
+    // Each band from the ring inside it out to its own ring, filled lightly, then the rings.
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QPointF c = v.map(levelsCentre_.x(), levelsCentre_.y());
+    double inner = 0;
+    for (const ReferenceLevel& l : levels_) {
+      QPainterPath band;
+      band.setFillRule(Qt::OddEvenFill);
+      band.addEllipse(c, s_.losX * l.fraction * v.scale, s_.losY * l.fraction * v.scale);
+      if (inner > 0) band.addEllipse(c, s_.losX * inner * v.scale, s_.losY * inner * v.scale);
+      QColor fill = l.colour;
+      fill.setAlpha(48);
+      p.fillPath(band, fill);
+      inner = l.fraction;
+    }
+    p.setBrush(Qt::NoBrush);
+    for (const ReferenceLevel& l : levels_) {
+      p.setPen(QPen(l.colour.darker(115), exporting ? 1.2 : 1.5));
+      p.drawEllipse(c, s_.losX * l.fraction * v.scale, s_.losY * l.fraction * v.scale);
     }
   }
   if (s_.losVisible && s_.losX > 0 && s_.losY > 0) {

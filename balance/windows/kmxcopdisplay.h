@@ -139,6 +139,8 @@ class KMXCoPDisplay : public QWidget {
   const Settings& settings() const { return s_; }
 
   void AddPoint(double x, double y);
+  // Appends a whole stored trace with one redraw; pointAdded is not emitted for these points.
+  void AddPoints(const std::vector<QPointF>& points);
   void MoveTarget(double x, double y);
   void Clear();
   // Centres the display and the LoS on the mean of the newest second of trace (or on the target).
@@ -154,6 +156,15 @@ class KMXCoPDisplay : public QWidget {
   // 95 % confidence ellipse of the trace; nullopt below three points.
   std::optional<Ellipse> confidenceEllipse() const;
   int repaintCount() const { return repaints_; }
+
+  // Rings of the stability classes: each level a fraction of the limits of stability around
+  // (xo, yo), its band filled lightly in its colour, under the trace. Empty: none.
+  struct ReferenceLevel {
+    double fraction = 0;
+    QColor colour;
+  };
+  void setReferenceLevels(double xo, double yo, std::vector<ReferenceLevel> levels);
+  const std::vector<ReferenceLevel>& referenceLevels() const { return levels_; }
 
   // Export of the whole picture.
   QByteArray toSvg(const QSize& size) const;
@@ -190,6 +201,8 @@ class KMXCoPDisplay : public QWidget {
 
   Settings s_;
   std::vector<QPointF> pts_;
+  std::vector<ReferenceLevel> levels_;
+  QPointF levelsCentre_;
   double sx_ = 0, sy_ = 0, sxx_ = 0, syy_ = 0, sxy_ = 0;
   std::optional<QPointF> target_;
   QImage layer_;

@@ -167,12 +167,16 @@ TEST(Progress, ScoresByDateOverTheBandsOfTheSubjectsAge) {
   EXPECT_DOUBLE_EQ(nseo.bands[1].to, d.to);
   EXPECT_LE(d.from, nseo.points[0].date);
   EXPECT_GE(d.to, nseo.points[1].date);
-  for (const ProgressSeries& s : d.series)
+  for (const ProgressSeries& s : d.series) {
+    EXPECT_EQ(std::fmod(s.scoreMin, 10.0), 0.0);
+    for (const ProgressBand& b : s.bands) EXPECT_LE(s.scoreMin, b.limits.L4 - 5.0);
     for (const ProgressPoint& p : s.points) {
       EXPECT_GE(p.cls, 1);
-      EXPECT_GE(p.score, d.scoreMin);
+      EXPECT_LE(s.scoreMin, p.score - 5.0);
     }
-  EXPECT_EQ(std::fmod(d.scoreMin, 10.0), 0.0);
+  }
+  // NSEO's limits stay high; PSEC's reach much lower.
+  EXPECT_GT(d.series[0].scoreMin, d.series[3].scoreMin);
 
   // Without a birth date the scores still show, without bands or classes.
   KM_RQListFile noBirth;
