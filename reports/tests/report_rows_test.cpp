@@ -22,6 +22,8 @@ struct UnitCase {
   const char* areaUnit;
 };
 
+void PrintTo(const UnitCase& c, std::ostream* os) { *os << c.name; }
+
 class ReportRows : public ::testing::TestWithParam<UnitCase> {};
 
 const char* const kClassNames[] = {"Healthy Balance", "Mildly Reduced", "Moderately Reduced",

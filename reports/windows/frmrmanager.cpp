@@ -225,6 +225,7 @@ frmRManager::frmRManager(const KM_RQList* list, QWidget* parent)
   setMinimumSize(1100, 720);
   restorePlacement();
   CmdButtonColouring::install(this);
+  lblChoice->setText(model_->choiceText());
   updateCommands();
   log.completed();
 }
@@ -235,6 +236,7 @@ void frmRManager::grdFiles_ChangeSel(int row) {
   ProcLog log(kModule, "grdFiles_ChangeSel", QString::number(row));
   model_->selectFile(row);
   refreshTests();
+  lblChoice->setText(model_->choiceText());
   if (const KM_RQListFile* f = model_->selectedFile()) {
     picProgress->setData(BuildProgress(*f, NormsVersion()));
   } else {
@@ -319,8 +321,6 @@ void frmRManager::sortVision(int column) {
 void frmRManager::updateCommands() {
   cmdReport->setEnabled(model_->canReport());
   cmdReport->setToolTip(model_->canReport() ? QString() : Str(9303));
-  if (lblChoice->text().isEmpty() || model_->canReport() || !model_->selectedFile())
-    lblChoice->setText(model_->choiceText());
 }
 
 bool frmRManager::eventFilter(QObject* watched, QEvent* event) {
