@@ -104,7 +104,8 @@ std::vector<QPointF> CoPPoints(const KMX_PlateTestData& data, float thresholdN) 
     double x = 0, y = 0;
     const bool valid = fz ? tf.apply(fz[i], m1[i], m2[i], x, y)
                           : tf.apply(data.Sample(0, i), data.Sample(1, i), data.Sample(2, i), x, y);
-    if (valid) pts.emplace_back(x, y);
+    // A damaged sample gives no point rather than a trace that cannot be drawn.
+    if (valid && std::isfinite(x) && std::isfinite(y)) pts.emplace_back(x, y);
   }
   return pts;
 }

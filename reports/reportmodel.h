@@ -99,7 +99,8 @@ ReportComparisons CompareTestTypes(const std::vector<const KM_RQListTestBalanceD
 QString RombergRatioText(const std::optional<double>& ratio);
 QString StabilityRatioText(const std::optional<double>& ratio);
 
-// CoP of every sample carrying at least the threshold force, as the display plots it.
+// CoP of every sample carrying at least the threshold force, as the display plots it; samples
+// whose CoP is not a finite number are left out.
 std::vector<QPointF> CoPPoints(const KMX_PlateTestData& data, float thresholdN);
 // Centre and width that make the sway fill a square plot; nullopt without points.
 struct SwayView {

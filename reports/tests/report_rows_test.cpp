@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QLocale>
+#include <cmath>
+#include <limits>
 
 #include "balance/norms/norms.h"
 #include "reports/reportmodel.h"
@@ -176,6 +178,33 @@ TEST(ReportRows, TestsWithoutResultsShowUnableToCompleteAndNA) {
   EXPECT_EQ(m.comparisons().types[2].count, 1);
   EXPECT_EQ(m.comparisons().types[0].count + m.comparisons().types[1].count + m.comparisons().types[3].count,
             0);
+}
+
+// Samples that are not numbers (a damaged recording) never reach the texts as "nan" or "inf".
+TEST(ReportRows, DamagedSamplesShowNoBrokenNumbers) {
+  auto f = makeSubject(day(1975, 3, 3));
+  addSession(*f, day(2024, 2, 2), {{1}});
+  BalanceTest* t = f->VisitItem(1)->SessionItem(1)->BalanceTestItem(1);
+  const auto good = t->TestData();
+  std::vector<float> fz, m1, m2;
+  for (int i = 0; i < good->Count(); ++i) {
+    const bool bad = i % 7 == 3;
+    fz.push_back(i % 50 == 0 ? std::numeric_limits<float>::infinity() : good->Sample(0, i));
+    m1.push_back(bad ? std::numeric_limits<float>::quiet_NaN() : good->Sample(1, i));
+    m2.push_back(good->Sample(2, i));
+  }
+  t->SetTestData(std::make_shared<const PlateTestDataBuffer>(100.0f, t->dtDate, fz, m1, m2));
+  ReportModel m(f.get(), ReportOptions{});
+  ASSERT_TRUE(
+      m.AddTestBalance(f->VisitItem(1)->sVisitID, f->VisitItem(1)->SessionItem(1)->sSessionID, t->sTestID));
+  m.AddTestCompleted();
+  for (const QString& text : m.balanceTests()[0].rows) {
+    EXPECT_FALSE(text.contains("nan", Qt::CaseInsensitive)) << text.toStdString();
+    EXPECT_FALSE(text.contains("inf", Qt::CaseInsensitive)) << text.toStdString();
+  }
+  const auto points = CoPPoints(*t->TestData(), 10.0f);
+  EXPECT_LT(points.size(), size_t(good->Count() * 6 / 7 + 1));
+  for (const QPointF& p : points) EXPECT_TRUE(std::isfinite(p.x()) && std::isfinite(p.y()));
 }
 
 TEST(ReportRows, WeightSwitchedOffShowsDisabledExceptInAReprint) {

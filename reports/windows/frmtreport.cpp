@@ -291,6 +291,7 @@ QWidget* frmTReport::buildVisionTab() {
   grdVision->verticalHeader()->setVisible(false);
   grdVision->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grdVision->horizontalHeader()->setStretchLastSection(true);
+  grdVision->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   v->addWidget(grdVision, 1);
   auto* note = new QLabel(Str(17620), page);
   note->setWordWrap(true);
