@@ -334,10 +334,26 @@ void KMXCoPDisplay::drawTrace(QPainter& p, const View& v, size_t from, size_t to
   p.setClipRect(v.plot);
   p.setRenderHint(QPainter::Antialiasing, true);
   p.setPen(QPen(s_.pathColor, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  // A stored trace holds tens of thousands of points, most of them within a pixel of the one
+  // before: those are left out (the last one always stays), and the rest is stroked in short
+  // pieces, since one long antialiased path costs the rasterizer far more than its pieces.
+  constexpr double kMinStepPx = 1.0;
+  constexpr size_t kPiece = 256;
   std::vector<QPointF> poly;
-  poly.reserve(to - from);
-  for (size_t i = from; i < to; ++i) poly.push_back(v.map(pts_[i].x(), pts_[i].y()));
-  p.drawPolyline(poly.data(), static_cast<int>(poly.size()));
+  poly.reserve(std::min<size_t>(to - from, 65536));
+  QPointF last = v.map(pts_[from].x(), pts_[from].y());
+  poly.push_back(last);
+  for (size_t i = from + 1; i < to; ++i) {
+    const QPointF q = v.map(pts_[i].x(), pts_[i].y());
+    if (std::abs(q.x() - last.x()) + std::abs(q.y() - last.y()) >= kMinStepPx || i + 1 == to) {
+      poly.push_back(q);
+      last = q;
+    }
+  }
+  for (size_t start = 0; start + 1 < poly.size(); start += kPiece) {
+    const size_t n = std::min(kPiece + 1, poly.size() - start);  // pieces share their end points
+    p.drawPolyline(poly.data() + start, static_cast<int>(n));
+  }
   p.restore();
 }
 
