@@ -349,14 +349,11 @@ bool frmTReport::AddTestVision(const QString& visitID, const QString& sessionID,
 }
 
 void frmTReport::AddTestCompleted() {
-  ProcLog log(kModule, "AddTestCompleted");
+  // The model logs the steps of the computation; the tabs are filled from it.
   model_.AddTestCompleted();
-  log.step("Process Test List, Balance Test");
   for (int k = 1; k <= kShownBalanceTests; ++k) fillBalanceTab(k);
-  log.step("Process Test List, Balance Test Add Comparison");
   fillComparison();
   fillVision();
-  log.step("Loading Eval/Interv");
   {
     const QSignalBlocker b1(txtEvaluation), b2(txtIntervention);
     txtEvaluation->setPlainText(model_.evaluation());
@@ -370,7 +367,6 @@ void frmTReport::AddTestCompleted() {
   for (int t = 0; t < kReportTabs; ++t) tabs->setTabEnabled(t, model_.tabEnabled(t));
   tabs->setCurrentIndex(firstTab());
   currentTabChanged(tabs->currentIndex());
-  log.completed();
 }
 
 void frmTReport::fillBalanceTab(int k) {
