@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QSvgGenerator>
+#include <algorithm>
 #include <cmath>
 
 #include "support/strings/strings.h"
@@ -135,6 +136,20 @@ void KMXCoPDisplay::AddPoint(double x, double y) {
   schedule();
 }
 
+void KMXCoPDisplay::AddPoints(const std::vector<QPointF>& points) {
+  pts_.insert(pts_.end(), points.begin(), points.end());
+  trim();
+  schedule();
+}
+
+void KMXCoPDisplay::setReferenceLevels(double xo, double yo, std::vector<ReferenceLevel> levels) {
+  std::sort(levels.begin(), levels.end(),
+            [](const ReferenceLevel& a, const ReferenceLevel& b) { return a.fraction < b.fraction; });
+  levels_ = std::move(levels);
+  levelsCentre_ = QPointF(xo, yo);
+  invalidate();
+}
+
 void KMXCoPDisplay::MoveTarget(double x, double y) {
   target_ = QPointF(x, y);
   schedule();
@@ -194,6 +209,8 @@ void KMXCoPDisplay::copyFrom(const KMXCoPDisplay& o) {
   s_ = o.s_;
   pts_ = o.pts_;
   ellipse_ = o.ellipse_;
+  levels_ = o.levels_;
+  levelsCentre_ = o.levelsCentre_;
   target_ = o.target_;
   invalidate();
 }
@@ -339,6 +356,34 @@ void KMXCoPDisplay::drawBackground(QPainter& p, const View& v, bool exporting) c
       }
     }
   }
+  if (!levels_.empty() && s_.losX > 0 && s_.losY > 0) {
+    // Each band from the ring inside it out to its own ring, filled lightly, then the rings; the
+    // rings go through the view's mapping like every other shape.
+    p.setRenderHint(QPainter::Antialiasing, true);
+    auto ring = [&](double fraction) {
+      QPolygonF poly;
+      for (const QPointF& m :
+           ellipsePoints(levelsCentre_.x(), levelsCentre_.y(), s_.losX * fraction, s_.losY * fraction, 0.0))
+        poly << v.map(m.x(), m.y());
+      return poly;
+    };
+    double inner = 0;
+    for (const ReferenceLevel& l : levels_) {
+      QPainterPath band;
+      band.setFillRule(Qt::OddEvenFill);
+      band.addPolygon(ring(l.fraction));
+      if (inner > 0) band.addPolygon(ring(inner));
+      QColor fill = l.colour;
+      fill.setAlpha(48);
+      p.fillPath(band, fill);
+      inner = l.fraction;
+    }
+    p.setBrush(Qt::NoBrush);
+    for (const ReferenceLevel& l : levels_) {
+      p.setPen(QPen(l.colour.darker(115), exporting ? 1.2 : 1.5));
+      p.drawPolygon(ring(l.fraction));
+    }
+  }
   if (s_.losVisible && s_.losX > 0 && s_.losY > 0) {
     QPen pen(s_.losColor, s_.losLineWidth, static_cast<Qt::PenStyle>(s_.losLineStyle));
     p.setPen(pen);
@@ -376,10 +421,26 @@ void KMXCoPDisplay::drawTrace(QPainter& p, const View& v, size_t from, size_t to
   p.setClipRect(v.plot);
   p.setRenderHint(QPainter::Antialiasing, true);
   p.setPen(QPen(s_.pathColor, s_.pathWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  // A stored trace holds tens of thousands of points, most of them within a pixel of the one
+  // before: those are left out (the last one always stays), and the rest is stroked in short
+  // pieces, since one long antialiased path costs the rasterizer far more than its pieces.
+  constexpr double kMinStepPx = 1.0;
+  constexpr size_t kPiece = 256;
   std::vector<QPointF> poly;
-  poly.reserve(to - from);
-  for (size_t i = from; i < to; ++i) poly.push_back(v.map(pts_[i].x(), pts_[i].y()));
-  p.drawPolyline(poly.data(), static_cast<int>(poly.size()));
+  poly.reserve(std::min<size_t>(to - from, 65536));
+  QPointF last = v.map(pts_[from].x(), pts_[from].y());
+  poly.push_back(last);
+  for (size_t i = from + 1; i < to; ++i) {
+    const QPointF q = v.map(pts_[i].x(), pts_[i].y());
+    if (std::abs(q.x() - last.x()) + std::abs(q.y() - last.y()) >= kMinStepPx || i + 1 == to) {
+      poly.push_back(q);
+      last = q;
+    }
+  }
+  for (size_t start = 0; start + 1 < poly.size(); start += kPiece) {
+    const size_t n = std::min(kPiece + 1, poly.size() - start);  // pieces share their end points
+    p.drawPolyline(poly.data() + start, static_cast<int>(n));
+  }
   p.restore();
 }
 

@@ -152,6 +152,8 @@ class KMXCoPDisplay : public QWidget {
   void applyGeometry(const CoPDisplayGeometry& g);
 
   void AddPoint(double x, double y);
+  // Appends a whole stored trace with one redraw; pointAdded is not emitted for these points.
+  void AddPoints(const std::vector<QPointF>& points);
   void MoveTarget(double x, double y);
   void Clear();
   // Centres the display and the LoS on the mean of the newest second of trace (or on the target).
@@ -169,6 +171,15 @@ class KMXCoPDisplay : public QWidget {
   std::optional<QPointF> positionAt(const QPointF& widgetPos) const;
   int repaintCount() const { return repaints_; }
   bool framePending() const { return frame_.isActive(); }  // a repaint is due at the next frame
+
+  // Rings of the stability classes: each level a fraction of the limits of stability around
+  // (xo, yo), its band filled lightly in its colour, under the trace. Empty: none.
+  struct ReferenceLevel {
+    double fraction = 0;
+    QColor colour;
+  };
+  void setReferenceLevels(double xo, double yo, std::vector<ReferenceLevel> levels);
+  const std::vector<ReferenceLevel>& referenceLevels() const { return levels_; }
 
   // Export of the whole picture.
   QByteArray toSvg(const QSize& size) const;
@@ -212,6 +223,8 @@ class KMXCoPDisplay : public QWidget {
   Settings s_;
   std::vector<QPointF> pts_;
   std::optional<CoPEllipse> ellipse_;
+  std::vector<ReferenceLevel> levels_;
+  QPointF levelsCentre_;
   std::optional<QPointF> target_;
   QImage layer_;
   size_t drawn_ = 0;  // points already in the layer

@@ -1,0 +1,10 @@
+#include "reports/reportnotices.h"
+
+namespace tarn {
+
+ReportNotices& noReportNotices() {
+  static NoReportNotices none;
+  return none;
+}
+
+}  // namespace tarn
