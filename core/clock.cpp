@@ -15,6 +15,8 @@ QDateTime g_fixed;  // null: real clock
 const QDate kEpoch(1899, 12, 30);
 constexpr qint64 kMsPerDay = 86400000;
 
+}  // namespace
+
 // The locale's long time format without its time-zone part.
 QString longTimeFormat() {
   QString f = QLocale::system().timeFormat(QLocale::LongFormat);
@@ -28,7 +30,6 @@ QString shortDateFormat() {
   if (!f.contains(QLatin1String("yyyy"))) f.replace(QLatin1String("yy"), QLatin1String("yyyy"));
   return f;
 }
-}  // namespace
 
 QDateTime now() {
   {

@@ -19,6 +19,10 @@ quint32 tickCount();                // milliseconds, wraps like a 32-bit tick co
 // Texts in the user's locale. The general date is the short date with a four-digit year and the
 // long time without a time zone (e.g. "12/5/2026 11:27:03 PM" for en_US); log headers use it.
 QString generalDateText(const QDateTime& t);
+// The two formats behind it, for callers that format many dates: the short date with a four-digit
+// year, and the long time without a time zone.
+QString shortDateFormat();
+QString longTimeFormat();
 QString longDateText(const QDate& d);
 QString longTimeText(const QTime& t);
 }  // namespace tarn::clock
