@@ -1,6 +1,7 @@
 #include "files/dataexport.h"
 
 #include <QAbstractItemModel>
+#include <QAbstractProxyModel>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,14 +23,23 @@ constexpr char kBom[] = "\xEF\xBB\xBF";
 
 QStringList DataExportLines(const QAbstractItemModel& grid, const QList<int>& rows) {
   QStringList lines;
+  lines.reserve(rows.size() + 1);
   const int columns = grid.columnCount();
   QStringList cells;
   cells.reserve(columns);
   for (int c = 0; c < columns; ++c) cells << grid.headerData(c, Qt::Horizontal).toString();
   lines << cells.join('\t');
+  // The grid's own texts: through the sorting proxy a row is mapped once, not once per cell.
+  const auto* proxy = qobject_cast<const QAbstractProxyModel*>(&grid);
+  const auto* model = proxy ? qobject_cast<const FileManagerModel*>(proxy->sourceModel()) : nullptr;
   for (int r : rows) {
     cells.clear();
-    for (int c = 0; c < columns; ++c) cells << grid.index(r, c).data().toString();
+    if (model) {
+      const int source = proxy->mapToSource(grid.index(r, 0)).row();
+      for (int c = 0; c < columns; ++c) cells << model->text(source, c);
+    } else {
+      for (int c = 0; c < columns; ++c) cells << grid.index(r, c).data().toString();
+    }
     lines << cells.join('\t');
   }
   return lines;

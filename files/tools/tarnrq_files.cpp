@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
   if (p.isSet("columns")) {
     QVector<int> ids;
     for (const QString& s : p.value("columns").split(',', Qt::SkipEmptyParts)) ids << s.trimmed().toInt();
-    if (!tarn::fm::WriteColumnsList(tarn::fm::ColumnsFilePath(), ids)) return fail("cannot write the column file.");
+    if (!tarn::fm::WriteColumnsList(tarn::fm::ColumnsFilePath(), ids))
+      return fail("cannot write the column file.");
   }
   tarn::KM_RQList list;
   if (list.Refresh(10.0f, folder, tarn::settings::read(tarn::settings::DefaultExt)) < 0)
@@ -68,8 +69,8 @@ int main(int argc, char** argv) {
   }
   if (p.isSet("sort")) {
     const QStringList s = p.value("sort").split(':');
-    form.grdFiles->sortByColumn(s.value(0).toInt(),
-                                s.value(1) == QLatin1String("desc") ? Qt::DescendingOrder : Qt::AscendingOrder);
+    form.grdFiles->sortByColumn(
+        s.value(0).toInt(), s.value(1) == QLatin1String("desc") ? Qt::DescendingOrder : Qt::AscendingOrder);
   }
   if (p.isSet("select")) {
     QStringList names;

@@ -186,11 +186,20 @@ QStringList frmFManager::selectedFiles() const {
 
 void frmFManager::selectFiles(const QStringList& names) {
   QItemSelection selection;
-  for (const QString& name : names) {
-    const int source = model_->rowOf(name);
-    if (source < 0 || model_->columnCount() == 0) continue;
-    const QModelIndex i = proxy_->mapFromSource(model_->index(source, 0));
-    selection.select(i, i.siblingAtColumn(model_->columnCount() - 1));
+  const int columns = model_->columnCount();
+  if (!names.isEmpty() && columns > 0) {
+    const QSet<QString> wanted(names.begin(), names.end());
+    QList<int> rows;
+    for (int r = 0; r < model_->rowCount(); ++r)
+      if (wanted.contains(model_->fileName(r))) rows << proxy_->mapFromSource(model_->index(r, 0)).row();
+    std::sort(rows.begin(), rows.end());
+    // One range per run of neighbouring rows: selecting all of a large folder stays one range.
+    for (qsizetype i = 0; i < rows.size();) {
+      qsizetype j = i;
+      while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
+      selection.select(proxy_->index(rows[i], 0), proxy_->index(rows[j], columns - 1));
+      i = j + 1;
+    }
   }
   grdFiles->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
