@@ -55,16 +55,25 @@ double toDays(const QDateTime& t) {
   return whole < 0 ? whole - frac : whole + frac;
 }
 
-QDateTime fromDays(double days) {
-  if (!std::isfinite(days) || std::fabs(days) > 3.0e6) return QDateTime();
+bool splitDays(double days, QDate* date, QTime* time) {
+  if (!std::isfinite(days) || std::fabs(days) > 3.0e6) return false;
   const double whole = std::trunc(days);
   qint64 ms = std::llround(std::fabs(days - whole) * kMsPerDay);
-  QDate date = kEpoch.addDays(static_cast<qint64>(whole));
+  QDate d = kEpoch.addDays(static_cast<qint64>(whole));
   if (ms >= kMsPerDay) {
-    date = date.addDays(1);
+    d = d.addDays(1);
     ms -= kMsPerDay;
   }
-  return QDateTime(date, QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+  if (date) *date = d;
+  if (time) *time = QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms));
+  return true;
+}
+
+QDateTime fromDays(double days) {
+  QDate date;
+  QTime time;
+  if (!splitDays(days, &date, &time)) return QDateTime();
+  return QDateTime(date, time);
 }
 
 double dateToDays(const QDate& d) {

@@ -13,6 +13,9 @@ void setNow(const QDateTime& fixed);  // null QDateTime returns to the real cloc
 double nowDays();
 double toDays(const QDateTime& t);  // local wall-clock time; an invalid time gives kMissingDate
 QDateTime fromDays(double days);    // local time, rounded to the millisecond
+// The same day and time of day without making a local date-time (no time-zone look-up, for
+// callers that write many dates); false, and nothing set, where fromDays gives an invalid time.
+bool splitDays(double days, QDate* date, QTime* time);
 double dateToDays(const QDate& d);  // midnight of that day
 quint32 tickCount();                // milliseconds, wraps like a 32-bit tick counter
 

@@ -50,11 +50,12 @@ CellValue summaryCell(const KM_RQResultSummary& r, int part) {
 bool validDate(double d) { return std::isfinite(d) && d > 0.0; }  // after 30 December 1899
 
 QString dateText(double days, const CellFormat& f, bool withTime) {
-  const QDateTime t = clock::fromDays(days);
-  if (!t.isValid()) return {};
-  QString s = f.locale.toString(t.date(), f.shortDate);
-  if (withTime) s += ' ' + f.locale.toString(t.time(), f.longTime);
-  return s;
+  QDate date;
+  QTime time;
+  if (!clock::splitDays(days, &date, &time)) return {};
+  QString& day = (*f.dayTexts)[date.toJulianDay()];
+  if (day.isEmpty()) day = f.locale.toString(date, f.shortDate);
+  return withTime ? day + ' ' + f.locale.toString(time, f.longTime) : day;
 }
 
 }  // namespace

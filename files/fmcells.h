@@ -2,8 +2,10 @@
 // The cells of the file manager grid: what each column reads from a list entry, and how it is
 // written. The grid, its sorting and the data export all go through here, so what the export
 // writes is exactly what the grid shows.
+#include <QHash>
 #include <QLocale>
 #include <QString>
+#include <memory>
 
 #include "files/fmcolumns.h"
 
@@ -28,6 +30,8 @@ struct CellFormat {
   QLocale locale;
   QString shortDate;  // date format
   QString longTime;   // time format
+  // Texts of the days written so far: a folder has far fewer test days than date cells.
+  std::shared_ptr<QHash<qint64, QString>> dayTexts = std::make_shared<QHash<qint64, QString>>();
   static CellFormat fromSettings();
 };
 
