@@ -2,6 +2,7 @@
 // The sibling balance program on the session bus: its well-known name is started through bus
 // activation when nobody owns it, and each file is handed over with one OpenFile call.
 #include <QDBusConnection>
+#include <optional>
 
 #include "files/sibling.h"
 
@@ -13,14 +14,17 @@ inline constexpr char kSiblingInterface[] = "com.kamrithlabs.STEADLOG";
 
 class DBusSibling : public SiblingProgram {
  public:
-  explicit DBusSibling(const QDBusConnection& bus = QDBusConnection::sessionBus(), int timeoutMs = 15000);
+  // Without a connection the session bus is used, reached only when the program is first needed.
+  DBusSibling() = default;
+  explicit DBusSibling(const QDBusConnection& bus, int timeoutMs = 15000);
   bool Connect() override;
   bool OpenFile(const QString& path) override;
   const QString& lastError() const { return lastError_; }
 
  private:
-  QDBusConnection bus_;
-  int timeoutMs_;
+  QDBusConnection& bus();
+  std::optional<QDBusConnection> bus_;
+  int timeoutMs_ = 15000;
   QString lastError_;
 };
 
