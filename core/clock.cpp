@@ -15,6 +15,8 @@ QDateTime g_fixed;  // null: real clock
 const QDate kEpoch(1899, 12, 30);
 constexpr qint64 kMsPerDay = 86400000;
 
+}  // namespace
+
 // The locale's long time format without its time-zone part.
 QString longTimeFormat() {
   QString f = QLocale::system().timeFormat(QLocale::LongFormat);
@@ -28,7 +30,6 @@ QString shortDateFormat() {
   if (!f.contains(QLatin1String("yyyy"))) f.replace(QLatin1String("yy"), QLatin1String("yyyy"));
   return f;
 }
-}  // namespace
 
 QDateTime now() {
   {
@@ -54,16 +55,25 @@ double toDays(const QDateTime& t) {
   return whole < 0 ? whole - frac : whole + frac;
 }
 
-QDateTime fromDays(double days) {
-  if (!std::isfinite(days) || std::fabs(days) > 3.0e6) return QDateTime();
+bool splitDays(double days, QDate* date, QTime* time) {
+  if (!std::isfinite(days) || std::fabs(days) > 3.0e6) return false;
   const double whole = std::trunc(days);
   qint64 ms = std::llround(std::fabs(days - whole) * kMsPerDay);
-  QDate date = kEpoch.addDays(static_cast<qint64>(whole));
+  QDate d = kEpoch.addDays(static_cast<qint64>(whole));
   if (ms >= kMsPerDay) {
-    date = date.addDays(1);
+    d = d.addDays(1);
     ms -= kMsPerDay;
   }
-  return QDateTime(date, QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+  if (date) *date = d;
+  if (time) *time = QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms));
+  return true;
+}
+
+QDateTime fromDays(double days) {
+  QDate date;
+  QTime time;
+  if (!splitDays(days, &date, &time)) return QDateTime();
+  return QDateTime(date, time);
 }
 
 double dateToDays(const QDate& d) {

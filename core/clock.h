@@ -13,12 +13,19 @@ void setNow(const QDateTime& fixed);  // null QDateTime returns to the real cloc
 double nowDays();
 double toDays(const QDateTime& t);  // local wall-clock time; an invalid time gives kMissingDate
 QDateTime fromDays(double days);    // local time, rounded to the millisecond
+// The same day and time of day without making a local date-time (no time-zone look-up, for
+// callers that write many dates); false, and nothing set, where fromDays gives an invalid time.
+bool splitDays(double days, QDate* date, QTime* time);
 double dateToDays(const QDate& d);  // midnight of that day
 quint32 tickCount();                // milliseconds, wraps like a 32-bit tick counter
 
 // Texts in the user's locale. The general date is the short date with a four-digit year and the
 // long time without a time zone (e.g. "12/5/2026 11:27:03 PM" for en_US); log headers use it.
 QString generalDateText(const QDateTime& t);
+// The two formats behind it, for callers that format many dates: the short date with a four-digit
+// year, and the long time without a time zone.
+QString shortDateFormat();
+QString longTimeFormat();
 QString longDateText(const QDate& d);
 QString longTimeText(const QTime& t);
 }  // namespace tarn::clock

@@ -668,6 +668,13 @@ bool SubjectFile::Open(const QString& path, const QString& identification) {
   return true;
 }
 
+bool SubjectFile::IsAcceptable(const QString& path, const QString& identification, QString* why) {
+  SubjectFile f;
+  const bool ok = f.Open(path, identification);
+  if (!ok && why) *why = f.LastError();
+  return ok;
+}
+
 bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identification, const QString& path) {
   Close();
   lastError_.clear();

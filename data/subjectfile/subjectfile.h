@@ -275,6 +275,13 @@ class SubjectFile {
   bool Save(const QString& path = QString());
   void Close();
 
+  // Whether path names an existing file this component opens with the identification: the
+  // acceptability check of the session driver and of the file manager's import. The reason for a
+  // refusal goes to *why when given.
+  static bool IsAcceptable(const QString& path,
+                           const QString& identification = QString::fromLatin1(kSubjectFileIdentification),
+                           QString* why = nullptr);
+
   bool IsOpen() const { return db_ != nullptr; }
   const QString& FileName() const { return fileName_; }
   const QString& LastError() const { return lastError_; }
