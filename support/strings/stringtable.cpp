@@ -15,6 +15,14 @@ struct Entry {
 constexpr Entry kTable[] = {
     // ---- shared captions ----
     {100, "Kamrith Labs TARN™ RQ"},
+
+    // ---- start-up, event log and settings store: reliability and privacy ----
+    {1900,
+     "The event log of TARN™ RQ could not be written (%1).\nLogging has stopped until TARN™ RQ is "
+     "started again.\n\nPlease make room on the disk."},
+    {1901, "\n\nThe log below is what will be sent (it is also attached):\n\n"},
+    {1902, "(Only the last %1 KB of the log are shown here; the attached log is complete.)\n"},
+
 };
 
 constexpr bool ascending() {
