@@ -163,8 +163,11 @@ bool frmPMain::Form_Load() {
   log.step("Checking for another instance");
   instanceLock_ = std::make_unique<SingleInstanceLock>();
   if (!instanceLock_->tryAcquire()) {
-    log.step("Another copy holds " + instanceLock_->lockPath() + ": " + instanceLock_->errorText());
-    startupMessage(kSecondInstanceText, MsgIcon::Exclamation);
+    log.step("Lock " + instanceLock_->lockPath() + ": " + instanceLock_->errorText());
+    // A common data folder that cannot be used is not a second copy, and says so.
+    const QString folderProblem = InstanceLockNotice(*instanceLock_);
+    startupMessage(folderProblem.isEmpty() ? QString(kSecondInstanceText) : folderProblem,
+                   MsgIcon::Exclamation);
     return false;
   }
 
@@ -202,6 +205,14 @@ bool frmPMain::Form_Load() {
   load.step("Creating KMX_cShowModal");
   load.step("Creating KMX_HTMLHelp");
   if (!KMX_HTMLHelp::pageFor(0).isEmpty()) help_.setHelpFile(QStringLiteral("KMTARNRQ.chm"));
+
+  load.step("Checking the settings store");
+  const settingsstore::Report store = settingsstore::startupCheck();
+  if (store.health != settingsstore::Health::Sound) {
+    const bool restored = store.health == settingsstore::Health::Restored;
+    startupMessage(SettingsStoreNotice(store), restored ? MsgIcon::Information : MsgIcon::Exclamation);
+    if (store.health == settingsstore::Health::Unwritable) return false;
+  }
 
   load.step("Checking for new installation");
   if (IsNewInstallation()) {
@@ -707,6 +718,8 @@ bool frmPMain::Form_Unload() {
     if (!requestPowerOff()) log.error("The power-off request was refused");
   }
   unloaded_ = true;
+  // What the settings hold at a normal end is what a damaged store is restored to.
+  settingsstore::keepGoodCopy();
   const QByteArray keep = qgetenv("TARNRQ_KEEP_LOG_COPY");
   if (!keep.isEmpty()) {
     const QString copy = QString::fromLocal8Bit(keep);

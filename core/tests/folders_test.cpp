@@ -1,4 +1,5 @@
-// The station's own temporary folder, and file names as the file system holds them.
+// The station's own temporary folder and the privacy of what the core writes: folders, the event
+// log, the settings store with its journal files and its good copy.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,7 +8,10 @@
 #include <QDir>
 #include <QFile>
 
+#include "core/eventlog.h"
 #include "core/folders.h"
+#include "core/settingkeys.h"
+#include "core/settings.h"
 #include "testsupport/sandbox.h"
 
 namespace tarn {
@@ -128,6 +132,27 @@ TEST(TempFolder, WithoutASandboxTheRuntimeFolderIsPreferred) {
   const QString fallback = tmp + "/tarnrq-" + QString::number(::geteuid());
   EXPECT_EQ(folders::tempFolder(), fallback) << "a runtime folder open to others is not used";
   EXPECT_EQ(modeOf(fallback), 0700u);
+}
+
+TEST(Privacy, FoldersTheLogAndTheSettingsStoreAreTheUsersAlone) {
+  const mode_t old = ::umask(022);  // a usual desktop umask: others may read
+  const QString nested = inSandbox("made/by/the/station");
+  ASSERT_TRUE(folders::ensureFolder(nested));
+  ASSERT_TRUE(eventlog::start(QDir(folders::commonDataFolder()).filePath(eventlog::kLogFileName)));
+  eventlog::logStep("frmPMain", "Form_Load", "Begin");
+  settings::write(settings::LastPath, "/srv/subjects");
+  const QString store = folders::settingsStorePath();
+  ASSERT_EQ(settingsstore::startupCheck().health, settingsstore::Health::Sound);
+  ASSERT_TRUE(folders::writePrivateFile(inSandbox("written"), "bytes"));
+  ::umask(old);
+
+  for (const QString& f :
+       {nested, inSandbox("made/by"), folders::commonDataFolder(), QFileInfo(store).absolutePath()})
+    EXPECT_EQ(modeOf(f), 0700u) << f.toStdString();
+  for (const QString& f :
+       {eventlog::path(), store, store + "-wal", store + "-shm", store + ".good", inSandbox("written")})
+    EXPECT_EQ(modeOf(f), 0600u) << f.toStdString();
+  eventlog::stop();
 }
 
 TEST(FileNames, NamesThatAreNotUtf8RoundTripAndAreListed) {

@@ -11,6 +11,7 @@
 #include "core/folders.h"
 #include "core/settingkeys.h"
 #include "core/settings.h"
+#include "testsupport/childprocess.h"
 
 namespace tarn {
 namespace {
@@ -265,6 +266,66 @@ TEST(Settings, UnreachableStoreGivesDefaultsAndWritesNothing) {
   EXPECT_EQ(SettingReadLong(CU, kKey, "FullScreen", 0), 0);
   EXPECT_EQ(SettingCountValues(CU, kKey), 0);
   EXPECT_TRUE(QFileInfo(config).isFile());
+}
+
+// Overwrites the store as a crash of the disk or a stray program would, journal files gone.
+void damageStore() {
+  settingsstore::closeConnection();
+  const QString path = folders::settingsStorePath();
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(QByteArray("this is not a database ").repeated(300));
+  f.close();
+  QFile::remove(path + "-wal");
+  QFile::remove(path + "-shm");
+}
+
+TEST(SettingsStore, ADamagedStoreIsRestoredFromItsGoodCopyAndTheStartUpIsTold) {
+  settings::write(settings::LastPath, "/srv/subjects");
+  settings::write(settings::Key1, "digest");
+  ASSERT_EQ(settingsstore::startupCheck().health, settingsstore::Health::Sound);  // keeps the copy
+  settings::write(settings::LastPath, "/srv/after-the-copy");
+  damageStore();
+
+  EXPECT_EQ(settings::read(settings::LastPath), "/srv/subjects") << "the copy, not the default";
+  EXPECT_EQ(settings::read(settings::Key1), "digest");
+  const settingsstore::Report r = settingsstore::startupCheck();
+  EXPECT_EQ(r.health, settingsstore::Health::Restored);
+  EXPECT_FALSE(r.detail.isEmpty()) << "when the copy was taken";
+  EXPECT_EQ(settingsstore::startupCheck().health, settingsstore::Health::Sound) << "told once";
+  EXPECT_EQ(settingsstore::damagedCopies().size(), 1);
+}
+
+TEST(SettingsStore, WithoutASoundCopyTheLossIsToldAndAFreshStoreTakesWrites) {
+  settings::write(settings::LastPath, "/srv/subjects");
+  ASSERT_EQ(settingsstore::startupCheck().health, settingsstore::Health::Sound);
+  damageStore();
+  // The copy is damaged too: nothing to restore.
+  QFile copy(folders::settingsStorePath() + ".good");
+  ASSERT_TRUE(copy.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  copy.write("garbage");
+  copy.close();
+
+  EXPECT_EQ(settings::read(settings::LastPath), folders::documentsFolder());
+  const settingsstore::Report r = settingsstore::startupCheck();
+  EXPECT_EQ(r.health, settingsstore::Health::Lost);
+  EXPECT_TRUE(r.detail.contains(".damaged-")) << r.detail.toStdString();
+  settings::write(settings::LastPath, "/srv/again");
+  EXPECT_EQ(settings::read(settings::LastPath), "/srv/again");
+}
+
+TEST(SettingsStore, AStoreThatCannotBeWrittenIsReportedNotDefaulted) {
+  settings::write(settings::LastPath, "/srv/subjects");
+  settingsstore::closeConnection();
+  const QString folder = QFileInfo(folders::settingsStorePath()).absolutePath();
+  ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+  const int code = testsupport::runInChild([] {
+    if (!testsupport::actAsOperator()) return 10;
+    const settingsstore::Report r = settingsstore::startupCheck();
+    return r.health == settingsstore::Health::Unwritable && !r.why.isEmpty() ? 0 : 1;
+  });
+  ::chmod(QFile::encodeName(folder).constData(), 0700);
+  EXPECT_EQ(code, 0);
 }
 
 }  // namespace

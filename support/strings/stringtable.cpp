@@ -22,6 +22,16 @@ constexpr Entry kTable[] = {
      "started again.\n\nPlease make room on the disk."},
     {1901, "\n\nThe log below is what will be sent (it is also attached):\n\n"},
     {1902, "(Only the last %1 KB of the log are shown here; the attached log is complete.)\n"},
+    {1903,
+     "Kamrith Labs TARN™ RQ cannot start\nbecause its common data folder cannot be used:\n%1\n(%2)\n\n"
+     "This copy of TARN™ RQ will now close!"},
+    {1904,
+     "The settings of TARN™ RQ were damaged.\nThey have been restored from the copy kept on %1.\n\n"
+     "Settings changed after that must be made again."},
+    {1905,
+     "The settings of TARN™ RQ were damaged and no good copy of them was found.\nThe damaged settings "
+     "were kept as\n%1"},
+    {1906, "The settings of TARN™ RQ cannot be saved in\n%1\n(%2)\n\nThis copy of TARN™ RQ will now close!"},
 
 };
 
