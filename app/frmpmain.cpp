@@ -671,8 +671,10 @@ bool frmPMain::fnFileClose(bool noPrompt) {
 
 void frmPMain::closeEvent(QCloseEvent* e) {
   if (listsRefreshing_) {
-    // A termination signal or timed close during the refresh: close once the list is saved.
+    // A termination signal or timed close during the refresh: close once the list is saved,
+    // which is at once after the subject file being read now.
     closePending_ = true;
+    if (lists_) lists_->requestStop();
     e->ignore();
     return;
   }

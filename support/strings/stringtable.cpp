@@ -33,6 +33,10 @@ constexpr Entry kTable[] = {
      "were kept as\n%1"},
     {1906, "The settings of TARN™ RQ cannot be saved in\n%1\n(%2)\n\nThis copy of TARN™ RQ will now close!"},
 
+    // ---- subject data: reliability ----
+    {2900,
+     "The list of subject files could not be saved in\n%1\n\nIt will be built again the next time. "
+     "Please make room on the disk or check the folder."},
 };
 
 constexpr bool ascending() {
