@@ -3,10 +3,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <limits>
 
+#include "core/clock.h"
 #include "core/folders.h"
 #include "data/storage/olestg.h"
 
@@ -29,12 +29,11 @@ constexpr const char* kSchema =
     "UNIQUE(parent, name_key))";
 
 // Every check of a file from elsewhere is bounded: a hostile file cannot hold the station up
-// for more than this, whatever its contents make SQLite do.
-constexpr auto kCheckBudget = std::chrono::milliseconds(500);
+// for more than this, whatever its contents make SQLite do. Counted in the thread's processor
+// time (ms), so that a busy machine does not turn a sound file away.
+constexpr qint64 kCheckBudget = 500;
 
-int pastDeadline(void* deadline) {
-  return std::chrono::steady_clock::now() > *static_cast<std::chrono::steady_clock::time_point*>(deadline);
-}
+int pastDeadline(void* deadline) { return clock::threadCpuMs() > *static_cast<qint64*>(deadline); }
 
 // Owns one connection to an in-memory database.
 class Connection {
@@ -310,7 +309,7 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   Connection c;
   if (!c.open()) return fail(QStringLiteral("cannot open an in-memory database"));
   c.harden();
-  auto deadline = std::chrono::steady_clock::now() + kCheckBudget;
+  qint64 deadline = clock::threadCpuMs() + kCheckBudget;
   sqlite3_progress_handler(c.get(), 1000, pastDeadline, &deadline);
   // Read in place: a read-only database never writes into the caller's bytes, which outlive c.
   const auto n = sqlite3_int64(image.size());

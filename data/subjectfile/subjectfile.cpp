@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -31,11 +30,11 @@ namespace {
 constexpr qint64 kMaxFileBytes = qint64(1) << 30;
 constexpr double kMissing = clock::kMissingDate;
 const char kModule[] = "SubjectFile";
-constexpr auto kOpenBudget = std::chrono::milliseconds(500);
+// What checking and reading one file may cost, in the thread's processor time (ms): a hostile
+// file is stopped there, and a busy machine does not turn a sound file away.
+constexpr qint64 kOpenBudget = 500;
 
-int pastDeadline(void* deadline) {
-  return std::chrono::steady_clock::now() > *static_cast<std::chrono::steady_clock::time_point*>(deadline);
-}
+int pastDeadline(void* deadline) { return clock::threadCpuMs() > *static_cast<qint64*>(deadline); }
 
 // A text for the log: quoted file names are replaced by their private form (the name of a
 // subject file is often the subject's).
@@ -714,7 +713,7 @@ bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identificati
   }
   db_ = db;
   // Every step below is bounded: a hostile file costs at most a fraction of a second.
-  auto deadline = std::chrono::steady_clock::now() + kOpenBudget;
+  qint64 deadline = clock::threadCpuMs() + kOpenBudget;
   sqlite3_progress_handler(db_, 1000, pastDeadline, &deadline);
   const auto damaged = [&](const QString& why) {
     const bool interrupted = sqlite3_errcode(db_) == SQLITE_INTERRUPT;
