@@ -55,8 +55,11 @@ ListsRefreshResult ListsRefresh(KM_RQList& list, const ListsRefreshParams& p) {
       // Recorded at once, so that no other refresh takes the new file for an orphan.
       if (!name.isEmpty() && !dataPath.isEmpty()) folderindex::writeValue(index, section, dataPath, name);
     }
-    if (const int removed = folderindex::removeOrphanListFiles(p.listFolder, index, section, prefix, ext))
-      log.step(QStringLiteral("Removed %1 list files no folder uses").arg(removed));
+    // Only once this folder's list file is in the index: it must not count as an orphan itself.
+    if (!dataPath.isEmpty()) {
+      if (const int removed = folderindex::removeOrphanListFiles(p.listFolder, index, section, prefix, ext))
+        log.step(QStringLiteral("Removed %1 list files no folder uses").arg(removed));
+    }
     if (const int removed = folders::removeSaveLeftovers(p.listFolder))
       log.step(QStringLiteral("Removed %1 files left by interrupted saves").arg(removed));
   }
