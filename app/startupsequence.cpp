@@ -183,13 +183,7 @@ bool requestPowerOff() {
 
 // ---- Temporary files
 
-int removeTempFiles(const QStringList& patterns) {
-  QDir dir(folders::tempFolder());
-  int removed = 0;
-  for (const QFileInfo& fi : dir.entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::System))
-    if (QFile::remove(fi.absoluteFilePath())) ++removed;
-  return removed;
-}
+int removeTempFiles(const QStringList& patterns) { return folders::removeTempFiles(patterns); }
 
 QString notAvailableText(const QString& what) { return Str(1065).arg(what); }
 

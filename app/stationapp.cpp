@@ -89,8 +89,10 @@ bool StationApp::Form_Load() {
   log.step("Checking for another instance");
   instanceLock_ = std::make_unique<SingleInstanceLock>();
   if (!instanceLock_->tryAcquire()) {
-    log.step("Another copy holds " + instanceLock_->lockPath() + ": " + instanceLock_->errorText());
-    startupMessage(Str(1010), MsgIcon::Exclamation);
+    log.step("Lock " + instanceLock_->lockPath() + ": " + instanceLock_->errorText());
+    // A common data folder that cannot be used is not a second copy, and says so.
+    const QString folderProblem = InstanceLockNotice(*instanceLock_);
+    startupMessage(folderProblem.isEmpty() ? Str(1010) : folderProblem, MsgIcon::Exclamation);
     return false;  // the running copy's log is not ours to touch
   }
 
@@ -128,6 +130,14 @@ bool StationApp::Form_Load() {
   load.step("Creating KMX_cShowModal");
   load.step("Creating KMX_HTMLHelp");
   if (!KMX_HTMLHelp::pageFor(0).isEmpty()) help_.setHelpFile(QStringLiteral("KMTARNRQ.chm"));
+
+  load.step("Checking the settings store");
+  const settingsstore::Report store = settingsstore::startupCheck();
+  if (store.health != settingsstore::Health::Sound) {
+    const bool restored = store.health == settingsstore::Health::Restored;
+    startupMessage(SettingsStoreNotice(store), restored ? MsgIcon::Information : MsgIcon::Exclamation);
+    if (store.health == settingsstore::Health::Unwritable) return refuseStart(load, QString());
+  }
 
   if (!CheckAccessKeysAtStartup(load)) return refuseStart(load, QString());  // it showed why
 
@@ -565,8 +575,10 @@ void StationApp::unloadForms() {
 
 bool StationApp::closeRequested() {
   if (listsRefreshing_) {
-    // A termination signal or timed close during the refresh: close once the list is saved.
+    // A termination signal or timed close during the refresh: close once the list is saved,
+    // which is at once after the subject file being read now.
     closePending_ = true;
+    if (lists_) lists_->requestStop();
     return false;
   }
   return unloaded_ || !loaded_ || Form_Unload();
@@ -609,6 +621,8 @@ bool StationApp::Form_Unload() {
     if (!requestPowerOff()) log.error("The power-off request was refused");
   }
   unloaded_ = true;
+  // What the settings hold at a normal end is what a damaged store is restored to.
+  settingsstore::keepGoodCopy();
   const QByteArray keep = qgetenv("TARNRQ_KEEP_LOG_COPY");
   if (!keep.isEmpty()) {
     const QString copy = QString::fromLocal8Bit(keep);

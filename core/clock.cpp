@@ -81,6 +81,12 @@ double dateToDays(const QDate& d) {
   return static_cast<double>(kEpoch.daysTo(d));
 }
 
+qint64 threadCpuMs() {
+  struct timespec t {};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
 quint32 tickCount() {
   timespec ts{};
   ::clock_gettime(CLOCK_BOOTTIME, &ts);

@@ -18,6 +18,9 @@ QDateTime fromDays(double days);    // local time, rounded to the millisecond
 bool splitDays(double days, QDate* date, QTime* time);
 double dateToDays(const QDate& d);  // midnight of that day
 quint32 tickCount();                // milliseconds, wraps like a 32-bit tick counter
+// Processor time the calling thread has used, in milliseconds: what a piece of work costs,
+// whatever else the machine is busy with.
+qint64 threadCpuMs();
 
 // Texts in the user's locale. The general date is the short date with a four-digit year and the
 // long time without a time zone (e.g. "12/5/2026 11:27:03 PM" for en_US); log headers use it.

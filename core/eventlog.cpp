@@ -3,16 +3,23 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMetaObject>
 #include <mutex>
 
 #include "core/clock.h"
+#include "core/folders.h"
 #include "core/mail.h"
+#include "core/messages.h"
 #include "core/version.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 namespace eventlog {
@@ -22,6 +29,7 @@ struct LogState {
   int fd = -1;
   QString path;
   QString lastError = QStringLiteral("The event log has not been started.");
+  bool writeFailed = false;  // once a write failed, nothing more is written in this run
 };
 
 LogState& state() {
@@ -29,16 +37,33 @@ LogState& state() {
   return s;
 }
 
+// The operator learns once that the log stopped; shown on the window thread, never from inside
+// a log call (which may run on a worker thread or hold locks).
+void tellOperator(const QString& why) {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app) return;
+  QMetaObject::invokeMethod(
+      app, [why] { showMessage(Str(1900).arg(why), MsgIcon::Exclamation); }, Qt::QueuedConnection);
+}
+
 // One write per line: with O_APPEND the line lands whole, and it is in the file as soon as the
-// call returns, so a killed process loses nothing it logged.
+// call returns, so a killed process loses nothing it logged. A log that cannot grow (a full disk)
+// must not take the last free space from the subject files: the first failed write ends logging.
 void writeLine(LogState& s, const QByteArray& line) {
   const char* p = line.constData();
   qsizetype left = line.size();
   while (left > 0) {
     const ssize_t n = ::write(s.fd, p, static_cast<size_t>(left));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return;  // a failed log write is not reported
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const QString why = QString::fromLocal8Bit(::strerror(n < 0 ? errno : EIO));
+      ::close(s.fd);
+      s.fd = -1;
+      s.writeFailed = true;
+      s.lastError = QStringLiteral("The event log %1 could not be written: %2")
+                        .arg(QDir::toNativeSeparators(s.path), why);
+      tellOperator(why);
+      return;
     }
     p += n;
     left -= n;
@@ -53,14 +78,19 @@ bool startLocked(LogState& s, const QString& file) {
     s.lastError = QStringLiteral("No event log file was given.");
     return false;
   }
-  QDir().mkpath(QFileInfo(file).absolutePath());
-  const QByteArray native = QFile::encodeName(file);
-  s.fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (s.writeFailed) return false;  // s.lastError keeps the write failure
+  folders::ensureFolder(QFileInfo(file).absolutePath());
+  const QByteArray native = folders::encodeName(file);
+  // The log names what the station did with whose files: the user's alone.
+  s.fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
   if (s.fd < 0) {
     s.lastError = QStringLiteral("The event log %1 cannot be opened: %2")
                       .arg(QDir::toNativeSeparators(file), QString::fromLocal8Bit(::strerror(errno)));
     return false;
   }
+  struct stat st {};
+  if (::fstat(s.fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
+    ::fchmod(s.fd, st.st_mode & 0700);
   s.lastError.clear();
   return true;
 }
@@ -77,7 +107,7 @@ void stop() {
   std::lock_guard lock(s.mutex);
   if (s.fd >= 0) ::close(s.fd);
   s.fd = -1;
-  s.lastError = QStringLiteral("The event log has been stopped.");
+  if (!s.writeFailed) s.lastError = QStringLiteral("The event log has been stopped.");
 }
 
 bool isRunning() {
@@ -130,6 +160,13 @@ QString headerText(bool cleared) {
          clock::generalDateText(clock::now());
 }
 
+QString privateFileName(const QString& path) {
+  const QByteArray digest = QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex();
+  const QString suffix = QFileInfo(path).suffix();
+  return QLatin1Char('#') + QString::fromLatin1(digest.left(8)) +
+         (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
+}
+
 void writeHeader(bool cleared) { logEvent(headerText(cleared)); }
 
 void clearLog() {
@@ -140,7 +177,11 @@ void clearLog() {
     if (s.fd >= 0) ::close(s.fd);
     s.fd = -1;
     QFile::remove(s.path);
-    if (!startLocked(s, s.path)) return;
+    if (!startLocked(s, s.path)) {
+      // Logging stopped after a failed write: an empty log still marks the run as not yet ended.
+      if (s.writeFailed) folders::createPrivateFile(s.path);
+      return;
+    }
   }
   writeHeader(true);
 }
@@ -167,7 +208,7 @@ void endNormally() {
     std::lock_guard lock(s.mutex);
     if (s.fd >= 0) ::close(s.fd);
     s.fd = -1;
-    s.lastError = QStringLiteral("The event log has been stopped.");
+    if (!s.writeFailed) s.lastError = QStringLiteral("The event log has been stopped.");
     file = s.path;
   }
   if (!file.isEmpty()) QFile::remove(file);

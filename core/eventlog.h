@@ -4,6 +4,8 @@
 // process that is killed leaves every line it logged. Logging never throws and never stops the
 // program: when the file cannot be opened, logging is off and lastError() says why.
 // Error events carry the prefix "[ERROR] " in front of their text; information events none.
+// The first write that fails (a full disk) ends logging for the rest of the run; the operator is
+// told once, on the window thread.
 #include <QString>
 
 namespace tarn {
@@ -24,7 +26,11 @@ void logEvent(const QString& text, EventType type = EventType::Information);
 void logStep(const char* module, const char* procedure, const QString& step);
 void logError(const char* module, const char* procedure, const QString& text);  // "Error: <text>"
 QString stepLine(const char* module, const char* procedure, const QString& step);
-QString headerText(bool cleared);  // "Application Version x.y.z - Log Started/Cleared at <date time>"
+QString headerText(bool cleared);
+// How a log line names a subject file: a short digest of its full path and its extension
+// ("#3fa2c1d0.kpf"). The lines of one file stay together; the name, often the subject's, stays out.
+QString privateFileName(
+    const QString& path);  // "Application Version x.y.z - Log Started/Cleared at <date time>"
 void writeHeader(bool cleared);
 void clearLog();  // stop, delete, start again, "Log Cleared at" header
 

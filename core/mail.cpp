@@ -1,5 +1,6 @@
 #include "core/mail.h"
 
+#include <QFile>
 #include <QProcess>
 #include <mutex>
 
@@ -50,11 +51,27 @@ QString supportAddress() { return settings::read(settings::SupportEMail); }
 
 QString errorLogBody() { return Str(1071); }
 
+QString errorLogShown(const QString& errorLogPath) {
+  QFile f(errorLogPath);
+  if (!f.open(QIODevice::ReadOnly)) return QString();
+  const qint64 size = f.size();
+  QString shown = Str(1901);
+  if (size > kErrorLogShownBytes) {
+    f.seek(size - kErrorLogShownBytes);
+    shown += Str(1902).arg(kErrorLogShownBytes / 1024);
+  }
+  QString text = QString::fromUtf8(f.read(kErrorLogShownBytes));
+  if (size > kErrorLogShownBytes) text = text.mid(text.indexOf('\n') + 1);  // from a whole line on
+  return shown + text;
+}
+
 bool sendErrorLog(const QString& errorLogPath) {
   MailRequest m;
   m.to << supportAddress();
   m.subject = Str(1070);
-  m.body = errorLogBody();
+  // The log goes into the text as well, so that the operator sees in the mail program exactly
+  // what will be sent before sending it.
+  m.body = errorLogBody() + errorLogShown(errorLogPath);
   m.attachments << errorLogPath;
   return send(m);
 }

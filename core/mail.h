@@ -25,4 +25,8 @@ bool send(const MailRequest& m);
 QString supportAddress();  // configuration value "Support EMail" of the settings root
 bool sendErrorLog(const QString& errorLogPath);
 QString errorLogBody();
+// What the mail's text shows of the error log after the body: the log itself, or its last part
+// (whole lines) when it is longer than kErrorLogShownBytes; the whole log is attached either way.
+inline constexpr qint64 kErrorLogShownBytes = 64 * 1024;
+QString errorLogShown(const QString& errorLogPath);
 }  // namespace tarn::mail

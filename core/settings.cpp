@@ -1,6 +1,8 @@
 #include "core/settings.h"
 
+#include <errno.h>
 #include <sqlite3.h>
+#include <string.h>
 
 #include <QDateTime>
 #include <QDir>
@@ -8,6 +10,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
+#include <mutex>
+#include <utility>
 
 #include "core/clock.h"
 #include "core/eventlog.h"
@@ -92,15 +96,62 @@ QString dbError(sqlite3* db) {
   return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
 }
 
+// What happened to the store in this process that the operator must learn of (start-up).
+std::mutex g_noticeMutex;
+settingsstore::Report g_notice;
+
+void note(settingsstore::Health h, const QString& detail) {
+  std::lock_guard lock(g_noticeMutex);
+  // A loss outweighs a restore, a restore outweighs nothing.
+  if (static_cast<int>(h) >= static_cast<int>(g_notice.health)) g_notice = {h, detail};
+}
+
+// The store holds the access digests: it and its journal files are the user's alone. SQLite
+// gives the -wal and -shm files the mode of the database, so the database is made private first.
+void makeStorePrivate(const QString& path) {
+  folders::createPrivateFile(path);  // fails harmlessly when it exists
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) folders::makePrivate(path + suffix);
+}
+
+void harden(sqlite3* db) {
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+}
+
+QString goodCopyPath(const QString& path) { return path + QStringLiteral(".good"); }
+
+// Whether the file is a sound store: it opens, passes the check and has our tables.
+bool soundStore(const QString& path) {
+  sqlite3* db = nullptr;
+  bool ok =
+      sqlite3_open_v2(folders::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;
+  if (ok) {
+    harden(db);
+    sqlite3_stmt* s = nullptr;
+    ok = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &s, nullptr) == SQLITE_OK &&
+         sqlite3_step(s) == SQLITE_ROW &&
+         qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "ok") == 0;
+    sqlite3_finalize(s);
+    ok = ok && sqlite3_exec(db, "SELECT count(*) FROM setting_values; SELECT count(*) FROM setting_keys",
+                            nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  sqlite3_close_v2(db);
+  return ok;
+}
+
 // Opens the file and checks it; returns an SQLite result code (SQLITE_OK when usable).
 int openChecked(Connection& c, QString* why) {
-  const QByteArray file = QFile::encodeName(c.path);
+  makeStorePrivate(c.path);
+  const QByteArray file = folders::encodeName(c.path);
   int rc = sqlite3_open_v2(file.constData(), &c.db,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     *why = dbError(c.db);
     return rc;
   }
+  harden(c.db);
   sqlite3_busy_timeout(c.db, kBusyTimeoutMs);
   // WAL lets readers and one writer of other processes go on together; NORMAL syncing keeps
   // every commit across a crash of the program (only a power loss may drop the newest ones).
@@ -165,7 +216,7 @@ Connection* connection(const char* op, bool create) {
   if (c.failed && clock::tickCount() - c.failedAt < kRetryAfterMs) return nullptr;
   c.failed = false;
   if (!create && !QFileInfo::exists(path)) return nullptr;  // nothing stored yet: defaults
-  if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+  if (!folders::ensureFolder(QFileInfo(path).absolutePath())) {
     fail(c, op, QStringLiteral("The settings folder for %1 cannot be created.").arg(path));
     c.failed = true;
     c.failedAt = clock::tickCount();
@@ -177,9 +228,25 @@ Connection* connection(const char* op, bool create) {
     c.close();
     QString aside;
     if (setAside(path, &aside)) {
-      fail(c, op,
-           QStringLiteral("The settings store %1 is damaged (%2); it was kept as %3 and a new one started.")
-               .arg(path, why, aside));
+      const QString good = goodCopyPath(path);
+      QString copyError;
+      QFile copy(good);
+      const bool restored = soundStore(good) && copy.open(QIODevice::ReadOnly) &&
+                            folders::writePrivateFile(path, copy.readAll(), &copyError);
+      if (restored) {
+        const QDateTime kept = QFileInfo(good).lastModified();
+        fail(
+            c, op,
+            QStringLiteral("The settings store %1 is damaged (%2); it was kept as %3 and the good copy of %4 "
+                           "restored.")
+                .arg(path, why, aside, kept.toString(Qt::ISODate)));
+        note(settingsstore::Health::Restored, clock::generalDateText(kept));
+      } else {
+        fail(c, op,
+             QStringLiteral("The settings store %1 is damaged (%2); it was kept as %3 and a new one started.")
+                 .arg(path, why, aside));
+        note(settingsstore::Health::Lost, aside);
+      }
       rc = openChecked(c, &why);
     } else {
       fail(c, op,
@@ -425,6 +492,61 @@ bool SettingKeyExists(Hive hive, const QString& key) {
 }
 
 namespace settingsstore {
+Report startupCheck() {
+  constexpr char op[] = "StartupCheck";
+  const QString path = folders::settingsStorePath();
+  const QString folder = QFileInfo(path).absolutePath();
+  const auto unwritable = [&](const QString& why) {
+    eventlog::logError(kModule, op,
+                       QStringLiteral("The settings cannot be saved in %1: %2").arg(folder, why));
+    return Report{Health::Unwritable, folder, why};
+  };
+  if (!folders::ensureFolder(folder)) return unwritable(QString::fromLocal8Bit(::strerror(errno)));
+  folders::removeSaveLeftovers(folder);  // of a good copy being taken when the station was killed
+  Connection* c = connection(op, true);
+  if (!c) return unwritable(t_conn.lastError.isEmpty() ? QStringLiteral("unknown error") : t_conn.lastError);
+  if (sqlite3_db_readonly(c->db, "main") == 1) return unwritable(QStringLiteral("read only"));
+  Report r;
+  {
+    std::lock_guard lock(g_noticeMutex);
+    r = std::exchange(g_notice, Report{});  // told once
+  }
+  // The copy a later damage is restored from, taken while the store is known to be sound.
+  if (r.health == Health::Sound) keepGoodCopy();
+  return r;
+}
+
+bool keepGoodCopy() {
+  constexpr char op[] = "KeepGoodCopy";
+  Connection* c = connection(op, false);
+  if (!c) return false;
+  const QString good = goodCopyPath(c->path);
+  const QString temp = folders::hiddenTempPath(good);
+  if (!folders::createPrivateFile(temp)) return false;
+  sqlite3* out = nullptr;
+  int rc = sqlite3_open_v2(folders::encodeName(temp).constData(), &out, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_exec(out, "PRAGMA journal_mode = OFF", nullptr, nullptr, nullptr);
+    sqlite3_backup* b = sqlite3_backup_init(out, "main", c->db, "main");
+    rc = b ? sqlite3_backup_step(b, -1) : sqlite3_errcode(out);
+    if (b) sqlite3_backup_finish(b);
+    if (rc == SQLITE_DONE) rc = sqlite3_exec(out, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+  }
+  sqlite3_close_v2(out);
+  const bool ok = rc == SQLITE_OK &&
+                  ::rename(folders::encodeName(temp).constData(), folders::encodeName(good).constData()) == 0;
+  if (!ok) {
+    QFile::remove(temp);
+    eventlog::logError(kModule, op, QStringLiteral("No good copy of the settings store was kept"));
+  }
+  return ok;
+}
+
+QStringList damagedCopies() {
+  const QFileInfo store(folders::settingsStorePath());
+  return store.absoluteDir().entryList({store.fileName() + QStringLiteral(".damaged-*")}, QDir::Files);
+}
+
 void closeConnection() {
   t_conn.close();
   t_conn.path.clear();

@@ -9,9 +9,12 @@
 // one blank so that it reads back as the default.
 //
 // Each thread keeps its own connection to the store; several processes may write at once.
-// A store that cannot be read as a database is moved aside (to "<store>.damaged-<time>") and a
-// fresh one is started, so damaged data is never written into and stays available for rescue.
+// A store that cannot be read as a database is moved aside (to "<store>.damaged-<time>"), so
+// damaged data is never written into and stays available for rescue, and the last good copy
+// ("<store>.good", taken at each start-up while the store is sound) takes its place; without a
+// sound copy a fresh store is started. The store and its copies are the user's alone (0600).
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 namespace tarn {
@@ -31,6 +34,21 @@ void SettingWriteExpandString(Hive hive, const QString& key, const QString& name
 bool SettingKeyExists(Hive hive, const QString& key);
 
 namespace settingsstore {
+// What the operator must learn about the store at start-up; ordered by weight.
+enum class Health { Sound, Restored, Lost, Unwritable };
+struct Report {
+  Health health = Health::Sound;
+  QString detail;  // Restored: when the copy was taken; Lost: the damaged file kept; Unwritable: the folder
+  QString why;     // Unwritable: the reason
+};
+// Opens the store for writing (creating it when missing) and says whether it was restored from
+// its good copy or lost in this run, or cannot be written at all; while sound, it refreshes the
+// good copy.
+Report startupCheck();
+// Replaces the good copy by the store as it is now; false (logged) when that fails.
+bool keepGoodCopy();
+// Damaged stores set aside next to the store: the trace of an installation whose settings were lost.
+QStringList damagedCopies();
 // Closes this thread's connection (before a fork, or after a test replaced the file).
 void closeConnection();
 // The last failure of the store seen by this thread; empty when the last operation succeeded.

@@ -3,6 +3,7 @@
 #include "core/eventlog.h"
 #include "core/messages.h"
 #include "core/settingkeys.h"
+#include "core/settings.h"
 #include "core/startupchecks.h"
 #include "support/strings/strings.h"
 
@@ -42,6 +43,7 @@ PasswordGate::Outcome PasswordGate::check(const QString& text) {
 void InitializeNewInstallation() {
   settings::write(settings::Key1, QString::fromLatin1(kFactoryAdminDigest));
   settings::write(settings::Key2, QString::fromLatin1(kFactoryOperatorDigest));
+  settingsstore::keepGoodCopy();  // so that a damage restores the digests just written
 }
 
 bool AccessKeysPresent() {

@@ -139,15 +139,20 @@ TEST_F(ListRefresh, ListSettingsNameTheListFile) {
   EXPECT_EQ(station->lists()->sDataPath(), folders::withSlash(other));
 }
 
-TEST_F(ListRefresh, CloseDuringTheRefreshWaitsForTheListToBeSaved) {
+TEST_F(ListRefresh, CloseDuringTheRefreshWaitsForTheListToBeSavedAndReadsNoMoreFiles) {
   writeDemoFiles(1);
   ASSERT_TRUE(load());
+  writeDemoFiles(3);  // two more files to read
   window->show();
   bool stillOpen = false;
+  const qint64 opened = KM_RQListFile::subjectFilesOpened();
   station->setListRefreshNotices([&] { window->close(); },
                                  [&] { stillOpen = window->isVisible() && QFileInfo::exists(logFile()); });
   station->Lists_Refresh();
   EXPECT_TRUE(stillOpen);
+  // A termination signal is answered now, not after every file of the folder was read.
+  EXPECT_EQ(KM_RQListFile::subjectFilesOpened(), opened);
+  EXPECT_EQ(station->lists()->lFilesCount(), 3);
   EXPECT_TRUE(waitFor([this] { return !window->isVisible(); }));
   EXPECT_FALSE(QFileInfo::exists(logFile()));  // an orderly end after all
 }

@@ -87,6 +87,56 @@ TEST_F(AppTest, SecondCopyIsTurnedAway) {
   EXPECT_FALSE(station->plateDriver());
 }
 
+TEST_F(AppTest, ACommonDataFolderThatCannotBeMadeIsNotASecondCopy) {
+  QFile blocker(QFileInfo(folders::commonDataFolder()).absolutePath());  // a file in the way
+  ASSERT_TRUE(folders::ensureFolder(QFileInfo(blocker.fileName()).absolutePath()));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  EXPECT_FALSE(load());
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].text, kSecondInstanceText);
+  EXPECT_TRUE(messages[0].text.contains(folders::commonDataFolder())) << messages[0].text.toStdString();
+  EXPECT_EQ(messages[0].helpContext, 500);
+}
+
+// Overwrites the settings store as a failing disk would.
+void damageSettingsStore() {
+  settingsstore::closeConnection();
+  QFile f(folders::settingsStorePath());
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(QByteArray("not a database ").repeated(300));
+  f.close();
+  QFile::remove(folders::settingsStorePath() + "-wal");
+  QFile::remove(folders::settingsStorePath() + "-shm");
+}
+
+TEST_F(AppTest, DamagedSettingsAreRestoredFromTheirGoodCopyWithANotice) {
+  settings::write(settings::LastPath, folders::documentsFolder());
+  ASSERT_TRUE(load());
+  ASSERT_TRUE(station->Form_Unload());
+  const QString admin = settings::read(settings::Key1);
+  damageSettingsStore();
+  messages.clear();
+  ASSERT_TRUE(restart());
+  ASSERT_EQ(messages.size(), 1u) << messageTexts().join('|').toStdString();
+  EXPECT_EQ(messages[0].icon, MsgIcon::Information);
+  EXPECT_TRUE(messages[0].text.contains("restored")) << messages[0].text.toStdString();
+  EXPECT_EQ(settings::read(settings::Key1), admin);
+  EXPECT_EQ(settings::read(settings::StartDelay), 0) << "the settings are back";
+}
+
+TEST_F(AppTest, SettingsLostToDamageTakeTheTamperPathNotTheNewInstallation) {
+  ASSERT_TRUE(load());
+  ASSERT_TRUE(station->Form_Unload());
+  damageSettingsStore();
+  QFile::remove(folders::settingsStorePath() + ".good");
+  messages.clear();
+  EXPECT_FALSE(restart());
+  EXPECT_EQ(messageTexts().last(), kTamperText) << messageTexts().join('|').toStdString();
+  EXPECT_TRUE(messageTexts().first().contains("no good copy")) << messageTexts().join('|').toStdString();
+  EXPECT_TRUE(settings::read(settings::Key1).isEmpty()) << "no factory password opens the station";
+}
+
 class AbnormalEnd : public AppTest {
  protected:
   void SetUp() override {

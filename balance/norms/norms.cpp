@@ -248,8 +248,8 @@ std::optional<KM_RQNormsClass> StabilityClass(float fStability, double ageYears,
 
 std::optional<KM_RQNormsClass> ClassifyStability(float fStability, double birth, double testDate,
                                                  KM_RQNormTestType type) {
-  ProcLog log("Analysis", "ClassifyStability",
-              QStringLiteral("Stability %1, type %2").arg(fStability).arg(static_cast<qint32>(type)));
+  // The log carries no results, ages or classes: they are the subject's health data.
+  ProcLog log("Analysis", "ClassifyStability", QStringLiteral("Type %1").arg(static_cast<qint32>(type)));
   if (isMissing(birth) || isMissing(testDate)) {
     log.step(QStringLiteral("No date of birth or test date: no class"));
     log.completed();
@@ -259,10 +259,7 @@ std::optional<KM_RQNormsClass> ClassifyStability(float fStability, double birth,
   const int version = NormsVersion();
   const auto cls = StabilityClass(fStability, age, type, version);
   if (cls)
-    log.step(QStringLiteral("Age %1 years, norms version %2, class %3")
-                 .arg(age, 0, 'f', 3)
-                 .arg(version)
-                 .arg(static_cast<qint32>(*cls)));
+    log.step(QStringLiteral("Classified with norms version %1").arg(version));
   else
     log.step(
         QStringLiteral("No norms for type %1 under version %2").arg(static_cast<qint32>(type)).arg(version));
@@ -304,7 +301,7 @@ KM_RQBMINormsClass BMIClassOf(float fBMI, double U, double H, double L, bool isC
 }
 
 std::optional<KM_RQBMINormsClass> ClassifyBMI(float fBMI, double birth, double testDate, qint32 sex) {
-  ProcLog log("Analysis", "ClassifyBMI", QStringLiteral("BMI %1, sex %2").arg(fBMI).arg(sex));
+  ProcLog log("Analysis", "ClassifyBMI");
   if (isMissing(birth) || isMissing(testDate)) {
     log.step(QStringLiteral("No date of birth or test date: no class"));
     log.completed();
@@ -315,12 +312,7 @@ std::optional<KM_RQBMINormsClass> ClassifyBMI(float fBMI, double birth, double t
   bool child = false;
   BMILimits(months, sex, u, h, l, child);
   const KM_RQBMINormsClass cls = BMIClassOf(fBMI, u, h, l, child);
-  log.step(QStringLiteral("Age %1 months, limits %2 / %3 / %4, class %5")
-               .arg(months, 0, 'f', 2)
-               .arg(u)
-               .arg(h)
-               .arg(l)
-               .arg(static_cast<qint32>(cls)));
+  log.step(QStringLiteral("Classified"));
   log.completed();
   return cls;
 }

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include "core/clock.h"
@@ -12,6 +15,8 @@
 #include "core/folders.h"
 #include "core/mail.h"
 #include "core/settingkeys.h"
+#include "testsupport/childprocess.h"
+#include "testsupport/scriptedmessages.h"
 
 namespace tarn {
 namespace {
@@ -155,9 +160,51 @@ TEST_F(ErrorLogHandOff, YesReplacesTheOlderErrorLogAndMailsIt) {
   EXPECT_FALSE(QFile::exists(logFile()));
   EXPECT_EQ(readFile(errorLog), "last run\n");
   ASSERT_EQ(calls.size(), 1);
-  EXPECT_EQ(calls[0], (QStringList{"xdg-email", "--subject", "KM TARN™ RQ Error Log", "--body",
-                                   mail::errorLogBody(), "--attach", errorLog, "help@clinic.example"}));
+  // The mail program shows what will be sent: the log itself follows the text.
+  const QString body = mail::errorLogBody() + mail::errorLogShown(errorLog);
+  EXPECT_TRUE(body.endsWith("\n\nlast run\n")) << body.toStdString();
+  EXPECT_EQ(calls[0], (QStringList{"xdg-email", "--subject", "KM TARN™ RQ Error Log", "--body", body,
+                                   "--attach", errorLog, "help@clinic.example"}));
   EXPECT_TRUE(mail::errorLogBody().startsWith("The TARN™ RQ Error Log is attached.\n\nBefore sending"));
+}
+
+TEST_F(ErrorLogHandOff, ALongLogShowsItsLastWholeLinesAndIsAttachedWhole) {
+  QByteArray log;
+  for (int i = 0; log.size() <= mail::kErrorLogShownBytes * 2; ++i)
+    log += "line " + QByteArray::number(i) + "\n";
+  writeFile(errorLog, log);
+  const QString shown = mail::errorLogShown(errorLog);
+  EXPECT_TRUE(shown.endsWith(QString::fromUtf8(log.right(200)))) << "the end of the log";
+  EXPECT_LE(shown.size(), mail::kErrorLogShownBytes + 400);
+  const QStringList lines = shown.split('\n', Qt::SkipEmptyParts);
+  EXPECT_FALSE(lines.contains(QStringLiteral("line 12"))) << "the start is only in the attachment";
+  const qsizetype firstLog = lines.indexOf(QRegularExpression("^line \\d+$"));
+  ASSERT_GE(firstLog, 0);
+  EXPECT_TRUE(log.contains("\n" + lines[firstLog].toUtf8() + "\n")) << "starts with a whole line";
+}
+
+TEST_F(EventLog, TheFirstFailedWriteEndsLoggingAndTellsTheOperatorOnce) {
+  constexpr rlim_t kRoom = 4096;  // the disk is full after this many bytes
+  const int code = testsupport::runInChild([&] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    ScriptedMessages script;
+    if (!eventlog::start(logFile())) return 10;
+    const struct rlimit room { kRoom, kRoom };
+    ::setrlimit(RLIMIT_FSIZE, &room);
+    for (int i = 0; i < 500; ++i) eventlog::logStep("frmTBStatic", "tmrReplay_Timer", QString(60, 'x'));
+    QCoreApplication::processEvents();
+    const bool stopped = !eventlog::isRunning() && eventlog::lastError().contains("could not be written");
+    const bool fits = QFileInfo(logFile()).size() <= qint64(kRoom);
+    eventlog::clearLog();  // the next activation does not start it again
+    eventlog::logStep("frmPMain", "Form_Activate", "Begin");
+    QCoreApplication::processEvents();
+    const bool marked = QFileInfo::exists(logFile());  // a crash now is still noticed at the next start
+    if (!stopped) return 1;
+    if (!fits) return 2;
+    if (script.requests().size() != 1) return 3;
+    return marked && !eventlog::isRunning() ? 0 : 4;
+  });
+  EXPECT_EQ(code, 0);
 }
 
 TEST_F(ErrorLogHandOff, NoDeletesTheLogAndMakesNoErrorLog) {

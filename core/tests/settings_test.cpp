@@ -1,16 +1,19 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <csignal>
 #include <thread>
 
 #include "core/eventlog.h"
 #include "core/folders.h"
 #include "core/settingkeys.h"
 #include "core/settings.h"
+#include "testsupport/childprocess.h"
 
 namespace tarn {
 namespace {
@@ -288,23 +291,84 @@ TEST(Settings, WriteBatchLandsWholeOrNotAtAll) {
   }  // not committed
   EXPECT_EQ(SettingReadLong(CU, kKey, "A", 0), 2);
 
-  queryStore(
-      "CREATE TRIGGER refuse BEFORE UPDATE ON setting_values WHEN NEW.name_fold = 'b' "
-      "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END");
-  {
+  // A store that runs out of room at the commit: a child whose files cannot grow past 1 KB.
+  settingsstore::closeConnection();
+  const int code = testsupport::runInChild([&] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{1024, 1024};
+    if (setrlimit(RLIMIT_FSIZE, &small) != 0) return 2;
     settingsstore::WriteBatch batch;
     SettingWriteLong(CU, kKey, "A", 7);
-    SettingWriteString(CU, kKey, "B", "refused");
-    EXPECT_FALSE(settingsstore::lastError().isEmpty());
-    SettingWriteLong(CU, kKey, "D", 8);  // after the failure: not written either
-    EXPECT_FALSE(SettingDeleteValue(CU, kKey, "A"));
-    EXPECT_FALSE(batch.commit());
-  }
+    SettingWriteString(CU, kKey, "B", QString(600, 'x'));
+    SettingWriteLong(CU, kKey, "D", 8);
+    return batch.commit() ? 1 : 0;
+  });
+  ASSERT_EQ(code, 0) << "the commit must fail and say so";
   EXPECT_EQ(SettingReadLong(CU, kKey, "A", 0), 2);
   EXPECT_EQ(SettingReadString(CU, kKey, "B", ""), "new");
   EXPECT_EQ(SettingReadLong(CU, kKey, "D", 0), 0);
   SettingWriteLong(CU, kKey, "A", 9);  // outside a batch every write is its own again
   EXPECT_EQ(SettingReadLong(CU, kKey, "A", 0), 9);
+}
+
+// Overwrites the store as a crash of the disk or a stray program would, journal files gone.
+void damageStore() {
+  settingsstore::closeConnection();
+  const QString path = folders::settingsStorePath();
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(QByteArray("this is not a database ").repeated(300));
+  f.close();
+  QFile::remove(path + "-wal");
+  QFile::remove(path + "-shm");
+}
+
+TEST(SettingsStore, ADamagedStoreIsRestoredFromItsGoodCopyAndTheStartUpIsTold) {
+  settings::write(settings::LastPath, "/srv/subjects");
+  settings::write(settings::Key1, "digest");
+  ASSERT_EQ(settingsstore::startupCheck().health, settingsstore::Health::Sound);  // keeps the copy
+  settings::write(settings::LastPath, "/srv/after-the-copy");
+  damageStore();
+
+  EXPECT_EQ(settings::read(settings::LastPath), "/srv/subjects") << "the copy, not the default";
+  EXPECT_EQ(settings::read(settings::Key1), "digest");
+  const settingsstore::Report r = settingsstore::startupCheck();
+  EXPECT_EQ(r.health, settingsstore::Health::Restored);
+  EXPECT_FALSE(r.detail.isEmpty()) << "when the copy was taken";
+  EXPECT_EQ(settingsstore::startupCheck().health, settingsstore::Health::Sound) << "told once";
+  EXPECT_EQ(settingsstore::damagedCopies().size(), 1);
+}
+
+TEST(SettingsStore, WithoutASoundCopyTheLossIsToldAndAFreshStoreTakesWrites) {
+  settings::write(settings::LastPath, "/srv/subjects");
+  ASSERT_EQ(settingsstore::startupCheck().health, settingsstore::Health::Sound);
+  damageStore();
+  // The copy is damaged too: nothing to restore.
+  QFile copy(folders::settingsStorePath() + ".good");
+  ASSERT_TRUE(copy.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  copy.write("garbage");
+  copy.close();
+
+  EXPECT_EQ(settings::read(settings::LastPath), folders::documentsFolder());
+  const settingsstore::Report r = settingsstore::startupCheck();
+  EXPECT_EQ(r.health, settingsstore::Health::Lost);
+  EXPECT_TRUE(r.detail.contains(".damaged-")) << r.detail.toStdString();
+  settings::write(settings::LastPath, "/srv/again");
+  EXPECT_EQ(settings::read(settings::LastPath), "/srv/again");
+}
+
+TEST(SettingsStore, AStoreThatCannotBeWrittenIsReportedNotDefaulted) {
+  settings::write(settings::LastPath, "/srv/subjects");
+  settingsstore::closeConnection();
+  const QString folder = QFileInfo(folders::settingsStorePath()).absolutePath();
+  ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+  const int code = testsupport::runInChild([] {
+    if (!testsupport::actAsOperator()) return 10;
+    const settingsstore::Report r = settingsstore::startupCheck();
+    return r.health == settingsstore::Health::Unwritable && !r.why.isEmpty() ? 0 : 1;
+  });
+  ::chmod(QFile::encodeName(folder).constData(), 0700);
+  EXPECT_EQ(code, 0);
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include "core/settingkeys.h"
 #include "core/settings.h"
 #include "core/startupchecks.h"
+#include "testsupport/childprocess.h"
+#include "testsupport/sandbox.h"
 #include "testsupport/scriptedmessages.h"
 
 namespace tarn {
@@ -53,6 +55,25 @@ TEST(StartupRules, NewInstallationBelowThreeRootValues) {
   EXPECT_TRUE(IsNewInstallation()) << "2 values";
   settings::write(settings::Key1, "A");
   EXPECT_FALSE(IsNewInstallation()) << "exactly 3 values";
+}
+
+TEST(StartupRules, SettingsLostToDamageAreNotANewInstallation) {
+  settings::write(settings::FullScreen, 0);
+  settings::write(settings::Key1, "A");
+  settings::write(settings::Key2, "B");
+  settingsstore::keepGoodCopy();
+  ASSERT_FALSE(IsNewInstallation());
+  settingsstore::closeConnection();
+  for (const QString& f : {folders::settingsStorePath() + ".good", folders::settingsStorePath() + "-wal",
+                           folders::settingsStorePath() + "-shm"})
+    QFile::remove(f);
+  QFile store(folders::settingsStorePath());
+  ASSERT_TRUE(store.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  store.write(QByteArray("not a database ").repeated(100));
+  store.close();
+  // Factory digests now would open the station without a password: the tamper path instead.
+  EXPECT_FALSE(IsNewInstallation());
+  EXPECT_TRUE(settings::read(settings::Key1).isEmpty());
 }
 
 TEST(StartupRules, ClockReminderAfterMoreWholeDaysThanAllowed) {
@@ -103,6 +124,52 @@ TEST(InstanceLock, SecondCopyRefusedAndDeadOwnerTakenOver) {
   SingleInstanceLock afterDeath;
   EXPECT_TRUE(afterDeath.tryAcquire());
   for (int fd : {ready[0], ready[1], go[0], go[1]}) ::close(fd);
+}
+
+TEST(InstanceLock, ALockFileLeftByACrashDoesNotLockTheClinicOut) {
+  const QString path = QDir(folders::commonDataFolder()).filePath("KMTARNRQ.lck");
+  ASSERT_TRUE(folders::ensureFolder(folders::commonDataFolder()));
+  // Killed between creating the file and writing its process id; or a process long gone.
+  for (const QByteArray& left :
+       {QByteArray(), QByteArray("999999999\nclinic-pc\ntarnrq\n"), QByteArray("junk")}) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(left);
+    f.close();
+    SingleInstanceLock lock;
+    EXPECT_TRUE(lock.tryAcquire()) << left.toStdString() << ": " << lock.errorText().toStdString();
+    EXPECT_EQ(lock.outcome(), SingleInstanceLock::Outcome::Acquired);
+  }
+}
+
+TEST(InstanceLock, AnUnusableCommonDataFolderIsNotASecondCopy) {
+  // A file where the folder should be: it cannot be made.
+  QFile blocker(testsupport::sandboxFolder() + "/blocker");
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  SingleInstanceLock missing(blocker.fileName() + "/TARN RQ");
+  EXPECT_FALSE(missing.tryAcquire());
+  EXPECT_EQ(missing.outcome(), SingleInstanceLock::Outcome::FolderUnusable);
+  EXPECT_TRUE(InstanceLockNotice(missing).contains(missing.folder()));
+
+  // A folder the operator may not write.
+  const QString readOnly = testsupport::sandboxFolder() + "/read-only";
+  ASSERT_TRUE(QDir().mkpath(readOnly));
+  ASSERT_EQ(::chmod(QFile::encodeName(readOnly).constData(), 0555), 0);
+  EXPECT_EQ(testsupport::runInChild([&] {
+              if (!testsupport::actAsOperator()) return 10;
+              SingleInstanceLock lock(readOnly);
+              return !lock.tryAcquire() && lock.outcome() == SingleInstanceLock::Outcome::FolderUnusable ? 0
+                                                                                                         : 1;
+            }),
+            0);
+
+  SingleInstanceLock first;
+  ASSERT_TRUE(first.tryAcquire());
+  SingleInstanceLock second;
+  EXPECT_FALSE(second.tryAcquire());
+  EXPECT_EQ(second.outcome(), SingleInstanceLock::Outcome::HeldByOther);
+  EXPECT_TRUE(InstanceLockNotice(second).isEmpty()) << "the second copy keeps its own message";
 }
 
 TEST(Messages, RequestCarriesTitleHelpAndIsLogged) {

@@ -64,6 +64,7 @@ const KM_RQListFile* KM_RQList::lfFile(qint32 index) const {
 
 void KM_RQList::clear() {
   files_.clear();
+  sLoadedDataPath_.clear();
   stats_ = Stats{};
   fMinCoPFz_ = 0;
   sVersion_ = QString::fromLatin1(recordio::kVersionText);
@@ -108,12 +109,14 @@ qint32 KM_RQList::Refresh(float minCoPFz, const QString& dataPath, const QString
     return -1;
   }
 
+  // What an interrupted save of a subject file left behind is health data nobody will use.
+  if (const int removed = folders::removeSaveLeftovers(sDataPath_))
+    log.step(QStringLiteral("Removed %1 files left by interrupted saves").arg(removed));
+
   // NTFS lists names in case-blind alphabetical order; keep that order on every file system.
+  // Names are taken as the file system holds them, valid UTF-8 or not.
   log.step(QStringLiteral("Collecting Files"));
-  const QStringList names =
-      QDir(sDataPath_)
-          .entryList(QStringList{"*" + sDataExt_}, QDir::Files | QDir::Hidden | QDir::System,
-                     QDir::Name | QDir::IgnoreCase);
+  const QStringList names = folders::filesEndingIn(sDataPath_, sDataExt_);
   QHash<QString, bool> remaining;  // name -> still collected
   remaining.reserve(names.size());
   for (const QString& n : names) remaining.insert(n, true);
@@ -157,6 +160,7 @@ qint32 KM_RQList::Refresh(float minCoPFz, const QString& dataPath, const QString
       std::min<size_t>(workerThreads_ == 0 ? hw : static_cast<size_t>(workerThreads_), jobs.size());
   const QString path = sDataPath_;
   auto rebuildOne = [&](size_t idx) {
+    if (stopRequested_.load()) return;  // left as it was: the next refresh reads it
     try {
       files_[idx]->rebuild(path, minCoPFz, ctx);
     } catch (const std::exception& e) {
@@ -204,6 +208,14 @@ qint32 KM_RQList::Refresh(float minCoPFz, const QString& dataPath, const QString
     }
     for (auto& t : pool) t.join();
   }
+  if (stopRequested_.exchange(false)) {
+    // Entries that were not read keep their old stamp (or none) and are read next time.
+    qint32 rebuilt = 0;
+    for (const size_t idx : jobs) rebuilt += files_[idx]->isUpToDate(sDataPath_, minCoPFz) ? 1 : 0;
+    log.step(QStringLiteral("Stopped: %1 entries, %2 rebuilt").arg(n).arg(rebuilt));
+    log.completed();
+    return rebuilt;
+  }
   log.step(QStringLiteral("%1 entries, %2 rebuilt").arg(n).arg(jobs.size()));
   log.completed();
   return static_cast<qint32>(jobs.size());
@@ -248,8 +260,8 @@ bool KM_RQList::Load(KMX_OLEStorage* storage, const QString& name) {
     auto data = sub->OpenStream(QStringLiteral("Data"), stgmode::Read);
     if (!data) throw StorageError("missing stream Data");
     recordio::Reader rd(*data);
-    QString storedPath;  // the caller names the folder; the stored one is only informative
-    dataFields(rd, *this, storedPath);
+    // The caller names the folder; the stored one only tells a list of another folder apart.
+    dataFields(rd, *this, sLoadedDataPath_);
     auto fileData = sub->OpenStream(QStringLiteral("FileData"), stgmode::Read);
     if (!fileData) throw StorageError("missing stream FileData");
     recordio::Reader rf(*fileData);
@@ -376,7 +388,7 @@ bool KM_RQList::FileSave(const QString& path) {
         // The old file stays as it was.
         log.error(QStringLiteral("The list could not be written into the memory image"));
       } else {
-        QDir().mkpath(fi.absolutePath());
+        folders::ensureFolder(fi.absolutePath());
         // The new file replaces the old one whole on commit, so the old one is never half gone.
         auto file = tool.CreateStorageFile(p, stgmode::CreateReplace, 0, true);
         ok = file && root->CopyTo(*file) &&

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -63,12 +64,20 @@ class KM_RQList {
   // Threads that rebuild changed entries: 0 = one per processor, 1 = all on the calling thread.
   // The results and the order of the events do not depend on it.
   void setWorkerThreads(int n) { workerThreads_ = n < 0 ? 0 : n; }
+  // Asks the running (or the next) Refresh to read no further subject files: the program is
+  // ending. Entries not yet read keep what they had and are read by the refresh after it. Safe
+  // from any thread.
+  void requestStop() { stopRequested_.store(true); }
 
   // The list file: load with the expected identification (a missing, damaged or foreign file
   // leaves the list empty and returns false), save (blank path: the one last used).
   bool FileLoad(const QString& path,
                 const QString& identification = QString::fromLatin1(kListIdentification));
   bool FileSave(const QString& path = QString());
+
+  // The data folder the list file last loaded says it caches (empty when none was loaded). The
+  // caller names the folder; this only tells a list file of another folder from the right one.
+  const QString& sLoadedDataPath() const { return sLoadedDataPath_; }
 
   // The list's storage inside a list file.
   bool Load(KMX_OLEStorage* storage, const QString& name = QString());
@@ -104,6 +113,8 @@ class KM_RQList {
   KM_RQListFile empty_;
   KM_RQListEvents* events_ = nullptr;
   int workerThreads_ = 0;
+  std::atomic<bool> stopRequested_{false};
+  QString sLoadedDataPath_;
   QString sVersion_;
   float fVersion_;
   QString sStorageName_;

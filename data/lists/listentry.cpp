@@ -8,6 +8,7 @@
 
 #include "balance/analysis/analysis.h"
 #include "balance/norms/norms.h"
+#include "balance/procedures/plausibility.h"
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "core/folders.h"
@@ -19,6 +20,10 @@ namespace tarn {
 namespace {
 
 std::atomic<qint64> g_filesOpened{0};
+
+// The entry's own stream beside those of the list file format: what the file system said of the
+// subject file, whether it was damaged and which of its recordings are.
+constexpr char kCheckStream[] = "Check";
 
 const KM_RQSummarySet kNoSummary{};
 
@@ -90,6 +95,42 @@ void entryData(IO& io, Entry& e, qint32& visits, qint32& sessions, double& creat
   io.long32(stSessions);
 }
 
+// Keeps a copied value only when a test can have it; says whether it could.
+template <class T>
+bool keep(plausible::Quantity q, T& v, T otherwise = T(0)) {
+  if (plausible::isPlausible(q, static_cast<double>(v))) return true;
+  v = otherwise;
+  return false;
+}
+bool keep(plausible::Code c, qint32& v) {
+  if (plausible::isPlausible(c, v)) return true;
+  v = 0;
+  return false;
+}
+
+// The settings and physical data copied into a balance record; values no test can have (a
+// damaged subject file) are cleared, and the test counts as damaged.
+bool keepPlausible(KM_RQListTestBalance& r) {
+  using Q = plausible::Quantity;
+  bool ok = keep(plausible::Code::TestType, r.lTestType);
+  ok = keep(Q::Date, r.dtDate, clock::kMissingDate) && ok;
+  ok = keep(Q::Frequency, r.fFrequency) && ok;
+  for (float* s : {&r.fPretest, &r.fOrigDuration, &r.fActDuration}) ok = keep(Q::Seconds, *s) && ok;
+  for (float* d : {&r.fLoSX, &r.fLoSY}) ok = keep(Q::Distance, *d) && ok;
+  ok = keep(Q::Height, r.fHeight) && ok;
+  return keep(Q::Mass, r.fWeight) && ok;
+}
+
+bool keepPlausible(KM_RQListTestVision& r) {
+  using Q = plausible::Quantity;
+  bool ok = keep(plausible::Code::Eye, r.lEye);
+  ok = keep(plausible::Code::VisionClass, r.lAcuityClass) && ok;
+  ok = keep(Q::Date, r.dtDate, clock::kMissingDate) && ok;
+  ok = keep(Q::Seconds, r.dInterval) && ok;
+  ok = keep(Q::Distance, r.dDistance) && ok;
+  return keep(Q::Acuity, r.dAcuity) && ok;
+}
+
 qint32 clampLength(qint64 len) {
   if (len < 0) return 0;
   return len > std::numeric_limits<qint32>::max() ? std::numeric_limits<qint32>::max()
@@ -125,6 +166,12 @@ KM_RQListFile::KM_RQListFile() { reset(); }
 
 void KM_RQListFile::reset() {
   sFileName.clear();
+  clearContents();
+  sVersion_ = QString::fromLatin1(recordio::kVersionText);
+  fVersion_ = recordio::kVersionNumber;
+}
+
+void KM_RQListFile::clearContents() {
   lFileSize = 0;
   fMinCoPFzForAnalysis = 0;
   sSubjFName.clear();
@@ -141,8 +188,67 @@ void KM_RQListFile::reset() {
   vSummary_.assign(kVisionKinds, KM_RQSummarySet{});
   balance_.clear();
   vision_.clear();
-  sVersion_ = QString::fromLatin1(recordio::kVersionText);
-  fVersion_ = recordio::kVersionNumber;
+  sStamp_.clear();
+  bDamaged_ = false;
+  sDamage_.clear();
+  damagedTests_.clear();
+}
+
+bool KM_RQListFile::isBalanceTestDamaged(qint32 index) const {
+  return std::find(damagedTests_.begin(), damagedTests_.end(), index) != damagedTests_.end();
+}
+
+// Values a rebuild can give: a list file whose entry holds others was damaged or made elsewhere,
+// and what it says of a subject is not to be shown.
+bool KM_RQListFile::cacheIsPlausible(QString* why) const {
+  using plausible::Code;
+  using plausible::isPlausible;
+  using Q = plausible::Quantity;
+  const auto bad = [&](const char* what) {
+    *why = QString::fromLatin1(what);
+    return false;
+  };
+  if (!isPlausible(Code::Sex, lIsMale) || !isPlausible(Q::Date, dtSubjDoB) ||
+      !isPlausible(Q::Height, dSubjHeight))
+    return bad("subject");
+  for (const double d : {dtCreationDate_, dtLastEditDate_, dtLastSTDate_})
+    if (!std::isnan(d) && !isPlausible(Q::Date, d)) return bad("dates");
+  for (const qint32 n : {lVisitCount_, lSessionCount_, lSTVisitCount_, lSTSessionCount_, lTestBMICount_})
+    if (!isPlausible(Q::Items, n)) return bad("counts");
+  const auto summaries = [&](const std::vector<KM_RQSummarySet>& table, Code code) {
+    for (const KM_RQSummarySet& set : table)
+      for (const KM_RQResultSummary& r : {set.lowest, set.highest, set.first, set.last})
+        if (!isPlausible(Q::Result, r.fValue) || !isPlausible(code, r.lClass) ||
+            !isPlausible(Q::Date, r.dtDate))
+          return false;
+    return true;
+  };
+  if (!summaries(bSummary_, Code::StabilityClass) || !summaries(bmiSummary_, Code::BMIClass) ||
+      !summaries(vSummary_, Code::VisionClass))
+    return bad("summaries");
+  for (const KM_RQListTestBalance& r : balance_) {
+    if (!isPlausible(Code::TestType, r.lTestType) || !isPlausible(Code::StabilityClass, r.lStabilityClass) ||
+        !isPlausible(Code::BMIClass, r.lBMIClass) || !isPlausible(Q::Stability, r.fStability) ||
+        !isPlausible(Q::BMI, r.fBMI) || !isPlausible(Q::Height, r.fHeight) ||
+        !isPlausible(Q::Mass, r.fWeight) || !isPlausible(Q::Frequency, r.fFrequency) ||
+        !isPlausible(Q::Seconds, r.fPretest) || !isPlausible(Q::Seconds, r.fOrigDuration) ||
+        !isPlausible(Q::Seconds, r.fActDuration) || !isPlausible(Q::Date, r.dtDate))
+      return bad("balance test");
+    for (const float m : {r.fXo,          r.fYo,       r.fLoSX,     r.fLoSY,          r.fMaxMLSway,
+                          r.fMaxAPSway,   r.f95MLSway, r.f95APSway, r.f95MaxSway,     r.f95MinSway,
+                          r.fMaxSway,     r.fAveSway,  r.fVMax,     r.fVAve,          r.fAMax,
+                          r.fAAve,        r.fPlen,     r.f95Area,   r.fSwayDirection, r.fDirectionality,
+                          r.fMinMaxRatio, r.fFatigue,  r.fParP})
+      if (!std::isfinite(m)) return bad("balance measures");
+  }
+  for (const KM_RQListTestVision& r : vision_)
+    if (!isPlausible(Code::Eye, r.lEye) || !isPlausible(Code::VisionClass, r.lAcuityClass) ||
+        !isPlausible(Q::Acuity, r.dAcuity) || !isPlausible(Q::Seconds, r.dInterval) ||
+        !isPlausible(Q::Distance, r.dDistance) || !isPlausible(Q::Date, r.dtDate))
+      return bad("vision test");
+  for (const qint32 i : damagedTests_)
+    if (i < 1 || i > lTestBalanceCount()) return bad("damaged tests");
+  return true;
 }
 
 const KM_RQListTestBalance* KM_RQListFile::ltTestBalanceItem(qint32 index) const {
@@ -301,9 +407,26 @@ bool KM_RQListFile::Load(KMX_OLEStorage* storage, const QString& name) {
         throw StorageError("vision test " + std::to_string(i) + " unreadable");
       vision_.push_back(std::move(r));
     }
+    // Written by this program only; an entry without it (an older list file) is rebuilt once.
+    if (auto s = sub->OpenStream(QString::fromLatin1(kCheckStream), stgmode::Read)) {
+      recordio::Reader rd(*s);
+      qint32 damaged = 0;
+      rd.text(sStamp_);
+      rd.long32(damaged);
+      rd.text(sDamage_);
+      bDamaged_ = damaged != 0;
+      const qint32 n = readCount(rd, "damaged tests");
+      for (qint32 k = 0; k < n; ++k) rd.long32(damagedTests_.emplace_back());
+    }
   } catch (const StorageError& e) {
     log.error(stgName + ": " + QString::fromUtf8(e.what()));
     return false;
+  }
+  QString why;
+  if (!cacheIsPlausible(&why)) {
+    // Kept by name only, so that the next refresh reads the subject file again.
+    log.error(stgName + ": implausible values (" + why + "), the entry is read again from its file");
+    clearContents();
   }
   log.completed();
   return true;
@@ -344,6 +467,13 @@ bool KM_RQListFile::Save(KMX_OLEStorage* storage, const QString& name) {
   });
   for (qint32 i = 1; i <= lTestVisionCount(); ++i)
     ok = vision_[static_cast<size_t>(i - 1)].Save(sub.get(), recordio::elementName("TestV", i)) && ok;
+  writeStream(kCheckStream, [&](recordio::Writer& wr) {
+    wr.text(sStamp_);
+    wr.long32(bDamaged_ ? 1 : 0);
+    wr.text(sDamage_);
+    wr.long32(static_cast<qint32>(damagedTests_.size()));
+    for (const qint32 i : damagedTests_) wr.long32(i);
+  });
   if (!ok) log.error("Entry " + stgName + " not saved completely");
   log.completed();
   return ok;
@@ -375,15 +505,19 @@ void KM_RQListFile::MakeCopy(const KM_RQListFile& source) {
   for (size_t i = 0; i < balance_.size(); ++i) balance_[i].MakeCopy(source.balance_[i]);
   vision_.assign(source.vision_.size(), KM_RQListTestVision{});
   for (size_t i = 0; i < vision_.size(); ++i) vision_[i].MakeCopy(source.vision_[i]);
+  sStamp_ = source.sStamp_;
+  bDamaged_ = source.bDamaged_;
+  sDamage_ = source.sDamage_;
+  damagedTests_ = source.damagedTests_;
 }
 
 qint64 KM_RQListFile::subjectFilesOpened() { return g_filesOpened.load(); }
 
 bool KM_RQListFile::isUpToDate(const QString& dataPath, float minCoPFz, qint64* currentLength) const {
-  const QFileInfo fi(folders::withSlash(dataPath) + sFileName);
-  const qint64 len = fi.exists() ? fi.size() : -1;
-  if (currentLength) *currentLength = len;
-  return clampLength(len) == lFileSize && minCoPFz == fMinCoPFzForAnalysis;
+  const QString path = folders::withSlash(dataPath) + sFileName;
+  const QString stamp = folders::fileStamp(path);
+  if (currentLength) *currentLength = folders::fileSize(path);
+  return !sStamp_.isEmpty() && stamp == sStamp_ && minCoPFz == fMinCoPFzForAnalysis;
 }
 
 bool KM_RQListFile::Refresh(const QString& dataPath, float minCoPFz) {
@@ -391,7 +525,8 @@ bool KM_RQListFile::Refresh(const QString& dataPath, float minCoPFz) {
 }
 
 bool KM_RQListFile::Refresh(const QString& dataPath, float minCoPFz, const KM_RQRefreshContext& ctx) {
-  ProcLog log("KM_RQListFile", "Refresh", sFileName);
+  ProcLog log("KM_RQListFile", "Refresh",
+              eventlog::privateFileName(folders::withSlash(dataPath) + sFileName));
   if (isUpToDate(dataPath, minCoPFz)) {
     log.step(QStringLiteral("Up to date"));
     log.completed();
@@ -403,22 +538,29 @@ bool KM_RQListFile::Refresh(const QString& dataPath, float minCoPFz, const KM_RQ
 }
 
 void KM_RQListFile::rebuild(const QString& dataPath, float minCoPFz, const KM_RQRefreshContext& ctx) {
-  ProcLog log("KM_RQListFile", "Rebuild", sFileName);
   const QString path = folders::withSlash(dataPath) + sFileName;
+  ProcLog log("KM_RQListFile", "Rebuild", eventlog::privateFileName(path));
+  // Taken before reading: a file changed meanwhile no longer matches and is read again next time.
+  const QString stamp = folders::fileStamp(path);
   {
     SubjectFile file;
     g_filesOpened.fetch_add(1);
     if (file.Open(path, QString::fromLatin1(kSubjectFileIdentification))) {
       log.step(QStringLiteral("Subject file opened"));
+      clearContents();
       fillFrom(file, minCoPFz, ctx);
     } else {
-      // The entry keeps what it had; the length below stops retries until the file changes.
-      log.error("Cannot open " + path + ": " + file.LastError());
+      // Nothing of an older state of the file is shown as if it were current: only its name
+      // and that it is damaged. The stamp below stops retries until the file changes.
+      log.error(QStringLiteral("Cannot open the subject file"));
+      clearContents();
+      bDamaged_ = true;
+      sDamage_ = file.LastError();
     }
     file.Close();
   }
-  const QFileInfo fi(path);
-  lFileSize = clampLength(fi.exists() ? fi.size() : 0);
+  sStamp_ = stamp;
+  lFileSize = clampLength(std::max<qint64>(folders::fileSize(path), 0));
   fMinCoPFzForAnalysis = minCoPFz;
   log.completed();
 }
@@ -433,6 +575,9 @@ void KM_RQListFile::fillFrom(const SubjectFile& file, float minCoPFz, const KM_R
   // The subject's current height: that of the latest visit.
   dSubjHeight = file.VisitCount() > 0 ? file.VisitItem(file.VisitCount())->phys.dHeight : 0.0;
   fMinCoPFzForAnalysis = minCoPFz;
+  keep(plausible::Code::Sex, lIsMale);
+  keep(plausible::Quantity::Date, dtSubjDoB, clock::kMissingDate);
+  keep(plausible::Quantity::Height, dSubjHeight);
 
   lVisitCount_ = file.VisitCount();
   lSessionCount_ = 0;
@@ -484,8 +629,13 @@ void KM_RQListFile::fillFrom(const SubjectFile& file, float minCoPFz, const KM_R
 
         const auto data = t->TestData();
         const bool recorded = data && data->Count() > 0;
+        // A recording no platform can give, or settings no test can have: damage, shown as such
+        // and never analysed, classed or summarised.
+        const bool plausibleValues = keepPlausible(r);
+        const bool damaged = !plausibleValues || (recorded && plausible::firstImplausibleSample(*data) >= 0);
+        if (damaged) damagedTests_.push_back(lTestBalanceCount());
         bool analysed = false;
-        if (recorded) {
+        if (recorded && !damaged) {
           AnalysisResult res;
           AnalyseBalanceTest(0, data->Count() - 1, -minCoPFz, *data, PlateGeometry{}, t->lStance, t->fLoSX,
                              t->fLoSY, res, true, true);
@@ -523,7 +673,7 @@ void KM_RQListFile::fillFrom(const SubjectFile& file, float minCoPFz, const KM_R
             }
           }
         }
-        const bool hasBMI = recorded && r.fHeight > 0 && r.fWeight > 0;
+        const bool hasBMI = recorded && !damaged && r.fHeight > 0 && r.fWeight > 0;
         if (hasBMI) {
           r.fBMI = static_cast<float>(double(r.fWeight) / (double(r.fHeight) * double(r.fHeight)));
           const auto cls = ClassifyBMI(r.fBMI, dtSubjDoB, r.dtDate, lIsMale);
@@ -555,7 +705,7 @@ void KM_RQListFile::fillFrom(const SubjectFile& file, float minCoPFz, const KM_R
         r.lHighContrast = t->lHighContrast;
         r.dAcuity = t->dAcuity;
         r.lAcuityClass = t->lAcuityClass;
-        if (t->bIsDone != 0 && r.lEye >= 1 && r.lEye <= kVisionKinds)
+        if (keepPlausible(r) && t->bIsDone != 0 && r.lEye >= 1 && r.lEye <= kVisionKinds)
           vSummary_[static_cast<size_t>(r.lEye - 1)].add(r.dtDate, static_cast<float>(r.dAcuity),
                                                          r.lAcuityClass);
         dtLastSTDate_ = std::max(dtLastSTDate_, r.dtDate);

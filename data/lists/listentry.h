@@ -141,16 +141,31 @@ class KM_RQListFile {
   void MakeCopy(const KM_RQListFile& source);
 
   // Rebuilds the entry from its subject file in dataPath. True only when the entry was found
-  // up to date (same file length, same force) and nothing was read.
+  // up to date (the same file, unchanged, and the same force) and nothing was read.
   bool Refresh(const QString& dataPath, float minCoPFz);
   bool Refresh(const QString& dataPath, float minCoPFz, const KM_RQRefreshContext& ctx);
 
   // The parts of Refresh, for callers that run the rebuild elsewhere: whether the entry is
   // up to date (with the file's current length, -1 when it has none), and the rebuild itself.
+  // A cached entry whose values could not come from any test (a damaged list file) is never up
+  // to date.
   bool isUpToDate(const QString& dataPath, float minCoPFz, qint64* currentLength = nullptr) const;
   void rebuild(const QString& dataPath, float minCoPFz, const KM_RQRefreshContext& ctx);
   // Fills the entry from a subject file that is already open.
   void fillFrom(const SubjectFile& file, float minCoPFz, const KM_RQRefreshContext& ctx);
+
+  // What the file system said of the subject file when the entry was last rebuilt (identity,
+  // size, times; core/folders.h). The entry is current only while the file still says the same,
+  // so a file replaced by another of equal size is read again.
+  const QString& fileStamp() const { return sStamp_; }
+  // The subject file could not be read (missing, not a subject file, damaged): the entry holds
+  // nothing of it but its name, and says why.
+  bool isDamaged() const { return bDamaged_; }
+  const QString& damageText() const { return sDamage_; }
+  // Balance tests (1-based) whose recording no platform can give: shown as damaged, never
+  // analysed or classed.
+  const std::vector<qint32>& damagedBalanceTests() const { return damagedTests_; }
+  bool isBalanceTestDamaged(qint32 index) const;
 
   const QString& versionText() const { return sVersion_; }
   float versionNumber() const { return fVersion_; }
@@ -161,6 +176,8 @@ class KM_RQListFile {
 
  private:
   void reset();
+  void clearContents();  // everything but the file name
+  bool cacheIsPlausible(QString* why) const;
   const KM_RQSummarySet& balanceAt(qint32 type) const;
   const KM_RQSummarySet& bmiAt(qint32 kind) const;
   const KM_RQSummarySet& visionAt(qint32 eye) const;
@@ -178,6 +195,10 @@ class KM_RQListFile {
   std::vector<KM_RQSummarySet> vSummary_;
   std::vector<KM_RQListTestBalance> balance_;
   std::vector<KM_RQListTestVision> vision_;
+  QString sStamp_;
+  bool bDamaged_ = false;
+  QString sDamage_;
+  std::vector<qint32> damagedTests_;
 
   QString sVersion_;
   float fVersion_;

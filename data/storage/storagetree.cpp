@@ -2,12 +2,12 @@
 
 #include <sqlite3.h>
 
-#include <QSaveFile>
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
+#include "core/clock.h"
+#include "core/folders.h"
 #include "data/storage/olestg.h"
 
 namespace tarn::stgdetail {
@@ -27,6 +27,13 @@ constexpr const char* kSchema =
     "kind INTEGER NOT NULL, "
     "data BLOB, "
     "UNIQUE(parent, name_key))";
+
+// Every check of a file from elsewhere is bounded: a hostile file cannot hold the station up
+// for more than this, whatever its contents make SQLite do. Counted in the thread's processor
+// time (ms), so that a busy machine does not turn a sound file away.
+constexpr qint64 kCheckBudget = 500;
+
+int pastDeadline(void* deadline) { return clock::threadCpuMs() > *static_cast<qint64*>(deadline); }
 
 // Owns one connection to an in-memory database.
 class Connection {
@@ -302,6 +309,8 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   Connection c;
   if (!c.open()) return fail(QStringLiteral("cannot open an in-memory database"));
   c.harden();
+  qint64 deadline = clock::threadCpuMs() + kCheckBudget;
+  sqlite3_progress_handler(c.get(), 1000, pastDeadline, &deadline);
   // Read in place: a read-only database never writes into the caller's bytes, which outlive c.
   const auto n = sqlite3_int64(image.size());
   auto* buf = reinterpret_cast<unsigned char*>(const_cast<char*>(image.constData()));
@@ -630,20 +639,10 @@ FileImage Database::serialize(QString* why) {
 bool Database::writeFile(const QString& path, QString* why) {
   const FileImage image = serialize(why);
   if (!image.bytes) return false;
-  // QSaveFile writes a temporary file beside the target and renames it over the target only
-  // when every byte is on disk; on failure the old file stays as it was.
-  QSaveFile f(path);
-  f.setDirectWriteFallback(false);
-  if (!f.open(QIODevice::WriteOnly)) {
-    if (why) *why = QStringLiteral("cannot create %1: %2").arg(path, f.errorString());
-    return false;
-  }
-  if (f.write(reinterpret_cast<const char*>(image.bytes), image.size) != image.size || !f.commit()) {
-    if (why) *why = QStringLiteral("cannot write %1: %2").arg(path, f.errorString());
-    f.cancelWriting();
-    return false;
-  }
-  return true;
+  // A private temporary file beside the target, renamed over it only when every byte is on
+  // disk; on failure the old file stays as it was.
+  const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(image.bytes), image.size);
+  return folders::writePrivateFile(path, bytes, why);
 }
 
 }  // namespace tarn::stgdetail

@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QtEndian>
 #include <algorithm>
@@ -22,6 +22,7 @@
 
 #include "core/clock.h"
 #include "core/eventlog.h"
+#include "core/folders.h"
 
 namespace tarn {
 namespace {
@@ -29,6 +30,25 @@ namespace {
 constexpr qint64 kMaxFileBytes = qint64(1) << 30;
 constexpr double kMissing = clock::kMissingDate;
 const char kModule[] = "SubjectFile";
+// What checking and reading one file may cost, in the thread's processor time (ms): a hostile
+// file is stopped there, and a busy machine does not turn a sound file away.
+constexpr qint64 kOpenBudget = 500;
+
+int pastDeadline(void* deadline) { return clock::threadCpuMs() > *static_cast<qint64*>(deadline); }
+
+// A text for the log: quoted file names are replaced by their private form (the name of a
+// subject file is often the subject's).
+QString forLog(const QString& text) {
+  static const QRegularExpression quoted(QStringLiteral("\"([^\"]*[/.][^\"]*)\""));
+  QString out;
+  qsizetype last = 0;
+  for (auto it = quoted.globalMatch(text); it.hasNext();) {
+    const QRegularExpressionMatch m = it.next();
+    out += text.mid(last, m.capturedStart() - last) + eventlog::privateFileName(m.captured(1));
+    last = m.capturedEnd();
+  }
+  return out + text.mid(last);
+}
 
 // ---- Column descriptions: one list per record kind, used for the schema, writing and reading.
 
@@ -589,7 +609,7 @@ void SubjectFile::setBeforeRenameHook(BeforeRenameHook hook) { beforeRenameHook(
 
 bool SubjectFile::fail(const QString& text) {
   lastError_ = text;
-  eventlog::logEvent(QStringLiteral("%1: %2").arg(QLatin1String(kModule), text), EventType::Error);
+  eventlog::logEvent(QStringLiteral("%1: %2").arg(QLatin1String(kModule), forLog(text)), EventType::Error);
   return false;
 }
 
@@ -604,7 +624,7 @@ void SubjectFile::resetContents() {
 
 void SubjectFile::Close() {
   if (db_) {
-    ProcLog log(kModule, "Close", fileName_);
+    ProcLog log(kModule, "Close", eventlog::privateFileName(fileName_));
     sqlite3_close_v2(db_);
     db_ = nullptr;
     log.completed();
@@ -648,20 +668,22 @@ bool SubjectFile::CreateEmpty(const QString& identification) {
 }
 
 bool SubjectFile::Open(const QString& path, const QString& identification) {
-  ProcLog log(kModule, "Open", path);
+  ProcLog log(kModule, "Open", eventlog::privateFileName(path));
   Close();
   lastError_.clear();
-  if (!QFileInfo(path).isFile())
-    return fail(QStringLiteral("The subject file \"%1\" does not exist.").arg(path));
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly))
-    return fail(QStringLiteral("The subject file \"%1\" cannot be read: %2").arg(path, f.errorString()));
-  if (f.size() > kMaxFileBytes)
-    return fail(QStringLiteral("\"%1\" is too large to be a subject file.").arg(path));
-  const QByteArray bytes = f.readAll();
-  if (f.error() != QFileDevice::NoError)
-    return fail(QStringLiteral("The subject file \"%1\" cannot be read: %2").arg(path, f.errorString()));
-  f.close();
+  // Read by the name's own bytes, so that a name that is not valid UTF-8 opens too.
+  QByteArray bytes;
+  QString why;
+  switch (folders::readFile(path, kMaxFileBytes, &bytes, &why)) {
+    case folders::ReadResult::Missing:
+      return fail(QStringLiteral("The subject file \"%1\" does not exist.").arg(path));
+    case folders::ReadResult::TooLarge:
+      return fail(QStringLiteral("\"%1\" is too large to be a subject file.").arg(path));
+    case folders::ReadResult::Failed:
+      return fail(QStringLiteral("The subject file \"%1\" cannot be read: %2").arg(path, why));
+    case folders::ReadResult::Read:
+      break;
+  }
   if (!OpenBytes(bytes, identification, path)) return false;
   fileName_ = path;
   log.completed();
@@ -697,8 +719,13 @@ bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identificati
     return fail(QStringLiteral("\"%1\" is not a subject file.").arg(name));
   }
   db_ = db;
+  // Every step below is bounded: a hostile file costs at most a fraction of a second.
+  qint64 deadline = clock::threadCpuMs() + kOpenBudget;
+  sqlite3_progress_handler(db_, 1000, pastDeadline, &deadline);
   const auto damaged = [&](const QString& why) {
-    const QString text = QStringLiteral("The subject file \"%1\" is damaged (%2).").arg(name, why);
+    const bool interrupted = sqlite3_errcode(db_) == SQLITE_INTERRUPT;
+    const QString text = QStringLiteral("The subject file \"%1\" is damaged (%2).")
+                             .arg(name, interrupted ? QStringLiteral("checking it took too long") : why);
     Close();
     return fail(text);
   };
@@ -707,20 +734,15 @@ bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identificati
     return fail(QStringLiteral("\"%1\" is not a subject file.").arg(name));
   };
 
-  {
-    Stmt check(db_, QStringLiteral("PRAGMA quick_check(1)"));
-    if (!check.ok() || check.step() != SQLITE_ROW) {
-      const int rc = sqlite3_errcode(db_);
-      if (rc == SQLITE_NOTADB) return notOurs();
-      return damaged(check.error());
-    }
-    const QString verdict = columnText(check.get(), 0);
-    if (verdict != QLatin1String("ok")) return damaged(verdict);
-  }
+  // The layout first, from the header and the schema alone: none of the file's own SQL (a CHECK
+  // constraint, say) runs before the file is known to hold exactly our tables.
   qint64 version = 0;
   {
     Stmt v(db_, QStringLiteral("PRAGMA user_version"));
-    if (!v.ok() || v.step() != SQLITE_ROW) return damaged(v.error());
+    if (!v.ok() || v.step() != SQLITE_ROW) {
+      if (sqlite3_errcode(db_) == SQLITE_NOTADB) return notOurs();
+      return damaged(v.error());
+    }
     version = sqlite3_column_int64(v.get(), 0);
   }
   if (version > kSchemaVersion) {
@@ -729,6 +751,12 @@ bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identificati
         QStringLiteral("The subject file \"%1\" was written by a newer version of the program.").arg(name));
   }
   if (version != kSchemaVersion || schemaFingerprint(db_) != referenceFingerprint()) return notOurs();
+  {
+    Stmt check(db_, QStringLiteral("PRAGMA quick_check(1)"));
+    if (!check.ok() || check.step() != SQLITE_ROW) return damaged(check.error());
+    const QString verdict = columnText(check.get(), 0);
+    if (verdict != QLatin1String("ok")) return damaged(verdict);
+  }
   {
     Stmt fk(db_, QStringLiteral("PRAGMA foreign_key_check"));
     if (!fk.ok()) return damaged(fk.error());
@@ -770,6 +798,7 @@ bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identificati
     }
   }
   if (!readAll()) return damaged(lastError_);
+  sqlite3_progress_handler(db_, 0, nullptr, nullptr);  // our own work on the copy is not bounded
   return true;
 }
 
@@ -965,7 +994,7 @@ bool SubjectFile::writeAll() {
 }
 
 bool SubjectFile::Save(const QString& path) {
-  ProcLog log(kModule, "Save", path);
+  ProcLog log(kModule, "Save", eventlog::privateFileName(path));
   lastError_.clear();
   if (!db_) return fail(QStringLiteral("No subject file is open."));
   const QString target = path.trimmed().isEmpty() ? fileName_ : path.trimmed();
@@ -980,20 +1009,13 @@ bool SubjectFile::Save(const QString& path) {
   log.step(QStringLiteral("Data stored"));
 
   const QFileInfo info(target);
-  // A private temporary file would keep its owner-only mode after the rename; the new file takes
-  // the mode of the file it replaces, or the usual mode for new files.
+  // Health data: the new file is the user's alone, whatever the file it replaces allowed.
   QString tempPath;
   {
-    struct stat old {};
-    const bool replacing = ::stat(QFile::encodeName(target).constData(), &old) == 0;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-      tempPath = info.absoluteDir().filePath(
-          QStringLiteral(".%1.%2.%3.tmp")
-              .arg(info.fileName())
-              .arg(::getpid())
-              .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
-      fd = ::open(QFile::encodeName(tempPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      tempPath = folders::hiddenTempPath(target);
+      fd = ::open(QFile::encodeName(tempPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
@@ -1001,7 +1023,6 @@ bool SubjectFile::Save(const QString& path) {
       lastEditDate_ = previousEdit;
       return fail(QStringLiteral("Cannot write in the folder of \"%1\": %2").arg(target, why));
     }
-    if (replacing) ::fchmod(fd, old.st_mode & 07777);
     ::close(fd);
   }
   const auto abandon = [&](const QString& why) {

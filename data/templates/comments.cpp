@@ -1,5 +1,6 @@
 #include "data/templates/comments.h"
 
+#include "balance/procedures/plausibility.h"
 #include "core/eventlog.h"
 #include "data/templates/taggedio.h"
 
@@ -48,6 +49,9 @@ bool KM_RQTComments::LoadBytes(const QByteArray& bytes) {
   tagged::readHead(in, kFileVersion, "comment template", head);
   if (!in.failed() && (head.count < 0 || head.count >= in.remaining() / kMinCommentBytes))
     in.fail(QStringLiteral("a comment count of %1 does not fit in the file").arg(head.count));
+  // The templates hold three report families of 24 comments; a count far beyond is damage.
+  if (!in.failed() && !plausible::isPlausible(plausible::Quantity::Setting, head.count))
+    in.fail(QStringLiteral("a comment count of %1").arg(head.count));
   QStringList comments;
   for (qint32 i = 0; i <= head.count && !in.failed(); ++i) {
     QString c;

@@ -2,11 +2,11 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtEndian>
 #include <cstring>
 
 #include "core/eventlog.h"
+#include "core/folders.h"
 
 namespace tarn::tagged {
 namespace {
@@ -187,26 +187,8 @@ bool readWholeFile(const QString& path, qint64 maxBytes, QByteArray& out, QStrin
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString& error) {
   // Deleting the old file before writing would lose the only good copy whenever the disk is
-  // full or the write fails; QSaveFile writes a temporary file beside it, syncs it and renames
-  // it over the old one only when everything was written.
-  QSaveFile f(path);
-  // Unbuffered, so that a short write (the disk filling up half-way) shows in write()'s count:
-  // a buffered QSaveFile flushes at commit, takes the short write for success and renames the
-  // truncated file over the good one.
-  if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-    error = QStringLiteral("cannot create %1: %2").arg(path, f.errorString());
-    return false;
-  }
-  if (f.write(bytes) != bytes.size()) {
-    error = QStringLiteral("cannot write %1: %2").arg(path, f.errorString());
-    f.cancelWriting();
-    return false;
-  }
-  if (!f.commit()) {
-    error = QStringLiteral("cannot replace %1: %2").arg(path, f.errorString());
-    return false;
-  }
-  return true;
+  // full or the write fails: a temporary file beside it is written, synced and renamed over it.
+  return folders::writePrivateFile(path, bytes, &error);
 }
 
 bool readHead(Reader& in, qint32 version, const char* kind, FileHead& head) {

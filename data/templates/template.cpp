@@ -1,5 +1,8 @@
 #include "data/templates/template.h"
 
+#include <cmath>
+
+#include "balance/procedures/plausibility.h"
 #include "core/eventlog.h"
 #include "core/settingkeys.h"
 #include "data/datasettings.h"
@@ -13,6 +16,40 @@ constexpr qint32 kItemVersion = 1;
 constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
 // Smallest item on disk: version Long, empty name, ten Longs and five Doubles, all tagged.
 constexpr qint64 kMinItemBytes = 6 + 4 + 10 * 6 + 5 * 10;
+
+// Empty when the item holds values a test can have, else the first that it cannot.
+QString implausibleValue(const KM_RQTemplateItem& item) {
+  using plausible::Code;
+  using plausible::isPlausible;
+  using Q = plausible::Quantity;
+  if (!item.isBalance() && !item.isVision()) return QStringLiteral("a test kind of %1").arg(item.lKind());
+  for (const double d : item.dDouble)
+    if (!std::isfinite(d)) return QStringLiteral("a value that is not a number");
+  const auto range = [](qint32 v, qint32 low, qint32 high) { return v >= low && v <= high; };
+  if (item.isBalance()) {
+    if (!range(item.surface(), 0, 2) || !range(item.eyes(), 0, 2))
+      return QStringLiteral("a surface or eyes code");
+    if (!isPlausible(Code::Flag, item.lLong[3]) || !isPlausible(Code::Flag, item.lLong[4]))
+      return QStringLiteral("a beep setting");
+    if (!isPlausible(Q::Frequency, item.frequencyHz()))
+      return QStringLiteral("a frequency of %1 Hz").arg(item.frequencyHz());
+    if (!isPlausible(Q::Seconds, item.preTestSeconds()) || !isPlausible(Q::Seconds, item.durationSeconds()))
+      return QStringLiteral("a pre-test of %1 s or a duration of %2 s")
+          .arg(item.preTestSeconds())
+          .arg(item.durationSeconds());
+  } else {
+    if (!isPlausible(Code::Eye, item.eye())) return QStringLiteral("an eye code of %1").arg(item.eye());
+    if (!isPlausible(Q::Setting, item.testsPerSize()) || !isPlausible(Q::Setting, item.correctAnswers()))
+      return QStringLiteral("a number of tests or answers");
+    if (!isPlausible(Code::Flag, item.lLong[4]) || !isPlausible(Code::Flag, item.lLong[5]))
+      return QStringLiteral("a screen setting");
+    if (!isPlausible(Q::Seconds, item.intervalSeconds()) || !isPlausible(Q::Distance, item.distance()))
+      return QStringLiteral("an interval of %1 s or a distance of %2 m")
+          .arg(item.intervalSeconds())
+          .arg(item.distance());
+  }
+  return QString();
+}
 
 }  // namespace
 
@@ -116,7 +153,11 @@ bool KM_RQTemplate::LoadBytes(const QByteArray& bytes) {
   std::vector<std::unique_ptr<KM_RQTemplateItem>> items;
   for (qint32 i = 0; i < head.count && !in.failed(); ++i) {
     auto item = std::make_unique<KM_RQTemplateItem>();
-    if (item->Load(in)) items.push_back(std::move(item));
+    if (!item->Load(in)) break;
+    // A value no test can have is damage: a session must never run it.
+    if (const QString bad = implausibleValue(*item); !bad.isEmpty())
+      in.fail(QStringLiteral("test %1 holds %2").arg(i + 1).arg(bad));
+    items.push_back(std::move(item));
   }
   if (in.failed()) {
     log.error(QStringLiteral("Damaged template file %1: %2").arg(fileName_, in.error()));

@@ -1,6 +1,11 @@
 // Subject file entries: rebuild from a subject file, summaries and their tie rules, aggregates,
 // the cached refresh, damaged files, and the entry's storage layout.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <functional>
+#include <limits>
 
 #include "core/clock.h"
 #include "data/lists/listentry.h"
@@ -204,15 +209,140 @@ TEST(ListEntry, RefreshReadsTheFileOnlyWhenItOrTheForceChanged) {
   EXPECT_FALSE(e.Refresh(folder, 10.0f));
   EXPECT_FLOAT_EQ(e.ltTestBalanceItem(1)->fStability, stability);
 
-  // A damaged file keeps the entry as it was and is not retried until it changes again.
+  // A damaged file shows as damaged, not with the subject and results it held before, and is
+  // not retried until it changes again.
+  EXPECT_FALSE(e.isDamaged());
   datatest::writeBytes(path, "this is not a subject file, just some text of another length");
   EXPECT_FALSE(e.Refresh(folder, 10.0f));
   EXPECT_EQ(KM_RQListFile::subjectFilesOpened(), before + 5);
-  EXPECT_EQ(e.sSubjLName, "Alpha-Beta-Gamma");
-  EXPECT_FLOAT_EQ(e.ltTestBalanceItem(1)->fStability, stability);
+  EXPECT_TRUE(e.isDamaged());
+  EXPECT_TRUE(e.damageText().contains("not a subject file")) << e.damageText().toStdString();
+  EXPECT_EQ(e.sFileName, "a.kpf");
+  EXPECT_EQ(e.sSubjLName, "");
+  EXPECT_EQ(e.lTestBalanceCount(), 0);
+  EXPECT_FLOAT_EQ(e.fBMinLowestStability(), 0.0f);
   EXPECT_EQ(e.lFileSize, QFileInfo(path).size());
   EXPECT_TRUE(e.Refresh(folder, 10.0f));
   EXPECT_EQ(KM_RQListFile::subjectFilesOpened(), before + 5);
+}
+
+TEST(ListEntry, AFileReplacedByAnotherOfTheSameSizeAndTimeIsReadAgain) {
+  const QString folder = testsupport::sandboxFolder();
+  const QString path = QDir(folder).filePath("a.kpf");
+  const QString other = QDir(folder).filePath("incoming.tmp");
+  ASSERT_TRUE(liststest::writeSimpleFile(path, "Alpha"));
+  ASSERT_TRUE(liststest::writeSimpleFile(other, "Gamma"));
+  ASSERT_EQ(QFileInfo(other).size(), QFileInfo(path).size());
+  KM_RQListFile e;
+  e.sFileName = "a.kpf";
+  e.Refresh(folder, 10.0f);
+  ASSERT_EQ(e.sSubjLName, "Alpha");
+  // Another subject's file put in its place, its modification time kept (a restore or a copy).
+  struct stat st {};
+  ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(other).constData(), times, 0), 0);
+  ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+  EXPECT_FALSE(e.Refresh(folder, 10.0f));
+  EXPECT_EQ(e.sSubjLName, "Gamma");
+}
+
+// The subject's recording with one value changed.
+std::shared_ptr<const StoredTestData> spoiled(std::shared_ptr<const StoredTestData> data, int channel,
+                                              float value, float frequency = 100.0f) {
+  std::vector<float> ch[3];
+  for (int c = 0; c < 3; ++c)
+    for (qint32 i = 0; i < data->Count(); ++i) ch[c].push_back(data->Sample(c, i));
+  if (channel >= 0) ch[channel][700] = value;
+  return std::make_shared<StoredTestData>(frequency, data->DateTime(), std::move(ch[0]), std::move(ch[1]),
+                                          std::move(ch[2]));
+}
+
+TEST(ListEntry, ValuesNoPlatformOrTestCanGiveMakeADamagedTestThatIsNeverClassed) {
+  constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+  constexpr float kInf = std::numeric_limits<float>::infinity();
+  // The subject sways far beyond the limits: profoundly reduced stability, class 5.
+  const auto recording = swayRecording(0.3, 0.3, kD1);
+  struct Case {
+    const char* what;
+    std::function<void(BalanceTest&)> spoil;
+  };
+  const Case cases[] = {
+      {"nothing", [](BalanceTest&) {}},
+      {"one force that is not a number", [&](BalanceTest& t) { t.SetTestData(spoiled(recording, 0, kNaN)); }},
+      {"an infinite moment", [&](BalanceTest& t) { t.SetTestData(spoiled(recording, 2, kInf)); }},
+      {"a moment spike of -8e7 N m", [&](BalanceTest& t) { t.SetTestData(spoiled(recording, 1, -8e7f)); }},
+      {"an infinite sampling rate", [&](BalanceTest& t) { t.SetTestData(spoiled(recording, -1, 0, kInf)); }},
+      {"a test type of 16777218", [](BalanceTest& t) { t.lTestType = 16777218; }},
+      {"a duration of 6e30 s", [](BalanceTest& t) { t.fOrigDuration = 6e30f; }},
+  };
+  const QString folder = testsupport::sandboxFolder();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SubjectFile f;
+    ASSERT_TRUE(f.CreateEmpty());
+    f.subject.dtDoB = 29221.0;
+    Visit* v = f.AddVisit();
+    v->phys.dHeight = 1.80;
+    v->phys.dMass = 75;
+    c.spoil(*addBalance(v->AddSession(), 1, kD1, recording));
+    ASSERT_TRUE(f.Save(QDir(folder).filePath("s.kpf")));
+    KM_RQListFile e;
+    e.sFileName = "s.kpf";
+    e.Refresh(folder, 10.0f);
+    ASSERT_EQ(e.lTestBalanceCount(), 1);
+    const bool damaged = QString(c.what) != "nothing";
+    EXPECT_EQ(e.isBalanceTestDamaged(1), damaged);
+    EXPECT_EQ(e.ltTestBalanceItem(1)->lStabilityClass, damaged ? 0 : 5);
+    EXPECT_EQ(e.fBMinLowestStabClass(), damaged ? 0 : 5) << "a damaged test is not summarised";
+    EXPECT_EQ(e.lTestBMICount(), damaged ? 0 : 1);
+
+    // What the entry caches stays plausible: the list file holding it loads as it was saved.
+    KMX_OLEStgTool tool;
+    auto root = tool.CreateRootStorageOnMemory("MEM_e", stgmode::CreateReplace, tool.AllocMemoryBlock());
+    ASSERT_TRUE(e.Save(root.get()));
+    KM_RQListFile back;
+    ASSERT_TRUE(back.Load(root.get()));
+    EXPECT_EQ(back.damagedBalanceTests(), e.damagedBalanceTests());
+    EXPECT_TRUE(back.isUpToDate(folder, 10.0f));
+  }
+}
+
+TEST(ListEntry, ImplausibleValuesInAListFileAreNotShownButReadAgainFromTheSubjectFile) {
+  const QString folder = testsupport::sandboxFolder();
+  ASSERT_TRUE(liststest::writeSimpleFile(QDir(folder).filePath("a.kpf"), "Alpha"));
+  KM_RQListFile e;
+  e.sFileName = "a.kpf";
+  e.Refresh(folder, 10.0f);
+  ASSERT_EQ(e.fBLowestStabClass(1), 1);
+  KMX_OLEStgTool tool;
+  auto root = tool.CreateRootStorageOnMemory("MEM_e", stgmode::CreateReplace, tool.AllocMemoryBlock());
+  ASSERT_TRUE(e.Save(root.get()));
+  auto file = root->OpenStorage("File", stgmode::ReadWrite);
+  ASSERT_TRUE(file);
+  // The lowest NSEO summary of a damaged list file: a stability that is not a number, class 16777218.
+  QList<StgValue> values;
+  {
+    auto s = file->OpenStream("Balance", stgmode::Read);
+    for (StgValue v = s->ReadNext(); !v.isError(); v = s->ReadNext()) values << v;
+  }
+  values[2] = StgValue::fromSingle(std::numeric_limits<float>::quiet_NaN());
+  values[3] = StgValue::fromLong(16777218);
+  {
+    auto s = file->CreateStream("Balance", stgmode::CreateReplace);
+    for (const StgValue& v : values) ASSERT_TRUE(s->Write(v));
+    ASSERT_TRUE(s->Commit());
+  }
+  KM_RQListFile back;
+  ASSERT_TRUE(back.Load(root.get()));
+  EXPECT_EQ(back.sFileName, "a.kpf");
+  EXPECT_EQ(back.fBLowestStabClass(1), 0) << "nothing of it is shown";
+  EXPECT_EQ(back.sSubjLName, "");
+  const qint64 opened = KM_RQListFile::subjectFilesOpened();
+  EXPECT_FALSE(back.Refresh(folder, 10.0f));
+  EXPECT_EQ(KM_RQListFile::subjectFilesOpened(), opened + 1);
+  EXPECT_EQ(back.fBLowestStabClass(1), 1);
+  EXPECT_EQ(back.sSubjLName, "Alpha");
 }
 
 TEST(ListEntry, StorageLayoutRoundTripDamageAndStaleTests) {

@@ -6,12 +6,14 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include "core/folders.h"
 #include "data/lists/folderindex.h"
 #include "data/lists/list.h"
 #include "data/lists/listrefresh.h"
 #include "data/storage/olestg.h"
 #include "data/tests/data_testutil.h"
 #include "data/tests/lists_testutil.h"
+#include "testsupport/childprocess.h"
 
 namespace tarn {
 namespace {
@@ -273,6 +275,74 @@ TEST(DataList, ParallelRebuildEqualsSerial) {
   const QStringList stored = StgListTree(*a);
   EXPECT_EQ(stored.filter(QRegularExpression("^List/File \\d+/TestB \\d+/Data:")).size(), 9 + 9);
   EXPECT_EQ(stored, StgListTree(*b));
+}
+
+TEST(DataList, AStopRequestReadsNoFurtherSubjectFiles) {
+  const QString d = dataFolder();
+  for (const char* n : {"a", "b", "c"}) ASSERT_TRUE(writeSimpleFile(at(d, QString(n) + ".kpf"), n));
+  KM_RQList list;
+  list.setWorkerThreads(1);
+  // The program is told to end while the second file is being read.
+  struct StopAtSecond : EventLog {
+    KM_RQList* list = nullptr;
+    void RefreshUpdate(qint32 t, qint32 c) override {
+      EventLog::RefreshUpdate(t, c);
+      if (c == 2) list->requestStop();
+    }
+  } ev;
+  ev.list = &list;
+  list.setEvents(&ev);
+  const qint64 opened = KM_RQListFile::subjectFilesOpened();
+  EXPECT_EQ(list.Refresh(10.0f, d, ".kpf"), 1);
+  EXPECT_EQ(KM_RQListFile::subjectFilesOpened(), opened + 1);
+  EXPECT_EQ(list.lfFile(1)->sSubjLName, "a");
+  EXPECT_EQ(list.lFilesCount(), 3) << "every file is listed, read or not";
+  // The next refresh reads what was left.
+  list.setEvents(nullptr);
+  EXPECT_EQ(list.Refresh(10.0f, d, ".kpf"), 2);
+  EXPECT_EQ(list.lfFile(3)->sSubjLName, "c");
+}
+
+TEST(DataList, ANameThatIsNotValidUtf8IsListedAndRead) {
+  const QString d = dataFolder();
+  ASSERT_TRUE(writeSimpleFile(at(d, "plain.kpf"), "Plain"));
+  const QByteArray latin1 = QFile::encodeName(d) + "/M\xfcller.kpf";  // written by an older system
+  ASSERT_EQ(::rename(QFile::encodeName(at(d, "plain.kpf")).constData(), latin1.constData()), 0);
+  KM_RQList list;
+  EXPECT_EQ(list.Refresh(10.0f, d, ".kpf"), 1);
+  ASSERT_EQ(list.lFilesCount(), 1);
+  EXPECT_FALSE(list.lfFile(1)->isDamaged()) << list.lfFile(1)->damageText().toStdString();
+  EXPECT_EQ(list.lfFile(1)->sSubjLName, "Plain");
+  EXPECT_EQ(list.lfFile(1)->lTestBalanceCount(), 1);
+  EXPECT_EQ(list.Refresh(10.0f, d, ".kpf"), 0) << "and found up to date";
+}
+
+TEST(DataList, WhatAnInterruptedSaveLeftIsRemovedAtTheNextRefresh) {
+  const QString d = dataFolder();
+  ASSERT_TRUE(writeSimpleFile(at(d, "a.kpf"), "A"));
+  // A station killed while saving, after the new file was written and before it replaced a.kpf.
+  ASSERT_EQ(testsupport::runInChild([&] {
+              SubjectFile::setBeforeRenameHook([](const QString&) -> bool { ::_exit(0); });
+              SubjectFile f;
+              f.Open(at(d, "a.kpf"));
+              f.Save();
+              return 1;
+            }),
+            0);
+  const QStringList left = QDir(d).entryList({".a.kpf.*.tmp"}, QDir::Files | QDir::Hidden);
+  ASSERT_EQ(left.size(), 1);
+  // A save of this very process still running, and files that only look alike.
+  const QString running = folders::hiddenTempPath(at(d, "b.kpf"));
+  for (const QString& f : {running, at(d, ".c.kpf.12.tmp"), at(d, "notes.tmp")}) {
+    QFile file(f);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  KM_RQList list;
+  list.Refresh(10.0f, d, ".kpf");
+  EXPECT_FALSE(QFile::exists(at(d, left[0])));
+  for (const QString& f : {running, at(d, ".c.kpf.12.tmp"), at(d, "notes.tmp")})
+    EXPECT_TRUE(QFile::exists(f)) << f.toStdString();
+  EXPECT_EQ(list.lfFile(1)->sSubjLName, "A");
 }
 
 TEST(FolderIndex, ValuesAndNewNames) {

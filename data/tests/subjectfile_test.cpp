@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <bit>
 #include <cmath>
@@ -379,20 +380,42 @@ TEST(SubjectFileSave, UnwritableTargetFailsAndTheDataStaysOpen) {
   EXPECT_EQ(g.subject.lIsMale, kSexNotGiven);
 }
 
-TEST(SubjectFileSave, ReplacedFileKeepsItsPermissions) {
+TEST(SubjectFileSave, TheFileIsTheUsersAloneWhateverTheUmaskOrTheFileItReplaces) {
   SubjectFile f;
   ASSERT_TRUE(f.CreateEmpty());
   const QString p = sandboxPath(QStringLiteral("perm.kpf"));
+  const mode_t old = ::umask(0);
   ASSERT_TRUE(f.Save(p));
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
+  ::umask(old);
   struct stat st {};
   ASSERT_EQ(::stat(QFile::encodeName(p).constData(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
-  ASSERT_EQ(::chmod(QFile::encodeName(p).constData(), 0640), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  ASSERT_EQ(::chmod(QFile::encodeName(p).constData(), 0644), 0);
   ASSERT_TRUE(f.Save());
   ASSERT_EQ(::stat(QFile::encodeName(p).constData(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(st.st_mode & 0777, 0600u) << "health data never becomes readable by others";
+}
+
+TEST(SubjectFileOpen, AFileWithACostlyCheckOfItsOwnIsRefusedAtOnce) {
+  SubjectFile f;
+  ASSERT_TRUE(f.CreateEmpty());
+  const QString p = sandboxPath(QStringLiteral("hostile.kpf"));
+  ASSERT_TRUE(f.Save(p));
+  // Rows whose CHECK constraint costs many milliseconds each: checking them all takes most of a
+  // minute. The constraint is planted in the schema afterwards, as a hostile file would have it.
+  datatest::execSql(p,
+                    "CREATE TABLE pad(x INTEGER);"
+                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000)"
+                    " INSERT INTO pad SELECT i FROM n;"
+                    "PRAGMA writable_schema = ON;"
+                    "UPDATE sqlite_schema SET sql = 'CREATE TABLE pad(x INTEGER CHECK("
+                    "length(printf(''%.*c'', 1000000 + x, ''x'')) > x))' WHERE name = 'pad';");
+  QElapsedTimer t;
+  t.start();
+  SubjectFile g;
+  EXPECT_FALSE(g.Open(p));
+  EXPECT_LT(t.elapsed(), 5000) << "the station would not start for as long";
+  EXPECT_TRUE(g.LastError().contains("not a subject file")) << g.LastError().toStdString();
 }
 
 }  // namespace

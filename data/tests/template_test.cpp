@@ -2,6 +2,9 @@
 // saves, Windows-1252 text and the default sets.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+
 #include "core/settingkeys.h"
 #include "data/datasettings.h"
 #include "data/templates/comments.h"
@@ -194,6 +197,46 @@ TEST(TemplateFile, MissingOrDamagedFilesGiveAnEmptyTemplate) {
   EXPECT_TRUE(t.Load(path));
 }
 
+TEST(TemplateFile, ValuesNoTestCanHaveAreRefusedNotRun) {
+  struct Case {
+    const char* what;
+    std::function<void(KM_RQTemplateItem&)> spoil;
+    qint32 kind = KM_RQTemplateItem::kBalance;
+  };
+  const Case cases[] = {
+      {"a plausible balance test", [](KM_RQTemplateItem&) {}},
+      {"a plausible vision test", [](KM_RQTemplateItem&) {}, KM_RQTemplateItem::kVision},
+      {"a test kind of 16777218", [](KM_RQTemplateItem& i) { i.lLong[0] = 16777218; }},
+      {"a duration of 6e54 s", [](KM_RQTemplateItem& i) { i.setDurationSeconds(6e54); }},
+      {"a frequency that is not a number", [](KM_RQTemplateItem& i) { i.setFrequencyHz(std::nan("")); }},
+      {"a negative pre-test", [](KM_RQTemplateItem& i) { i.setPreTestSeconds(-5); }},
+      {"a beep setting of 7", [](KM_RQTemplateItem& i) { i.lLong[3] = 7; }},
+      {"an eye of 99", [](KM_RQTemplateItem& i) { i.setEye(99); }, KM_RQTemplateItem::kVision},
+      {"a distance of 1e9 m", [](KM_RQTemplateItem& i) { i.setDistance(1e9); }, KM_RQTemplateItem::kVision},
+      {"an interval of infinity", [](KM_RQTemplateItem& i) { i.setIntervalSeconds(INFINITY); },
+       KM_RQTemplateItem::kVision},
+  };
+  const QString path = sandboxPath(QStringLiteral("spoiled.tef"));
+  for (const Case& c : cases) {
+    KM_RQTemplate t = MakeDefaultTestTemplate();
+    KM_RQTemplateItem* item = t.AddTest(c.kind, 2);
+    if (c.kind == KM_RQTemplateItem::kVision) {
+      item->setEye(3);
+      item->setDistance(3.0);
+      item->setIntervalSeconds(2.0);
+    } else {
+      item->MakeCopy(*t.tiTestItem(1));
+    }
+    c.spoil(*item);
+    ASSERT_TRUE(t.Save(path)) << c.what;
+    KM_RQTemplate back;
+    const bool plausible = QString(c.what).startsWith("a plausible");
+    EXPECT_EQ(back.Load(path), plausible) << c.what;
+    EXPECT_EQ(back.lTestCount(), plausible ? 5 : 0) << c.what;
+    EXPECT_EQ(TemplateHasEnabledTests(path, true, true), plausible) << c.what;
+  }
+}
+
 TEST(TemplateFile, FailedSaveKeepsTheOldFile) {
   const QString path = sandboxPath(QStringLiteral("keep.tef"));
   writeBytes(path, kSmallTemplate);
@@ -301,6 +344,16 @@ TEST(CommentTemplate, MissingOrDamagedFileGivesSeventyTwoDashes) {
   writeBytes(path, huge);
   KM_RQTComments d;
   EXPECT_FALSE(d.Load(path));
+
+  // A count that fits in the file but no template has: fifty thousand empty comments.
+  tagged::Writer w;
+  tagged::writeHead(w, 1, {QStringLiteral("Absurd"), true, 50000});
+  for (int i = 0; i <= 50000; ++i) w.writeString(QString());
+  writeBytes(path, w.bytes());
+  KM_RQTComments e;
+  EXPECT_FALSE(e.Load(path));
+  EXPECT_EQ(e.lTestCount(), 71);
+  EXPECT_EQ(e.sName, QString());
 }
 
 TEST(DefaultComments, TakeEachSetsSliceOfTheStringTable) {

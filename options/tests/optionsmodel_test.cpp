@@ -14,6 +14,7 @@
 #include "options/tests/optionstest.h"
 #include "support/strings/strings.h"
 #include "support/units/units.h"
+#include "testsupport/childprocess.h"
 #include "testsupport/sandbox.h"
 #include "testsupport/scriptedmessages.h"
 
@@ -583,22 +584,26 @@ TEST_F(Options, AStoreThatRefusesWritesChangesNothing) {
     OptionsModel first = valid();
     ASSERT_TRUE(first.fnDataSave(nullptr));
   }
-  // The store refuses one value half-way through (as a full disk would).
-  ASSERT_TRUE(testing::execOnStore(
-      "CREATE TRIGGER refuse BEFORE UPDATE ON setting_values WHEN NEW.name_fold = 'units lenght' "
-      "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END"));
+  // The store runs out of room (a child whose files cannot grow past 1 KB, as on a full disk).
   const QStringList store = testing::storeDump();
   const QStringList files = testing::folderSnapshot(templateFolder());
-  OptionsModel m = valid();
-  changeEverything(m, home);
-  ScriptedMessages msgs;
-  Page page = Page::Tests;
-  EXPECT_FALSE(m.fnObjectUpdate(&page));
-  EXPECT_EQ(page, Page::Program);
-  ASSERT_EQ(msgs.requests().size(), 1);
-  EXPECT_TRUE(msgs.texts().at(0).startsWith("The settings could not be saved:\n"));
-  EXPECT_TRUE(msgs.texts().at(0).contains("disk is full"));
-  EXPECT_TRUE(msgs.texts().at(0).endsWith("No setting was changed."));
+  settingsstore::closeConnection();
+  const int code = testsupport::runInChild([&] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{1024, 1024};
+    if (setrlimit(RLIMIT_FSIZE, &small) != 0) return 2;
+    OptionsModel m = valid();
+    changeEverything(m, home);
+    ScriptedMessages msgs;
+    Page page = Page::Tests;
+    if (m.fnObjectUpdate(&page)) return 3;
+    if (page != Page::Program || msgs.requests().size() != 1) return 4;
+    const QString text = msgs.texts().at(0);
+    return text.startsWith("The settings could not be saved:\n") && text.endsWith("No setting was changed.")
+               ? 0
+               : 5;
+  });
+  EXPECT_EQ(code, 0);
   EXPECT_EQ(testing::storeDump(), store);
   EXPECT_EQ(testing::folderSnapshot(templateFolder()), files);
 }

@@ -74,6 +74,22 @@ constexpr Entry kTable[] = {
     {1073, "Kamrith Labs, LLC."},
     {1074, "For %1"},
     {1075, "For %1 (Linux)"},
+    // ---- start-up, event log and settings store: reliability and privacy ----
+    {1900,
+     "The event log of TARN™ RQ could not be written (%1).\nLogging has stopped until TARN™ RQ is "
+     "started again.\n\nPlease make room on the disk."},
+    {1901, "\n\nThe log below is what will be sent (it is also attached):\n\n"},
+    {1902, "(Only the last %1 KB of the log are shown here; the attached log is complete.)\n"},
+    {1903,
+     "Kamrith Labs TARN™ RQ cannot start\nbecause its common data folder cannot be used:\n%1\n(%2)\n\n"
+     "This copy of TARN™ RQ will now close!"},
+    {1904,
+     "The settings of TARN™ RQ were damaged.\nThey have been restored from the copy kept on %1.\n\n"
+     "Settings changed after that must be made again."},
+    {1905,
+     "The settings of TARN™ RQ were damaged and no good copy of them was found.\nThe damaged settings "
+     "were kept as\n%1"},
+    {1906, "The settings of TARN™ RQ cannot be saved in\n%1\n(%2)\n\nThis copy of TARN™ RQ will now close!"},
     // ---- subject data: names of the note sets the options window makes ----
     {2450, "No Notes"},
     {2451, "Default"},
@@ -84,6 +100,10 @@ constexpr Entry kTable[] = {
     {2459, "Home Health Agency (Generic)"},
     {2460, "Hospital/InPatient Rehab Facility (Generic)"},
     {2461, "PERS Supplier (Generic)"},
+    // ---- subject data: reliability ----
+    {2900,
+     "The list of subject files could not be saved in\n%1\n\nIt will be built again the next time. "
+     "Please make room on the disk or check the folder."},
     // ---- balance: platform, zeroing, static test, CoP display ----
     {3100,
      "The Signals from the Force Platform indicate\nthat there is a USB power supply problem!\n\nPlease "
