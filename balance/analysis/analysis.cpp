@@ -46,6 +46,8 @@ constexpr int kEllipseDirections = 3600;
 // Butterworth low-pass: fourth order, as two second-order sections.
 constexpr int kFilterOrder = 4;
 constexpr int kSections = kFilterOrder / 2;
+// The dynamics start where what the filter started from has faded to this part of itself.
+constexpr double kSettledFraction = 1e-3;
 
 // ---- Checked arithmetic -------------------------------------------------------------------
 // A measure whose formula would divide by zero or overflow keeps its previous value and the
@@ -219,6 +221,7 @@ struct LowPass {
   double b[kSections][3] = {};
   double a[kSections][3] = {};
   qint32 preroll = 0;  // samples the filter settles over before the series starts
+  qint32 settle = 0;   // samples until the start has faded to kSettledFraction
   // Decimation by n: only every n-th output is kept, so the filter jumps from one kept sample
   // to the next in one step: s ← P·s + Σₘ Gₘ·u(m), with P = Aⁿ and Gₘ = Aⁿ⁻¹⁻ᵐ·B, where A, B
   // (and C, D for the output y = C·s + D·u) are the per-sample recursion as a linear system.
@@ -284,6 +287,9 @@ void designSections(LowPass& f, double rel) {
   }
   f.preroll =
       slowest > 0 && slowest < 1 ? static_cast<qint32>(std::ceil(std::log(1e-6) / std::log(slowest))) : 0;
+  f.settle = slowest > 0 && slowest < 1
+                 ? static_cast<qint32>(std::ceil(std::log(kSettledFraction) / std::log(slowest)))
+                 : 0;
 }
 
 // The jump over n samples, read off sosStep itself: a unit state k with no input gives column k
@@ -460,7 +466,10 @@ bool wideLanesAvailable() { return false; }
 // Start-up: a filter started from rest, or even from the first sample's steady state, lags a
 // CoP that is already moving and shows a false burst of speed at the start of the test. So the
 // filter first settles over the series mirrored through its first sample (2·x₀ − x_k, k = L..1),
-// which continues the starting slope, and only then runs over the series itself.
+// which continues the starting slope, and only then runs over the series itself. That start still
+// hangs on one noisy sample: plate noise in x₀ is doubled into a step that the filter turns into
+// speed and acceleration for a few tenths of a second, so the dynamics skip that stretch (see
+// analyseDynamics).
 template <int K>
 qint32 runLowPass(const LowPass& f, const double* const* in, double* const* out, qint32 count) {
   const int n = f.n;
@@ -761,10 +770,11 @@ void radialMeasures(const RadialSums& a, const CentredSums& whole, double path, 
 }
 
 // Velocity of each valid sample from its valid neighbours: central difference inside a run,
-// one-sided at its ends; a sample without valid neighbours has none. Returns the mean and
-// largest magnitude over the samples that have one, and how many do.
+// one-sided at its ends; a sample without valid neighbours has none. Returns the sum and
+// largest magnitude over the samples from `from` on that have one, and how many do; the earlier
+// ones are computed all the same, as the neighbours of the next differences.
 qint32 differentiate(const double* px, const double* py, const unsigned char* ok, qint32 m, double* vx,
-                     double* vy, unsigned char* vok, double& sumMag, double& maxMag) {
+                     double* vy, unsigned char* vok, qint32 from, double& sumMag, double& maxMag) {
   // Sums and differences in locals, every array element written once: the stores (bytes in
   // particular) might otherwise be taken to change the inputs and force them to be read again.
   qint32 count = 0;
@@ -790,6 +800,7 @@ qint32 differentiate(const double* px, const double* py, const unsigned char* ok
     vx[i] = dx;
     vy[i] = dy;
     vok[i] = 1;
+    if (i < from) continue;
     const double mag = sqrtOf(dx * dx + dy * dy);
     sum += mag;
     largest = std::max(largest, mag);
@@ -827,12 +838,17 @@ void analyseDynamics(Scratch& s, qint32 total, const Conditions& c, AnalysisResu
     }
   }
 
+  // The measures count the decimated samples from the first one at which the filter's start has
+  // faded to a thousandth (about seven time constants of its slowest pole, 0.15 to 0.2 s), so
+  // no speed or acceleration of the start reaches them. The samples before still serve as
+  // neighbours of the first differences counted, so those are central differences too.
+  const qint32 from = std::min<qint32>(m, (filter.settle + filter.n - 1) / filter.n);
   double sumV, maxV, sumA, maxA;
   const qint32 nv = differentiate(s.lx.data(), s.ly.data(), s.lvalid.data(), m, s.vx.data(), s.vy.data(),
-                                  s.vvalid.data(), sumV, maxV);
+                                  s.vvalid.data(), from, sumV, maxV);
   // Accelerations reuse the CoP arrays: the positions are not needed any more.
   const qint32 na = differentiate(s.vx.data(), s.vy.data(), s.vvalid.data(), m, s.lx.data(), s.ly.data(),
-                                  s.lvalid.data(), sumA, maxA);
+                                  s.lvalid.data(), from, sumA, maxA);
 
   // Per decimated step to per second; an undecimated series keeps its own rate.
   const double rate = n > 1 ? static_cast<double>(c.fs) / n : c.fs;
