@@ -865,7 +865,8 @@ void analyseDynamics(Scratch& s, qint32 total, const Conditions& c, AnalysisResu
 }
 
 void analyse(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& data, const PlateGeometry& g,
-             qint32 stance, double losX, double losY, AnalysisResult& r, bool withHalves, bool withDynamics) {
+             qint32 stance, double losX, double losY, const StanceFactors& factors, AnalysisResult& r,
+             bool withHalves, bool withDynamics) {
   ProcLog log(kModule, "AnalyseBalanceTest",
               QStringLiteral("first %1, last %2, stance %3").arg(first).arg(last).arg(stance));
   const qint32 count = data.Count();
@@ -884,7 +885,7 @@ void analyse(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& da
   c.cosPhi = std::cos(static_cast<double>(g.rotation));
   c.sinPhi = std::sin(static_cast<double>(g.rotation));
   c.stance = stance;
-  StanceLimits(stance, losX, losY, ReadStanceFactors(), c.fLoSX, c.fLoSY);
+  StanceLimits(stance, losX, losY, factors, c.fLoSX, c.fLoSY);
   c.fs = data.Frequency();
   c.date = data.DateTime();
   writeHeader(first, last, c, r);
@@ -1003,8 +1004,8 @@ void StanceLimits(qint32 stance, double losX, double losY, const StanceFactors& 
 }
 
 void AnalyseBalanceTest(qint32 first, qint32 last, float thrFz, const KMX_BalancePlate& plate, qint32 stance,
-                        double losX, double losY, AnalysisResult& result, bool withHalves,
-                        bool withDynamics) {
+                        double losX, double losY, const StanceFactors& factors, AnalysisResult& result,
+                        bool withHalves, bool withDynamics) {
   const auto data = plate.TestData();
   if (!data) {
     ProcLog log(kModule, "AnalyseBalanceTest");
@@ -1012,13 +1013,14 @@ void AnalyseBalanceTest(qint32 first, qint32 last, float thrFz, const KMX_Balanc
     return;
   }
   const PlateGeometry g{plate.RotationAngle(), plate.TiltAngle1(), plate.TiltAngle2()};
-  analyse(first, last, thrFz, *data, g, stance, losX, losY, result, withHalves, withDynamics);
+  analyse(first, last, thrFz, *data, g, stance, losX, losY, factors, result, withHalves, withDynamics);
 }
 
 void AnalyseBalanceTest(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& data,
                         const PlateGeometry& geometry, qint32 stance, double losX, double losY,
-                        AnalysisResult& result, bool withHalves, bool withDynamics) {
-  analyse(first, last, thrFz, data, geometry, stance, losX, losY, result, withHalves, withDynamics);
+                        const StanceFactors& factors, AnalysisResult& result, bool withHalves,
+                        bool withDynamics) {
+  analyse(first, last, thrFz, data, geometry, stance, losX, losY, factors, result, withHalves, withDynamics);
 }
 
 void EllipseRadiusRatio(double x1, double y1, double a1, double b1, double angleDeg1, double x2, double y2,

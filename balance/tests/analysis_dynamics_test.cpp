@@ -140,7 +140,7 @@ void expectCircleDynamics(float fs, int n) {
   const int perTurn = static_cast<int>(2 * fs);
   const auto data = record(fs, circle(0.01, -0.02, r, perTurn, 10));
   AnalysisResult a;
-  AnalyseBalanceTest(0, -1, -10, *data, {}, StanceNormal, 0.1, 0.1, a, false, true);
+  AnalyseBalanceTest(0, -1, -10, *data, {}, StanceNormal, 0.1, 0.1, {}, a, false, true);
   const double dt = (n > 1 ? n : 1) / static_cast<double>(fs);
   const double v = r * std::sin(w * dt) / dt, acc = r * std::pow(std::sin(w * dt) / dt, 2);
   // The one-sided differences at the end of the series give a few smaller accelerations.
@@ -161,7 +161,7 @@ TEST(AnalysisDynamics, SteadyDriftShowsNoBurstAtTheStart) {
   std::vector<Cop> cop;
   for (int i = 0; i < 2000; ++i) cop.push_back({0, 1e-4 * i});
   AnalysisResult a;
-  AnalyseBalanceTest(0, -1, -10, *record(100, cop), {}, StanceNormal, 0.1, 0.1, a, false, true);
+  AnalyseBalanceTest(0, -1, -10, *record(100, cop), {}, StanceNormal, 0.1, 0.1, {}, a, false, true);
   EXPECT_NEAR(a.fVMax, 0.01, 1e-4);
   EXPECT_NEAR(a.fAMax, 0, 1e-3);
 }
@@ -194,8 +194,8 @@ TEST(AnalysisDynamics, FilterStartAddsNoSpeedToNoisySway) {
         SCOPED_TRACE(testing::Message() << fs << " Hz, noise " << noise << " m, seed " << seed);
         const auto data = noisySway(fs, noise, seed);
         AnalysisResult whole, later;
-        AnalyseBalanceTest(0, -1, -10, *data, {}, StanceNormal, 0.1, 0.1, whole, false, true);
-        AnalyseBalanceTest(cut, -1, -10, *data, {}, StanceNormal, 0.1, 0.1, later, false, true);
+        AnalyseBalanceTest(0, -1, -10, *data, {}, StanceNormal, 0.1, 0.1, {}, whole, false, true);
+        AnalyseBalanceTest(cut, -1, -10, *data, {}, StanceNormal, 0.1, 0.1, {}, later, false, true);
         EXPECT_NEAR(whole.fVMax, later.fVMax, 0.03 * later.fVMax);
         EXPECT_NEAR(whole.fAMax, later.fAMax, 0.03 * later.fAMax);
       }

@@ -147,7 +147,7 @@ const Case kCases[] = {
 AnalysisResult analyseCase(const Case& c) {
   const PlateTestDataBuffer data = recording(c.fs, 20);
   AnalysisResult r;
-  AnalyseBalanceTest(c.first, c.last, -10, data, c.geometry, c.stance, 0.12, 0.08, r, true, true);
+  AnalyseBalanceTest(c.first, c.last, -10, data, c.geometry, c.stance, 0.12, 0.08, {}, r, true, true);
   return r;
 }
 

@@ -403,9 +403,10 @@ int Run(const std::vector<std::string>& args, std::string& out, std::string& err
   if (o.losX) los.x = *o.losX;
   if (o.losY) los.y = *o.losY;
 
+  // The stance rule with the factory factors: the tool does not depend on a station's settings.
   AnalysisResult r;
   AnalyseBalanceTest(0, static_cast<qint32>(n - 1), -static_cast<float>(o.threshold), window, o.geometry,
-                     o.stance, los.x, los.y, r, true, true);
+                     o.stance, los.x, los.y, StanceFactors{}, r, true, true);
   if (r.lWeightSamples <= 10) {
     error =
         o.file + ": Not enough valid samples in the test! (" + std::to_string(r.lValidSamples) + " valid)";

@@ -118,6 +118,7 @@ KM_RQSummarySet KM_RQSummarySet::rebuildStart() {
 KM_RQRefreshContext KM_RQRefreshContext::fromSettings() {
   KM_RQRefreshContext c;
   c.normsVersion = NormsVersion();
+  c.stanceFactors = ReadStanceFactors();
   return c;
 }
 
@@ -488,7 +489,7 @@ void KM_RQListFile::fillFrom(const SubjectFile& file, float minCoPFz, const KM_R
         if (recorded) {
           AnalysisResult res;
           AnalyseBalanceTest(0, data->Count() - 1, -minCoPFz, *data, PlateGeometry{}, t->lStance, t->fLoSX,
-                             t->fLoSY, res, true, true);
+                             t->fLoSY, ctx.stanceFactors, res, true, true);
           r.lTotalSamples = res.lTotalSamples;
           r.lValidSamples = res.lValidSamples;
           r.fActDuration = static_cast<float>(res.fDuration);

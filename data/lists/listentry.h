@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "balance/analysis/analysis.h"
 #include "data/records/testbalance.h"
 #include "data/records/testvision.h"
 
@@ -41,6 +42,7 @@ inline constexpr int kVisionKinds = 3;  // KM_RQVNormTestType R, l, Both
 // is classified alike, and so that workers need not touch the settings store for it.
 struct KM_RQRefreshContext {
   int normsVersion = 0;
+  StanceFactors stanceFactors;
   static KM_RQRefreshContext fromSettings();
 };
 

@@ -146,7 +146,7 @@ BalanceTestRun RunFromBalanceTest(const BalanceTest& test, double subjectBirth, 
   if (run.samples && run.samples->Count() > 1) {
     log.step("Analysing");
     AnalyseBalanceTest(0, run.samples->Count() - 1, -run.thresholdN, *run.samples, run.geometry,
-                       run.conditions.stance, run.losX, run.losY, run.result, true, true);
+                       run.conditions.stance, run.losX, run.losY, run.stanceFactors, run.result, true, true);
     run.analysed = true;
   }
   if (run.enoughSamples())
