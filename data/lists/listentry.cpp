@@ -12,6 +12,7 @@
 #include "core/eventlog.h"
 #include "core/folders.h"
 #include "data/records/recordio.h"
+#include "data/records/storedanalysis.h"
 #include "data/storage/olestg.h"
 #include "data/subjectfile/subjectfile.h"
 
@@ -21,8 +22,6 @@ namespace {
 std::atomic<qint64> g_filesOpened{0};
 
 const KM_RQSummarySet kNoSummary{};
-
-bool missingDate(double d) { return d == clock::kMissingDate || std::isnan(d); }
 
 void readSummary(recordio::Reader& rd, KM_RQResultSummary& s) {
   rd.date(s.dtDate);
@@ -451,7 +450,7 @@ void KM_RQListFile::fillFrom(const SubjectFile& file, float minCoPFz, const KM_R
   lSTVisitCount_ = 0;
   lSTSessionCount_ = 0;
 
-  const bool noBirth = missingDate(dtSubjDoB);
+  const StoredAnalysisSettings analysis{minCoPFz, ctx.stanceFactors, ctx.normsVersion};
   for (const auto& visit : file.Visits()) {
     bool visitHasTests = false;
     for (const auto& session : visit->Sessions()) {
@@ -476,55 +475,53 @@ void KM_RQListFile::fillFrom(const SubjectFile& file, float minCoPFz, const KM_R
         r.lValidSamples = t->lValidSamples;
         r.bIsInterrupted = t->bIsInterrupted != 0;
         r.bIsFallen = t->bIsFallen != 0;
-        r.fLoSX = t->fLoSX;
-        r.fLoSY = t->fLoSY;
         r.sNotes = t->sNotes;
         r.fHeight = static_cast<float>(visit->phys.dHeight);
         r.fWeight = static_cast<float>(visit->phys.dMass);
         r.bBMIEnabled = true;
 
-        const auto data = t->TestData();
-        const bool recorded = data && data->Count() > 0;
-        bool analysed = false;
-        if (recorded) {
-          AnalysisResult res;
-          AnalyseBalanceTest(0, data->Count() - 1, -minCoPFz, *data, PlateGeometry{}, t->lStance, t->fLoSX,
-                             t->fLoSY, ctx.stanceFactors, res, true, true);
+        const StoredTestAnalysis a = AnalyseStoredTest(*t, dtSubjDoB, analysis);
+        r.fLoSX = static_cast<float>(a.losX);
+        r.fLoSY = static_cast<float>(a.losY);
+        const bool run = a.state != StoredTestState::NotRun;
+        if (a.state == StoredTestState::Damaged) {
+          // No numbers from damaged samples: counted as recorded, nothing valid, no measures.
+          r.lTotalSamples = t->TestData()->Count();
+          r.lValidSamples = 0;
+          r.fActDuration = 0;
+        } else if (run) {
+          const AnalysisResult& res = a.result;
           r.lTotalSamples = res.lTotalSamples;
           r.lValidSamples = res.lValidSamples;
           r.fActDuration = static_cast<float>(res.fDuration);
-          analysed = res.lWeightSamples > 10;
-          if (analysed) {
-            r.fXo = static_cast<float>(res.fXo);
-            r.fYo = static_cast<float>(res.fYo);
-            r.fMaxMLSway = static_cast<float>(res.fRangeML);
-            r.fMaxAPSway = static_cast<float>(res.fRangeAP);
-            r.f95MLSway = static_cast<float>(res.f95MLSway);
-            r.f95APSway = static_cast<float>(res.f95APSway);
-            r.f95MaxSway = static_cast<float>(res.f95MaxSway);
-            r.f95MinSway = static_cast<float>(res.f95MinSway);
-            r.fMaxSway = static_cast<float>(res.fRadialMax);
-            r.fAveSway = static_cast<float>(res.fRadialAve);
-            r.fVMax = static_cast<float>(res.fVMax);
-            r.fVAve = static_cast<float>(res.fVAve);
-            r.fAMax = static_cast<float>(res.fAMax);
-            r.fAAve = static_cast<float>(res.fAAve);
-            r.fPlen = static_cast<float>(res.fPathLength);
-            r.f95Area = static_cast<float>(res.f95Area);
-            r.fStability = static_cast<float>(res.fStability);
-            r.fSwayDirection = static_cast<float>(res.fSwayDirection);
-            r.fDirectionality = static_cast<float>(res.fDirectionality);
-            r.fMinMaxRatio = static_cast<float>(res.fMinMaxRatio);
-            r.fFatigue = static_cast<float>(res.fFatigue);
-            r.fParP = static_cast<float>(res.fParP);
-            if (!noBirth && !missingDate(r.dtDate)) {
-              const auto cls = StabilityClass(r.fStability, AgeInYears(dtSubjDoB, r.dtDate),
-                                              static_cast<KM_RQNormTestType>(r.lTestType), ctx.normsVersion);
-              r.lStabilityClass = cls ? static_cast<qint32>(*cls) : 0;
-            }
-          }
         }
-        const bool hasBMI = recorded && r.fHeight > 0 && r.fWeight > 0;
+        if (a.measured()) {
+          const AnalysisResult& res = a.result;
+          r.fXo = static_cast<float>(res.fXo);
+          r.fYo = static_cast<float>(res.fYo);
+          r.fMaxMLSway = static_cast<float>(res.fRangeML);
+          r.fMaxAPSway = static_cast<float>(res.fRangeAP);
+          r.f95MLSway = static_cast<float>(res.f95MLSway);
+          r.f95APSway = static_cast<float>(res.f95APSway);
+          r.f95MaxSway = static_cast<float>(res.f95MaxSway);
+          r.f95MinSway = static_cast<float>(res.f95MinSway);
+          r.fMaxSway = static_cast<float>(res.fRadialMax);
+          r.fAveSway = static_cast<float>(res.fRadialAve);
+          r.fVMax = static_cast<float>(res.fVMax);
+          r.fVAve = static_cast<float>(res.fVAve);
+          r.fAMax = static_cast<float>(res.fAMax);
+          r.fAAve = static_cast<float>(res.fAAve);
+          r.fPlen = static_cast<float>(res.fPathLength);
+          r.f95Area = static_cast<float>(res.f95Area);
+          r.fStability = static_cast<float>(res.fStability);
+          r.fSwayDirection = static_cast<float>(res.fSwayDirection);
+          r.fDirectionality = static_cast<float>(res.fDirectionality);
+          r.fMinMaxRatio = static_cast<float>(res.fMinMaxRatio);
+          r.fFatigue = static_cast<float>(res.fFatigue);
+          r.fParP = static_cast<float>(res.fParP);
+          r.lStabilityClass = a.stabilityClass ? static_cast<qint32>(*a.stabilityClass) : 0;
+        }
+        const bool hasBMI = run && r.fHeight > 0 && r.fWeight > 0;
         if (hasBMI) {
           r.fBMI = static_cast<float>(double(r.fWeight) / (double(r.fHeight) * double(r.fHeight)));
           const auto cls = ClassifyBMI(r.fBMI, dtSubjDoB, r.dtDate, lIsMale);
@@ -532,7 +529,7 @@ void KM_RQListFile::fillFrom(const SubjectFile& file, float minCoPFz, const KM_R
         }
 
         // A test never run has no result to summarise; its record still counts.
-        if (analysed && r.lTestType >= 1 && r.lTestType <= kBalanceKinds)
+        if (a.measured() && r.lTestType >= 1 && r.lTestType <= kBalanceKinds)
           bSummary_[static_cast<size_t>(r.lTestType - 1)].add(r.dtDate, r.fStability, r.lStabilityClass);
         if (hasBMI) {
           ++lTestBMICount_;

@@ -340,12 +340,7 @@ TEST(SubjectFileOpen, DamagedSamplesInAnIntactFileMakeADamagedTest) {
   s->AddBalanceTest()->SetTestData(samples);
   const QString p = sandboxPath(QStringLiteral("flipped.kpf"));
   ASSERT_TRUE(f.Save(p));
-  QByteArray bytes = fileBytes(p);
-  const QByteArray row = QByteArray::fromRawData(reinterpret_cast<const char*>(samples.channel(1)), 400);
-  const qsizetype at = bytes.indexOf(row);
-  ASSERT_GT(at, 0);
-  for (qsizetype i = at + 100; i < at + 164; ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5a);
-  writeBytes(p, bytes);
+  datatest::flipBytesAfter(p, QByteArray(reinterpret_cast<const char*>(samples.channel(1)), 400), 100, 64);
 
   SubjectFile g;
   ASSERT_TRUE(g.Open(p)) << g.LastError().toStdString();
