@@ -32,6 +32,7 @@
 #include "core/windows/subjectforms.h"
 #include "data/lists/listrefresh.h"
 #include "options/windows/frmppassword.h"
+#include "support/strings/strings.h"
 
 namespace tarn::app {
 
@@ -449,7 +450,12 @@ void frmPMain::Lists_Refresh() {
 
   log.step("List file = " + r.listFile);
   log.step(QStringLiteral("Entries = %1, Rebuilt = %2").arg(lists_->lFilesCount()).arg(r.rebuilt));
-  if (!r.ok) log.error("The list file could not be written: " + r.listFile);
+  if (r.missingFolder) {
+    log.error("The data folder does not exist: " + params.dataPath);
+    showMessage(Str(2701).arg(QDir::toNativeSeparators(params.dataPath)), MsgIcon::Exclamation);
+  } else if (!r.ok) {
+    log.error("The list file could not be written: " + r.listFile);
+  }
   log.step("Unloading Progress window");
   if (progress_) {
     const bool shown = progress_->isVisible();

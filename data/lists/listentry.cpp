@@ -528,14 +528,14 @@ void KM_RQListFile::fillFrom(const SubjectFile& file, float minCoPFz, const KM_R
           r.lBMIClass = cls ? static_cast<qint32>(*cls) : 0;
         }
 
-        // A test never run has no result to summarise; its record still counts.
+        // Tests never run: see fillFrom in the header.
         if (a.measured() && r.lTestType >= 1 && r.lTestType <= kBalanceKinds)
           bSummary_[static_cast<size_t>(r.lTestType - 1)].add(r.dtDate, r.fStability, r.lStabilityClass);
         if (hasBMI) {
           ++lTestBMICount_;
           bmiSummary_[0].add(r.dtDate, r.fBMI, r.lBMIClass);
         }
-        dtLastSTDate_ = std::max(dtLastSTDate_, r.dtDate);
+        if (run) dtLastSTDate_ = std::max(dtLastSTDate_, r.dtDate);
       }
       for (const auto& t : session->VisionTests()) {
         KM_RQListTestVision& r = vision_.emplace_back();
@@ -553,10 +553,12 @@ void KM_RQListFile::fillFrom(const SubjectFile& file, float minCoPFz, const KM_R
         r.lHighContrast = t->lHighContrast;
         r.dAcuity = t->dAcuity;
         r.lAcuityClass = t->lAcuityClass;
-        if (t->bIsDone != 0 && r.lEye >= 1 && r.lEye <= kVisionKinds)
-          vSummary_[static_cast<size_t>(r.lEye - 1)].add(r.dtDate, static_cast<float>(r.dAcuity),
-                                                         r.lAcuityClass);
-        dtLastSTDate_ = std::max(dtLastSTDate_, r.dtDate);
+        if (t->bIsDone != 0) {
+          if (r.lEye >= 1 && r.lEye <= kVisionKinds)
+            vSummary_[static_cast<size_t>(r.lEye - 1)].add(r.dtDate, static_cast<float>(r.dAcuity),
+                                                           r.lAcuityClass);
+          dtLastSTDate_ = std::max(dtLastSTDate_, r.dtDate);
+        }
       }
     }
     if (visitHasTests) ++lSTVisitCount_;

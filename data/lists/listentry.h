@@ -151,7 +151,15 @@ class KM_RQListFile {
   // up to date (with the file's current length, -1 when it has none), and the rebuild itself.
   bool isUpToDate(const QString& dataPath, float minCoPFz, qint64* currentLength = nullptr) const;
   void rebuild(const QString& dataPath, float minCoPFz, const KM_RQRefreshContext& ctx);
-  // Fills the entry from a subject file that is already open.
+  // Fills the entry from a subject file that is already open. Every balance test is analysed as
+  // AnalyseStoredTest does, with minCoPFz for tests stored without their own threshold.
+  //
+  // Tests never run: every test of the file is listed and counted (the test counts, the visits
+  // and sessions with tests), but only a test that was run gives results. A balance test was run
+  // when it holds recorded samples, a vision test when it is done. Only those give the date of
+  // the latest test, and a run balance test gives a BMI (counted in lTestBMICount and its
+  // summary) from the body data of its visit; its stability joins the summary only when the
+  // analysis gave measures (not for too few valid samples or damaged samples).
   void fillFrom(const SubjectFile& file, float minCoPFz, const KM_RQRefreshContext& ctx);
 
   const QString& versionText() const { return sVersion_; }

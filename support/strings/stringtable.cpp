@@ -15,6 +15,10 @@ struct Entry {
 constexpr Entry kTable[] = {
     // ---- shared captions ----
     {100, "Kamrith Labs TARN™ RQ"},
+    // ---- subject data ----
+    {2701,
+     "The data folder \"%1\" cannot be found, so the list of subject files was not brought up to "
+     "date.\nChoose an existing data folder in the options."},
 };
 
 constexpr bool ascending() {
