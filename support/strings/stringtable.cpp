@@ -19,6 +19,17 @@ constexpr Entry kTable[] = {
     {2701,
      "The data folder \"%1\" cannot be found, so the list of subject files was not brought up to "
      "date.\nChoose an existing data folder in the options."},
+    // ---- platform: recordings ----
+    {3701, "Cannot open the recording \"%1\": %2"},
+    {3702, "The recording \"%1\" cannot be read: %2"},
+    {3703, "The recording \"%1\" is empty."},
+    {3704, "The recording \"%1\" has no header row (for example Fz,M1,M2)."},
+    {3705, "The recording \"%1\" has the columns \"%2\"; expected %3."},
+    {3706, "The recording \"%1\", line %2, has %3 values instead of %4."},
+    {3707, "The recording \"%1\", line %2, column %3 (%4): \"%5\" is not a number."},
+    {3708, "The recording \"%1\", line %2, column %3 (%4): %5 is more than a force platform can report."},
+    {3709, "The recording \"%1\" holds no samples."},
+    {3710, "Fz,M1,M2 or Fx,Fy,Fz,Mx,My,Mz"},
 };
 
 constexpr bool ascending() {
