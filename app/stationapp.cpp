@@ -361,7 +361,12 @@ void StationApp::Lists_Refresh() {
 
   log.step("List file = " + r.listFile);
   log.step(QStringLiteral("Entries = %1, Rebuilt = %2").arg(lists_->lFilesCount()).arg(r.rebuilt));
-  if (!r.ok) log.error("The list file could not be written: " + r.listFile);
+  if (r.missingFolder) {
+    log.error("The data folder does not exist");
+    showMessage(Str(2701).arg(QDir::toNativeSeparators(params.dataPath)), MsgIcon::Exclamation);
+  } else if (!r.ok) {
+    log.error("The list file could not be written: " + r.listFile);
+  }
   log.step("Unloading Progress window");
   if (progress_) {
     const bool shown = progress_->isVisible();

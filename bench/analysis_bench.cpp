@@ -1,6 +1,6 @@
 // Speed of the balance analysis on tests of the usual sizes, with halves and dynamics, and of
 // its parts: the low-pass (own sections against the library's per-sample filter), the ellipse
-// comparison and the settings read it makes on every call.
+// comparison and the settings read its callers make once per test or list refresh.
 #include <benchmark/benchmark.h>
 #include <liquid/liquid.h>
 
@@ -43,7 +43,7 @@ void BM_AnalyseBalanceTest(benchmark::State& state) {
   const PlateTestDataBuffer data = makeTest(fs, static_cast<double>(state.range(1)));
   for (auto _ : state) {
     AnalysisResult r;
-    tarn::AnalyseBalanceTest(0, data.Count() - 1, -10, data, {}, tarn::StanceNormal, 0.1, 0.08, r, true,
+    tarn::AnalyseBalanceTest(0, data.Count() - 1, -10, data, {}, tarn::StanceNormal, 0.1, 0.08, {}, r, true,
                              true);
     benchmark::DoNotOptimize(r);
   }

@@ -44,6 +44,7 @@ const Folder& folder(int n, int visits) {
   o.files = n;
   o.seed = 42;
   o.minVisits = o.maxVisits = visits;
+  o.repeatSessions = false;
   o.today = 45500;
   auto rec = tarn::demodata::makeModelRecorder(42);
   f.files = tarn::demodata::writeDemoFolder(f.path, o, *rec, nullptr);
@@ -88,6 +89,7 @@ const Folder& bigFolder() {
     o.files = 200;
     o.seed = 7;
     o.minVisits = o.maxVisits = 1;
+    o.repeatSessions = false;
     o.today = 45500;
     auto rec = tarn::demodata::makeModelRecorder(7);
     const int made = tarn::demodata::writeDemoFolder(seedDir, o, *rec, nullptr);

@@ -4,6 +4,7 @@
 
 #include "balance/norms/norms.h"
 #include "core/clock.h"
+#include "data/records/storedanalysis.h"
 
 namespace tarn {
 namespace {
@@ -40,13 +41,20 @@ ReanalysedBalanceTest ReanalyseBalanceTest(const Visit& visit, const Session& se
   out.samples = t.storedData();
   out.recorded = out.samples && out.samples->Count() > 0;
   if (out.recorded) {
+    // The one re-analysis of a stored test: its own angles, threshold and limits of stability.
+    StoredAnalysisSettings settings = StoredAnalysisSettings::fromSettings();
+    settings.thresholdN = minCoPFzN;
+    settings.normsVersion = normsVersion;
+    const StoredTestAnalysis a = AnalyseStoredTest(t, birth, settings);
+    r.fLoSX = single(a.losX);
+    r.fLoSY = single(a.losY);
     AnalysisResult& res = out.result;
-    AnalyseBalanceTest(0, out.samples->Count() - 1, -minCoPFzN, *out.samples, PlateGeometry{}, t.lStance,
-                       t.fLoSX, t.fLoSY, res, true, true);
-    r.lTotalSamples = res.lTotalSamples;
-    r.lValidSamples = res.lValidSamples;
-    r.fActDuration = single(res.fDuration);
-    out.analysed = res.lWeightSamples > 10;
+    res = a.result;
+    const bool damaged = a.state == StoredTestState::Damaged;
+    r.lTotalSamples = damaged ? out.samples->Count() : res.lTotalSamples;
+    r.lValidSamples = damaged ? 0 : res.lValidSamples;
+    r.fActDuration = damaged ? 0.0f : single(res.fDuration);
+    out.analysed = a.measured();
     if (out.analysed) {
       r.fXo = single(res.fXo);
       r.fYo = single(res.fYo);

@@ -1,5 +1,7 @@
 #include "session/sessionrecords.h"
 
+#include "data/records/storedanalysis.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -114,9 +116,17 @@ void StoreRun(BalanceTest& t, const BalanceTestRun& run, const Visit& visit, con
   fillBody(t, visit, subject);
 }
 
+namespace {
+StoredAnalysisSettings analysisSettings(float thresholdN) {
+  StoredAnalysisSettings s = StoredAnalysisSettings::fromSettings();
+  s.thresholdN = thresholdN;
+  return s;
+}
+}  // namespace
+
 BalanceTestRun RunForTest(const BalanceTest& test, const Visit& visit, const SubjectInfo& subject,
                           float thresholdN) {
-  BalanceTestRun run = RunFromBalanceTest(test, subject.dtDoB, thresholdN);
+  BalanceTestRun run = RunFromBalanceTest(test, subject.dtDoB, analysisSettings(thresholdN));
   run.lTestType = static_cast<qint32>(NormTypeFor(test.lSurface, test.lEyes));
   if (const auto los = BaseLimitsOfStability(visit.phys.dHeight)) {
     run.losX = los->x;
@@ -142,7 +152,7 @@ bool UpdateSessionRecords(Visit& visit, Session& session, const SubjectInfo& sub
       t->fLoSX = single(los->x);
       t->fLoSY = single(los->y);
       const float weight = t->fWeight;
-      FillBalanceTest(*t, RunFromBalanceTest(*t, subject.dtDoB, thresholdN));
+      FillBalanceTest(*t, RunFromBalanceTest(*t, subject.dtDoB, analysisSettings(thresholdN)));
       t->fWeight = weight;
     }
     if (t->lValidSamples > 10 && t->bIsFallen == 0) {

@@ -139,6 +139,19 @@ TEST_F(ListRefresh, ListSettingsNameTheListFile) {
   EXPECT_EQ(station->lists()->sDataPath(), folders::withSlash(other));
 }
 
+TEST_F(ListRefresh, MissingDataFolderIsReportedAndNoListIsMadeForIt) {
+  const QString gone = QDir(folders::documentsFolder()).filePath("gone");
+  settings::write(settings::LastPath, gone);
+  ASSERT_TRUE(load());
+  int reported = 0;
+  for (const MessageRequest& m : messages) reported += m.text.contains("\"" + gone + "/\" cannot be found");
+  EXPECT_EQ(reported, 1);
+  EXPECT_EQ(station->lists()->lFilesCount(), 0);
+  EXPECT_FALSE(QFileInfo::exists(QDir(folders::commonDataFolder()).filePath("RQList000001.slf")));
+  EXPECT_FALSE(QFileInfo::exists(indexFile()));
+  EXPECT_TRUE(window->cmdExit->isEnabled());
+}
+
 TEST_F(ListRefresh, CloseDuringTheRefreshWaitsForTheListToBeSavedAndReadsNoMoreFiles) {
   writeDemoFiles(1);
   ASSERT_TRUE(load());

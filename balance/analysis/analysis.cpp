@@ -47,6 +47,8 @@ constexpr int kEllipseDirections = 3600;
 // Butterworth low-pass: fourth order, as two second-order sections.
 constexpr int kFilterOrder = 4;
 constexpr int kSections = kFilterOrder / 2;
+// The dynamics start where what the filter started from has faded to this part of itself.
+constexpr double kSettledFraction = 1e-3;
 
 // ---- Checked arithmetic -------------------------------------------------------------------
 // A measure whose formula would divide by zero or overflow keeps its previous value and the
@@ -220,6 +222,7 @@ struct LowPass {
   double b[kSections][3] = {};
   double a[kSections][3] = {};
   qint32 preroll = 0;  // samples the filter settles over before the series starts
+  qint32 settle = 0;   // samples until the start has faded to kSettledFraction
   // Decimation by n: only every n-th output is kept, so the filter jumps from one kept sample
   // to the next in one step: s ← P·s + Σₘ Gₘ·u(m), with P = Aⁿ and Gₘ = Aⁿ⁻¹⁻ᵐ·B, where A, B
   // (and C, D for the output y = C·s + D·u) are the per-sample recursion as a linear system.
@@ -285,6 +288,9 @@ void designSections(LowPass& f, double rel) {
   }
   f.preroll =
       slowest > 0 && slowest < 1 ? static_cast<qint32>(std::ceil(std::log(1e-6) / std::log(slowest))) : 0;
+  f.settle = slowest > 0 && slowest < 1
+                 ? static_cast<qint32>(std::ceil(std::log(kSettledFraction) / std::log(slowest)))
+                 : 0;
 }
 
 // The jump over n samples, read off sosStep itself: a unit state k with no input gives column k
@@ -461,7 +467,10 @@ bool wideLanesAvailable() { return false; }
 // Start-up: a filter started from rest, or even from the first sample's steady state, lags a
 // CoP that is already moving and shows a false burst of speed at the start of the test. So the
 // filter first settles over the series mirrored through its first sample (2·x₀ − x_k, k = L..1),
-// which continues the starting slope, and only then runs over the series itself.
+// which continues the starting slope, and only then runs over the series itself. That start still
+// hangs on one noisy sample: plate noise in x₀ is doubled into a step that the filter turns into
+// speed and acceleration for a few tenths of a second, so the dynamics skip that stretch (see
+// analyseDynamics).
 template <int K>
 qint32 runLowPass(const LowPass& f, const double* const* in, double* const* out, qint32 count) {
   const int n = f.n;
@@ -762,10 +771,11 @@ void radialMeasures(const RadialSums& a, const CentredSums& whole, double path, 
 }
 
 // Velocity of each valid sample from its valid neighbours: central difference inside a run,
-// one-sided at its ends; a sample without valid neighbours has none. Returns the mean and
-// largest magnitude over the samples that have one, and how many do.
+// one-sided at its ends; a sample without valid neighbours has none. Returns the sum and
+// largest magnitude over the samples from `from` on that have one, and how many do; the earlier
+// ones are computed all the same, as the neighbours of the next differences.
 qint32 differentiate(const double* px, const double* py, const unsigned char* ok, qint32 m, double* vx,
-                     double* vy, unsigned char* vok, double& sumMag, double& maxMag) {
+                     double* vy, unsigned char* vok, qint32 from, double& sumMag, double& maxMag) {
   // Sums and differences in locals, every array element written once: the stores (bytes in
   // particular) might otherwise be taken to change the inputs and force them to be read again.
   qint32 count = 0;
@@ -791,6 +801,7 @@ qint32 differentiate(const double* px, const double* py, const unsigned char* ok
     vx[i] = dx;
     vy[i] = dy;
     vok[i] = 1;
+    if (i < from) continue;
     const double mag = sqrtOf(dx * dx + dy * dy);
     sum += mag;
     largest = std::max(largest, mag);
@@ -828,12 +839,17 @@ void analyseDynamics(Scratch& s, qint32 total, const Conditions& c, AnalysisResu
     }
   }
 
+  // The measures count the decimated samples from the first one at which the filter's start has
+  // faded to a thousandth (about seven time constants of its slowest pole, 0.15 to 0.2 s), so
+  // no speed or acceleration of the start reaches them. The samples before still serve as
+  // neighbours of the first differences counted, so those are central differences too.
+  const qint32 from = std::min<qint32>(m, (filter.settle + filter.n - 1) / filter.n);
   double sumV, maxV, sumA, maxA;
   const qint32 nv = differentiate(s.lx.data(), s.ly.data(), s.lvalid.data(), m, s.vx.data(), s.vy.data(),
-                                  s.vvalid.data(), sumV, maxV);
+                                  s.vvalid.data(), from, sumV, maxV);
   // Accelerations reuse the CoP arrays: the positions are not needed any more.
   const qint32 na = differentiate(s.vx.data(), s.vy.data(), s.vvalid.data(), m, s.lx.data(), s.ly.data(),
-                                  s.lvalid.data(), sumA, maxA);
+                                  s.lvalid.data(), from, sumA, maxA);
 
   // Per decimated step to per second; an undecimated series keeps its own rate.
   const double rate = n > 1 ? static_cast<double>(c.fs) / n : c.fs;
@@ -850,7 +866,8 @@ void analyseDynamics(Scratch& s, qint32 total, const Conditions& c, AnalysisResu
 }
 
 void analyse(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& data, const PlateGeometry& g,
-             qint32 stance, double losX, double losY, AnalysisResult& r, bool withHalves, bool withDynamics) {
+             qint32 stance, double losX, double losY, const StanceFactors& factors, AnalysisResult& r,
+             bool withHalves, bool withDynamics) {
   ProcLog log(kModule, "AnalyseBalanceTest",
               QStringLiteral("first %1, last %2, stance %3").arg(first).arg(last).arg(stance));
   const qint32 count = data.Count();
@@ -869,7 +886,7 @@ void analyse(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& da
   c.cosPhi = std::cos(static_cast<double>(g.rotation));
   c.sinPhi = std::sin(static_cast<double>(g.rotation));
   c.stance = stance;
-  StanceLimits(stance, losX, losY, ReadStanceFactors(), c.fLoSX, c.fLoSY);
+  StanceLimits(stance, losX, losY, factors, c.fLoSX, c.fLoSY);
   c.fs = data.Frequency();
   c.date = data.DateTime();
   writeHeader(first, last, c, r);
@@ -988,8 +1005,8 @@ void StanceLimits(qint32 stance, double losX, double losY, const StanceFactors& 
 }
 
 void AnalyseBalanceTest(qint32 first, qint32 last, float thrFz, const KMX_BalancePlate& plate, qint32 stance,
-                        double losX, double losY, AnalysisResult& result, bool withHalves,
-                        bool withDynamics) {
+                        double losX, double losY, const StanceFactors& factors, AnalysisResult& result,
+                        bool withHalves, bool withDynamics) {
   const auto data = plate.TestData();
   if (!data) {
     ProcLog log(kModule, "AnalyseBalanceTest");
@@ -997,13 +1014,14 @@ void AnalyseBalanceTest(qint32 first, qint32 last, float thrFz, const KMX_Balanc
     return;
   }
   const PlateGeometry g{plate.RotationAngle(), plate.TiltAngle1(), plate.TiltAngle2()};
-  analyse(first, last, thrFz, *data, g, stance, losX, losY, result, withHalves, withDynamics);
+  analyse(first, last, thrFz, *data, g, stance, losX, losY, factors, result, withHalves, withDynamics);
 }
 
 void AnalyseBalanceTest(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& data,
                         const PlateGeometry& geometry, qint32 stance, double losX, double losY,
-                        AnalysisResult& result, bool withHalves, bool withDynamics) {
-  analyse(first, last, thrFz, data, geometry, stance, losX, losY, result, withHalves, withDynamics);
+                        const StanceFactors& factors, AnalysisResult& result, bool withHalves,
+                        bool withDynamics) {
+  analyse(first, last, thrFz, data, geometry, stance, losX, losY, factors, result, withHalves, withDynamics);
 }
 
 void EllipseRadiusRatio(double x1, double y1, double a1, double b1, double angleDeg1, double x2, double y2,

@@ -88,12 +88,14 @@ enum KM_RQStance : qint32 {
 };
 
 // Per-mille factors of the stance rule: the ML width of one foot relative to a two-foot
-// stance, and the AP length of two feet in line relative to one foot.
+// stance, and the AP length of two feet in line relative to one foot. The defaults are the
+// factory settings.
 struct StanceFactors {
   qint32 kX = 280;
   qint32 kY = 2000;
 };
-// "LoS X One Foot" and "LoS Y Two Feet" as stored now.
+// "LoS X One Foot" and "LoS Y Two Feet" as stored now. Callers read them once and hand them to
+// the analysis, which never reads the settings store itself (it runs on worker threads).
 StanceFactors ReadStanceFactors();
 
 // Limits of stability for a stance from the base half-widths. Codes outside 1..13 keep the
@@ -103,14 +105,16 @@ void StanceLimits(qint32 stance, double losX, double losY, const StanceFactors& 
 
 // The whole analysis. first/last: sample range (first < 1 means 0; last < 1 or past the end
 // means the last sample); thrFz: negated force threshold (N); losX, losY: base ML and AP
-// half-widths of the limits of stability (m). The stance factors are read from the settings on
-// every call. Fields whose formula would divide by zero or overflow keep their previous value.
+// half-widths of the limits of stability (m), which the stance factors widen or narrow by the
+// stance. Fields whose formula would divide by zero or overflow keep their previous value.
 void AnalyseBalanceTest(qint32 first, qint32 last, float thrFz, const KMX_BalancePlate& plate, qint32 stance,
-                        double losX, double losY, AnalysisResult& result, bool withHalves, bool withDynamics);
+                        double losX, double losY, const StanceFactors& factors, AnalysisResult& result,
+                        bool withHalves, bool withDynamics);
 // The same on stored test data and the plate angles it was recorded with.
 void AnalyseBalanceTest(qint32 first, qint32 last, float thrFz, const KMX_PlateTestData& data,
                         const PlateGeometry& geometry, qint32 stance, double losX, double losY,
-                        AnalysisResult& result, bool withHalves, bool withDynamics);
+                        const StanceFactors& factors, AnalysisResult& result, bool withHalves,
+                        bool withDynamics);
 
 // Largest and smallest ratio of the radius of ellipse 1 to that of ellipse 2 over 3600
 // directions. Each ellipse: centre (x, y), semi-axes a (along its angle) and b, angle in degrees.

@@ -12,10 +12,9 @@ struct ReplayOptions {
   double frequencyHz = 100.0;  // rate the file was recorded at
 };
 
-// A recording in the plate's channels and sign convention. The file has a header row and either
-// the columns Fz, M1, M2 or Fx, Fy, Fz, Mx, My, Mz (M1 = Mx, M2 = My), told apart by the header
-// names (units after "_", " " or "(" are ignored, a time column is skipped) or, when the names
-// mean nothing, by the number of columns. Separators: comma, semicolon or tab.
+// A recording in the plate's channels and sign convention, read by ReadRecordingCsv with the
+// columns told by their names (Fz, M1, M2 or Fx, Fy, Fz, Mx, My, Mz in any order, a time column
+// skipped).
 struct ReplayRecording {
   QString path;
   QString layout;  // "Fz,M1,M2" or "Fx,Fy,Fz,Mx,My,Mz"

@@ -26,8 +26,9 @@ struct BalanceTestRun {
 
   // Filled by the test.
   QString sPlate;
-  double zeroTime = -36522.0;  // the zero the samples were taken with
-  float thresholdN = 10.0f;    // "CoP Threshold F (N)" when analysed
+  double zeroTime = -36522.0;   // the zero the samples were taken with
+  float thresholdN = 10.0f;     // "CoP Threshold F (N)" when analysed
+  StanceFactors stanceFactors;  // "LoS X One Foot" and "LoS Y Two Feet" when analysed
   PlateGeometry geometry;
   std::shared_ptr<const KMX_PlateTestData> samples;
   bool analysed = false;  // result holds the analysis of samples

@@ -81,6 +81,7 @@ void StaticTestController::setRun(const BalanceTestRun& run) {
   log.step("Make copy");
   run_ = run;
   run_.thresholdN = static_cast<float>(settings::read(settings::CoPThresholdF));
+  run_.stanceFactors = ReadStanceFactors();
   if (plate_) {
     run_.geometry = {plate_->RotationAngle(), plate_->TiltAngle1(), plate_->TiltAngle2()};
   }
@@ -366,7 +367,8 @@ void StaticTestController::finishTest(bool stopped) {
   changed_ = true;
   if (run_.samples && run_.samples->Count() > 1) {
     AnalyseBalanceTest(0, run_.samples->Count() - 1, -run_.thresholdN, *run_.samples, run_.geometry,
-                       run_.conditions.stance, run_.losX, run_.losY, run_.result, true, true);
+                       run_.conditions.stance, run_.losX, run_.losY, run_.stanceFactors, run_.result, true,
+                       true);
     run_.analysed = true;
   }
   if (run_.enoughSamples()) {

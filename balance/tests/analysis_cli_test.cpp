@@ -126,19 +126,24 @@ TEST(AnalysisCli, BadInputGivesOneLineAndNoOutput) {
     const char* needle;
   };
   const Case cases[] = {
-      {{"--fs", "100", sandboxFile("missing.csv")}, "cannot open"},
-      {{"--fs", "100", writeFile("narrow.csv", "Fz,M1\n-700,1\n")}, "missing column"},
-      {{"--fs", "100", writeFile("short.csv", "Fz,M1,M2\n-700,1,2\n-700,1\n")}, "row 3: missing column"},
-      {{"--fs", "100", "--layout", "fx-fy-fz-mx-my-mz", good}, "missing column"},
-      {{"--fs", "100", writeFile("text.csv", "Fz,M1,M2\n-700,1,2\n-700,abc,2\n")}, "row 3, column 2 (M1)"},
-      {{"--fs", "100", writeFile("empty.csv", "Fz,M1,M2\n-700,1,2\n-700,,2\n")}, "column 2"},
-      {{"--fs", "100", writeFile("nan.csv", "Fz,M1,M2\n-700,1,2\n-700,nan,2\n")}, "is not a number"},
+      // The recording, read as the replay platform reads it.
+      {{"--fs", "100", sandboxFile("missing.csv")}, "Cannot open the recording"},
+      {{"--fs", "100", writeFile("blank.csv", "")}, "is empty"},
+      {{"--fs", "100", "--layout", "fx-fy-fz-mx-my-mz", good}, "expected Fx,Fy,Fz,Mx,My,Mz"},
+      // A time column that would be read as Fz, a row with a cell too many, a value no
+      // single-precision sample holds.
+      {{"--fs", "100", writeFile("timed.csv", "t,Fz,M1\n0,-700,1\n0.01,-700,1\n")}, "expected Fz,M1,M2"},
+      {{"--fs", "100", writeFile("wide.csv", "Fz,M1,M2\n-700,1,2\n-700,1,2,5\n")}, "line 3, has 4 values"},
+      {{"--fs", "100", writeFile("huge.csv", "Fz,M1,M2\n-700,1,2\n-700,1e39,2\n")},
+       "1e39 is more than a force platform can report"},
       {{"--fs", "100", writeFile("one.csv", "Fz,M1,M2\n-700,1,2\n")}, "fewer than 2 samples"},
-      {{"--fs", "100", writeFile("blank.csv", "")}, "empty"},
       {{"--fs", "100", "--from", "5", good}, "fewer than 2 samples"},
+      // The options.
       {{"--fs", "100", "--bogus", good}, "unknown option --bogus"},
       {{good}, "--fs is required"},
       {{"--fs", "0", good}, "--fs"},
+      {{"--fs", "9.9", good}, "is not a sampling frequency"},
+      {{"--fs", "1e-30", good}, "is not a sampling frequency"},
       {{"--fs", "fast", good}, "is not a number"},
       {{"--fs", "100"}, "no input file"},
       {{"--fs", "100", good, good}, "more than one input file"},
@@ -147,10 +152,16 @@ TEST(AnalysisCli, BadInputGivesOneLineAndNoOutput) {
       {{"--fs", "100", "--stance", "2.5", good}, "stance code"},
       {{"--fs", "100", "--los-x", "-1", good}, "--los-x"},
       {{"--fs", "100", "--threshold", "-3", good}, "negative"},
+      {{"--fs", "100", "--threshold", "1e39", good}, "is not a force threshold"},
       {{"--fs", "100", "--tilt1", "2", good}, "tilt"},
+      {{"--fs", "100", "--rotation", "7", good}, "is not a rotation angle"},
+      {{"--fs", "100", "--rotation", "-1e39", good}, "is not a rotation angle"},
       {{"--fs", "100", "--from", "3", "--to", "2", good}, "--from must come before --to"},
+      {{"--fs", "100", "--from", "1e300", good}, "beyond the longest test"},
+      {{"--to", "3e7", "--fs", "100", good}, "beyond the longest test"},
       {{"--fs", "100", "--type", "XYZ", "--age", "30", good}, "unknown test type"},
       {{"--fs", "100", "--age", "30", good}, "needs both --age and --type"},
+      {{"--fs", "100", "--age", "-2", "--type", "NSEO", good}, "is not an age"},
       {{"--fs", "100", "--norms", "4", "--age", "30", "--type", "NSEO", good}, "norms version"},
       {{"--fs", "100", "--height", "3", good}, "height"},
       {{"--fs", "100", "--positive-fz=1", good}, "takes no value"},
@@ -165,8 +176,27 @@ TEST(AnalysisCli, BadInputGivesOneLineAndNoOutput) {
   }
 }
 
+TEST(AnalysisCli, ErrorsNeverRepeatControlBytes) {
+  // From the file and from the command line alike.
+  const std::string esc = "\x1b]0;title\x07\x1b[2J\r";
+  const std::vector<std::string> argsList[] = {
+      {"--fs", "100", writeFile("esc.csv", "Fz,M1,M2\n-700," + esc + ",2\n")},
+      {"--fs", "100", writeFile("esc2.csv", "Fz,M1," + esc + "\n-700,1,2\n")},
+      {"--fs", "100", "--stance", esc, sandboxFile("x.csv")},
+      {"--fs", "100", "--" + esc, sandboxFile("x.csv")},
+  };
+  for (const auto& args : argsList) {
+    const Outcome o = run(args);
+    EXPECT_NE(o.code, 0);
+    ASSERT_FALSE(o.error.empty());
+    for (const char ch : o.error)
+      EXPECT_FALSE(static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f) << o.error;
+  }
+}
+
 TEST(AnalysisCli, UnloadedRecordingIsNotAnalysed) {
-  const Outcome o = run("--fs 100", writeFile("light.csv", circleCsv(200)));  // Fz positive: unloaded
+  // Fz positive without --positive-fz: read as an unloaded plate.
+  const Outcome o = run("--fs 100 --layout fx-fy-fz-mx-my-mz", writeFile("light.csv", circleCsv(200)));
   EXPECT_EQ(o.code, 3);
   EXPECT_NE(o.error.find("Not enough valid samples in the test!"), std::string::npos);
   EXPECT_TRUE(o.out.empty());

@@ -18,7 +18,7 @@ constexpr float kThr = -10;
 AnalysisResult analyse(const KMX_PlateTestData& d, qint32 stance = StanceNormal, double los = 0.1,
                        const PlateGeometry& g = {}, bool halves = true, bool dynamics = true) {
   AnalysisResult r;
-  AnalyseBalanceTest(0, d.Count() - 1, kThr, d, g, stance, los, los, r, halves, dynamics);
+  AnalyseBalanceTest(0, d.Count() - 1, kThr, d, g, stance, los, los, {}, r, halves, dynamics);
   return r;
 }
 
@@ -141,7 +141,7 @@ TEST(AnalysisMeasures, FormulasThatDivideByZeroKeepThePreviousValue) {
   // CoP exactly at the origin: every spread is exactly zero.
   AnalysisResult a = sentinel();
   const auto data = record(100, std::vector<Cop>(500, {0, 0}));
-  AnalyseBalanceTest(0, data->Count() - 1, kThr, *data, {}, StanceNormal, 0.1, 0.1, a, true, true);
+  AnalyseBalanceTest(0, data->Count() - 1, kThr, *data, {}, StanceNormal, 0.1, 0.1, {}, a, true, true);
   EXPECT_EQ(a.fSigma1, 0);
   EXPECT_EQ(a.f95Area, 0);
   EXPECT_EQ(a.fXo, 0);
@@ -171,7 +171,7 @@ TEST(AnalysisMeasures, GapOfInvalidSamplesAddsNoStep) {
 TEST(AnalysisMeasures, TooLittleLoadStopsWithZeroWeight) {
   AnalysisResult a = sentinel();
   const auto none = record(100, std::vector<Cop>(1000, {0.01, 0}), -5);
-  AnalyseBalanceTest(0, 999, kThr, *none, {}, StanceNormal, 0.1, 0.1, a, true, true);
+  AnalyseBalanceTest(0, 999, kThr, *none, {}, StanceNormal, 0.1, 0.1, {}, a, true, true);
   EXPECT_EQ(a.lValidSamples, 0);
   EXPECT_EQ(a.fWeight, 0);
   EXPECT_EQ(a.lTotalSamples, 1000);
@@ -182,7 +182,7 @@ TEST(AnalysisMeasures, TooLittleLoadStopsWithZeroWeight) {
     AnalysisResult b = sentinel();
     const auto data =
         record(100, std::vector<Cop>(100, {0.01, 0}), [loaded](int i) { return i < loaded ? -700.0 : -5.0; });
-    AnalyseBalanceTest(0, 99, kThr, *data, {}, StanceNormal, 0.1, 0.1, b, false, false);
+    AnalyseBalanceTest(0, 99, kThr, *data, {}, StanceNormal, 0.1, 0.1, {}, b, false, false);
     EXPECT_EQ(b.lValidSamples, loaded);
     EXPECT_EQ(b.fWeight, loaded == 10 ? 0 : -700);
     EXPECT_NEAR(b.fXo, loaded == 10 ? 7 : 0.01, 1e-12);
@@ -203,16 +203,16 @@ TEST(AnalysisMeasures, RangeRulesAndFirstEqualLast) {
   const auto data = record(100, circle(0, 0, 0.01, 200, 5));
   AnalysisResult a = sentinel();
   const std::string before = analysecli::ResultToJson(a);
-  AnalyseBalanceTest(300, 300, kThr, *data, {}, StanceNormal, 0.1, 0.1, a, true, true);
+  AnalyseBalanceTest(300, 300, kThr, *data, {}, StanceNormal, 0.1, 0.1, {}, a, true, true);
   EXPECT_EQ(analysecli::ResultToJson(a), before);
-  AnalyseBalanceTest(900, 100, kThr, *data, {}, StanceNormal, 0.1, 0.1, a, true, true);  // first → last
+  AnalyseBalanceTest(900, 100, kThr, *data, {}, StanceNormal, 0.1, 0.1, {}, a, true, true);  // first → last
   EXPECT_EQ(analysecli::ResultToJson(a), before);
 
-  AnalyseBalanceTest(-4, 0, kThr, *data, {}, StanceNormal, 0.1, 0.1, a, false, false);
+  AnalyseBalanceTest(-4, 0, kThr, *data, {}, StanceNormal, 0.1, 0.1, {}, a, false, false);
   EXPECT_EQ(a.lTotalSamples, 1000);
-  AnalyseBalanceTest(100, 99999, kThr, *data, {}, StanceNormal, 0.1, 0.1, a, false, false);
+  AnalyseBalanceTest(100, 99999, kThr, *data, {}, StanceNormal, 0.1, 0.1, {}, a, false, false);
   EXPECT_EQ(a.lTotalSamples, 900);
-  AnalyseBalanceTest(100, 299, kThr, *data, {}, StanceNormal, 0.1, 0.1, a, true, false);
+  AnalyseBalanceTest(100, 299, kThr, *data, {}, StanceNormal, 0.1, 0.1, {}, a, true, false);
   EXPECT_EQ(a.lTotalSamples, 200);
   EXPECT_DOUBLE_EQ(a.fDuration, 2);
   EXPECT_EQ(a.fMidIndex, 199);  // the sample index, not the offset in the range
@@ -281,14 +281,18 @@ TEST(AnalysisMeasures, StanceRuleForEveryCode) {
   }
 }
 
-TEST(AnalysisMeasures, StanceFactorsAreReadFromTheSettingsOnEveryCall) {
+TEST(AnalysisMeasures, StanceFactorsComeFromTheCallerNotTheSettings) {
   const auto data = record(100, circle(0, 0, 0.005, 100, 5));
   AnalysisResult a;
-  AnalyseBalanceTest(0, -1, kThr, *data, {}, StanceFeetTogether, 0.1, 0.08, a, false, false);
+  AnalyseBalanceTest(0, -1, kThr, *data, {}, StanceFeetTogether, 0.1, 0.08, {}, a, false, false);
   EXPECT_NEAR(a.fLoSX, 0.056, 1e-12);  // defaults: 280 ‰
+  // Stored factors reach the analysis only through the caller.
   settings::write(settings::LoSXOneFoot, 500);
   settings::write(settings::LoSYTwoFeet, 1500);
-  AnalyseBalanceTest(0, -1, kThr, *data, {}, StanceHeelToToeDominantBack, 0.1, 0.08, a, false, false);
+  AnalyseBalanceTest(0, -1, kThr, *data, {}, StanceHeelToToeDominantBack, 0.1, 0.08, {}, a, false, false);
+  EXPECT_NEAR(a.fLoSX, 0.028, 1e-12);
+  AnalyseBalanceTest(0, -1, kThr, *data, {}, StanceHeelToToeDominantBack, 0.1, 0.08, ReadStanceFactors(), a,
+                     false, false);
   EXPECT_NEAR(a.fLoSX, 0.05, 1e-12);
   EXPECT_NEAR(a.fLoSY, 0.12, 1e-12);
   EXPECT_NEAR(a.fLoSRangeML, 0.1, 1e-12);
@@ -308,7 +312,7 @@ TEST(AnalysisMeasures, HalvesGiveFatigueAndAreaChange) {
   // Without halves the two ratios are left alone.
   AnalysisResult b;
   b.fFatigue = 9;
-  AnalyseBalanceTest(0, -1, kThr, *record(100, cop), {}, StanceNormal, 0.1, 0.1, b, false, false);
+  AnalyseBalanceTest(0, -1, kThr, *record(100, cop), {}, StanceNormal, 0.1, 0.1, {}, b, false, false);
   EXPECT_EQ(b.fFatigue, 9);
 }
 
@@ -316,7 +320,7 @@ TEST(AnalysisMeasures, SwayBeyondTheLimitsScoresZero) {
   // 1.96σ of a 10 mm circle is about 13.9 mm, beyond an AP limit of 10 mm.
   const auto data = record(100, circle(0, 0, 0.01, 200, 5));
   AnalysisResult a;
-  AnalyseBalanceTest(0, -1, kThr, *data, {}, StanceNormal, 0.1, 0.01, a, false, false);
+  AnalyseBalanceTest(0, -1, kThr, *data, {}, StanceNormal, 0.1, 0.01, {}, a, false, false);
   EXPECT_GT(a.fLoSUsedMax, 1);
   EXPECT_EQ(a.fStability, 0);
 }
@@ -364,7 +368,7 @@ TEST(AnalysisLimits, QuietStandingOfAHealthyAdultScoresInTheHealthyBand) {
   for (int i = 0; i < 3; ++i) {
     const auto data = record(100, sway(100, 20, 0.0025, 0.003 + 0.001 * i, 11 + i), -720);
     AnalysisResult a;
-    AnalyseBalanceTest(0, -1, kThr, *data, {}, StanceNormal, los.x, los.y, a, true, true);
+    AnalyseBalanceTest(0, -1, kThr, *data, {}, StanceNormal, los.x, los.y, {}, a, true, true);
     scores[i] = a.fStability;
   }
   EXPECT_GT(scores[0], scores[1]);

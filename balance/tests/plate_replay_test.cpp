@@ -151,13 +151,10 @@ TEST(PlateReplay, UnusableFilesAreRefusedWithAClearMessageAndNoPlate) {
     const char* text;
     const char* message;
   };
+  // What the recording reader refuses (its own test has every case) never makes a plate.
   const Case cases[] = {
-      {"empty.csv", "\n\n", "is empty"},
-      {"noheader.csv", "-700,1,2\n-701,1,2\n", "no header row"},
-      {"columns.csv", "a,b,c,d\n1,2,3,4\n", "expected Fz,M1,M2"},
-      {"ragged.csv", "Fz,M1,M2\n-700,1,2\n-700,1\n", "line 3, has 2 values instead of 3"},
-      {"text.csv", "Fz,M1,M2\n-700,1,2\n-700,x1,2\n", "line 3, column 2: \"x1\" is not a number"},
-      {"headonly.csv", "Fz,M1,M2\n", "holds no samples"},
+      {"columns.csv", "a,b,c\n1,2,3\n", "expected Fz,M1,M2"},
+      {"huge.csv", "Fz,M1,M2\n-700,1,2\n-700,1,1e39\n", "is more than a force platform can report"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);

@@ -298,8 +298,9 @@ TEST(PlateSimGeometry, AnalysisUndoesRotationAndTiltToGiveTheSubjectsCoP) {
   runTest(*p, ev, 100.0f, 0, 5000);
   const auto& d = *p->TestData();
   AnalysisResult r, fromData;
-  AnalyseBalanceTest(0, d.Count() - 1, -10.0f, *p, 1, 0.1, 0.15, r, true, true);
-  AnalyseBalanceTest(0, d.Count() - 1, -10.0f, d, {0.4f, 0.05f, -0.03f}, 1, 0.1, 0.15, fromData, true, true);
+  AnalyseBalanceTest(0, d.Count() - 1, -10.0f, *p, 1, 0.1, 0.15, {}, r, true, true);
+  AnalyseBalanceTest(0, d.Count() - 1, -10.0f, d, {0.4f, 0.05f, -0.03f}, 1, 0.1, 0.15, {}, fromData, true,
+                     true);
   EXPECT_EQ(analysecli::ResultToJson(r), analysecli::ResultToJson(fromData)) << "the plate gives its angles";
   EXPECT_EQ(r.lValidSamples, d.Count());
   EXPECT_NEAR(r.fXo, 0.03, 0.0015);

@@ -137,7 +137,7 @@ TEST(CoPDisplayLogic, EllipseOfTheAnalysisLiesAlongTheSway) {
   }
   const PlateTestDataBuffer data(100.0f, 46000.0, fz, m1, m2);
   AnalysisResult r;
-  AnalyseBalanceTest(0, n - 1, -10.0f, data, {}, 1, 0.129, 0.080, r, false, false);
+  AnalyseBalanceTest(0, n - 1, -10.0f, data, {}, 1, 0.129, 0.080, StanceFactors{}, r, false, false);
   const auto e = AnalysisEllipse(r);
   ASSERT_TRUE(e);
   EXPECT_NEAR(e->cx, 0.01, 1e-6);

@@ -1,10 +1,11 @@
 #include "balance/tools/analysecli.h"
 
+#include <QFile>
 #include <QString>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
+#include <limits>
 #include <numbers>
 
 #include "balance/norms/norms.h"
@@ -34,31 +35,15 @@ bool parseNumber(std::string_view text, double& value) {
   return ec == std::errc() && end == s.data() + s.size() && std::isfinite(value);
 }
 
-std::vector<std::string_view> split(std::string_view line, char sep) {
-  std::vector<std::string_view> cells;
-  size_t start = 0;
-  while (true) {
-    const size_t pos = line.find(sep, start);
-    cells.push_back(line.substr(start, pos == std::string_view::npos ? std::string_view::npos : pos - start));
-    if (pos == std::string_view::npos) break;
-    start = pos + 1;
-  }
-  return cells;
+// Text from the command line as a message may quote it: no control characters, not too long.
+std::string shown(const std::string& text) {
+  return PrintableExcerpt(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())))
+      .toStdString();
 }
 
-struct Columns {
-  int fz, m1, m2, needed;
-  const char* names[6];
-};
-
-Columns columnsOf(Layout layout) {
-  if (layout == Layout::FxFyFzMxMyMz) return {2, 3, 4, 6, {"Fx", "Fy", "Fz", "Mx", "My", "Mz"}};
-  return {0, 1, 2, 3, {"Fz", "M1", "M2", nullptr, nullptr, nullptr}};
-}
-
-const char* layoutName(Layout layout) {
-  return layout == Layout::FxFyFzMxMyMz ? "fx-fy-fz-mx-my-mz" : "fz-m1-m2";
-}
+// The largest window a test can hold, in samples.
+constexpr double kMaxSamples = std::numeric_limits<qint32>::max();
+constexpr double kMinFs = 10, kMaxFs = 100000;  // Hz
 
 void appendNumber(std::string& out, double v) {
   if (!std::isfinite(v)) {
@@ -74,7 +59,7 @@ void appendNumber(std::string& out, double v) {
 
 std::string Usage() {
   return "Usage: tarnrq-analyse [options] FILE.csv\n"
-         "  --fs HZ                  sampling frequency (required)\n"
+         "  --fs HZ                  sampling frequency, 10 to 100000 (required)\n"
          "  --layout fz-m1-m2|fx-fy-fz-mx-my-mz   columns of the file (default fz-m1-m2)\n"
          "  --positive-fz            Fz is positive under load (Fz and moments are negated)\n"
          "  --from SEC --to SEC      analyse only this window of the recording\n"
@@ -82,7 +67,8 @@ std::string Usage() {
          "  --los-x M --los-y M      base limits of stability, half-widths (default 0.1)\n"
          "  --height M               derive the base limits of stability from the height\n"
          "  --threshold N            force threshold in newtons (default 10)\n"
-         "  --rotation RAD --tilt1 RAD --tilt2 RAD   plate angles (default 0)\n"
+         "  --rotation RAD --tilt1 RAD --tilt2 RAD   plate angles (default 0; rotation within pi,\n"
+         "                           tilts below pi/2)\n"
          "  --age YEARS --type NSEO|NSEC|PSEO|PSEC [--norms 1|2|3]   add the stability class\n";
 }
 
@@ -92,7 +78,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     std::string arg = args[i];
     if (arg.rfind("--", 0) != 0 || arg == "--") {
       if (!o.file.empty()) {
-        error = "more than one input file given: " + o.file + " and " + arg;
+        error = "more than one input file given: " + shown(o.file) + " and " + shown(arg);
         return false;
       }
       o.file = arg;
@@ -107,7 +93,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     }
     if (arg == "--help" || arg == "--positive-fz") {
       if (inlineValue) {
-        error = "option " + arg + " takes no value";
+        error = "option " + shown(arg) + " takes no value";
         return false;
       }
       (arg == "--help" ? o.help : o.positiveFz) = true;
@@ -117,7 +103,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
                                           "--los-x", "--los-y",  "--height", "--threshold", "--rotation",
                                           "--tilt1", "--tilt2",  "--age",    "--type",      "--norms"};
     if (std::find(std::begin(kValued), std::end(kValued), arg) == std::end(kValued)) {
-      error = "unknown option " + arg;
+      error = "unknown option " + shown(arg);
       return false;
     }
     if (!inlineValue) {
@@ -129,11 +115,11 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     }
     if (arg == "--layout") {
       if (value == "fz-m1-m2") {
-        o.layout = Layout::FzM1M2;
+        o.layout = RecordingLayout::FzM1M2;
       } else if (value == "fx-fy-fz-mx-my-mz") {
-        o.layout = Layout::FxFyFzMxMyMz;
+        o.layout = RecordingLayout::FxFyFzMxMyMz;
       } else {
-        error = "unknown layout \"" + value + "\" (fz-m1-m2 or fx-fy-fz-mx-my-mz)";
+        error = "unknown layout \"" + shown(value) + "\" (fz-m1-m2 or fx-fy-fz-mx-my-mz)";
         return false;
       }
       continue;
@@ -141,7 +127,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     if (arg == "--type") {
       const auto type = NormTestTypeFromCode(QString::fromStdString(value));
       if (!type) {
-        error = "unknown test type \"" + value + "\" (NSEO, NSEC, PSEO or PSEC)";
+        error = "unknown test type \"" + shown(value) + "\" (NSEO, NSEC, PSEO or PSEC)";
         return false;
       }
       o.type = type;
@@ -149,15 +135,16 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     }
     double v;
     if (!parseNumber(value, v)) {
-      error = "option " + arg + ": \"" + value + "\" is not a number";
+      error = "option " + arg + ": \"" + shown(value) + "\" is not a number";
       return false;
     }
     const auto bad = [&](const char* what) {
-      error = "option " + arg + ": " + value + " " + what;
+      error = "option " + arg + ": " + shown(value) + " " + what;
       return false;
     };
     if (arg == "--fs") {
-      if (v <= 0 || v > 100000) return bad("is not a sampling frequency (0 < HZ <= 100000)");
+      if (v < kMinFs || v > kMaxFs)
+        return bad("is not a sampling frequency of a force platform (10 to 100000 Hz)");
       o.fs = v;
       haveFs = true;
     } else if (arg == "--from" || arg == "--to") {
@@ -179,14 +166,16 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
       o.height = v;
     } else if (arg == "--threshold") {
       if (v < 0) return bad("is negative");
+      if (v > 100000) return bad("is not a force threshold (0 to 100000 N)");
       o.threshold = v;
     } else if (arg == "--rotation") {
+      if (std::fabs(v) > std::numbers::pi) return bad("is not a rotation angle (-pi to pi)");
       o.geometry.rotation = static_cast<float>(v);
     } else if (arg == "--tilt1" || arg == "--tilt2") {
       if (std::fabs(v) >= std::numbers::pi / 2) return bad("is not a tilt angle (below pi/2 in size)");
       (arg == "--tilt1" ? o.geometry.tilt1 : o.geometry.tilt2) = static_cast<float>(v);
     } else if (arg == "--age") {
-      if (v > 150) return bad("is not an age in years");
+      if (v < 0 || v > 150) return bad("is not an age in years (0 to 150)");
       o.age = v;
     }
   }
@@ -203,69 +192,16 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     error = "--from must come before --to";
     return false;
   }
-  if ((o.age || o.type || o.normsVersion) && !(o.age && o.type)) {
-    error = "the stability class needs both --age and --type";
-    return false;
-  }
-  return true;
-}
-
-bool ReadPlateCsv(const std::string& path, Layout layout, bool positiveFz, PlateTestDataBuffer& data,
-                  std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open " + path;
-    return false;
-  }
-  const Columns cols = columnsOf(layout);
-  std::string line;
-  long row = 0;
-  char sep = ',';
-  bool haveHeader = false;
-  const float sign = positiveFz ? -1.0f : 1.0f;
-  while (std::getline(in, line)) {
-    ++row;
-    const std::string_view text = trim(line);
-    if (text.empty()) continue;
-    if (!haveHeader) {
-      if (text.find(',') == std::string_view::npos) {
-        if (text.find('\t') != std::string_view::npos)
-          sep = '\t';
-        else if (text.find(';') != std::string_view::npos)
-          sep = ';';
-      }
-      const auto cells = split(text, sep);
-      if (static_cast<int>(cells.size()) < cols.needed) {
-        error = path + ": missing column: the header has " + std::to_string(cells.size()) +
-                " column(s), layout " + layoutName(layout) + " needs " + std::to_string(cols.needed);
-        return false;
-      }
-      haveHeader = true;
-      continue;
-    }
-    const auto cells = split(text, sep);
-    if (static_cast<int>(cells.size()) < cols.needed) {
-      error = path + ": row " + std::to_string(row) + ": missing column: " + std::to_string(cells.size()) +
-              " cell(s), layout " + layoutName(layout) + " needs " + std::to_string(cols.needed);
+  // The window in samples must fit a test's sample count.
+  for (const auto& [name, t] : {std::pair{"--from", o.from}, std::pair{"--to", o.to}}) {
+    if (t && *t * o.fs > kMaxSamples) {
+      error = std::string("option ") + name + ": " + std::to_string(*t) +
+              " s is beyond the longest test at this rate (2^31 samples)";
       return false;
     }
-    double v[6];
-    for (int c = 0; c < cols.needed; ++c) {
-      if (!parseNumber(cells[c], v[c])) {
-        error = path + ": row " + std::to_string(row) + ", column " + std::to_string(c + 1) + " (" +
-                cols.names[c] + "): \"" + std::string(trim(cells[c])) + "\" is not a number";
-        return false;
-      }
-    }
-    data.append(sign * static_cast<float>(v[cols.fz]), sign * static_cast<float>(v[cols.m1]),
-                sign * static_cast<float>(v[cols.m2]));
   }
-  if (in.bad()) {
-    error = "cannot read " + path;
-    return false;
-  }
-  if (!haveHeader) {
-    error = path + ": the file is empty";
+  if ((o.age || o.type || o.normsVersion) && !(o.age && o.type)) {
+    error = "the stability class needs both --age and --type";
     return false;
   }
   return true;
@@ -376,39 +312,43 @@ int Run(const std::vector<std::string>& args, std::string& out, std::string& err
     out = Usage();
     return 0;
   }
-  PlateTestDataBuffer all(static_cast<float>(o.fs), clock::kMissingDate);
-  if (!ReadPlateCsv(o.file, o.layout, o.positiveFz, all, error)) {
-    log.error(QString::fromStdString(error));
+  RecordingCsv rec;
+  QString readError;
+  if (!ReadRecordingCsv(QFile::decodeName(o.file.c_str()), {o.layout, o.positiveFz}, rec, readError)) {
+    error = readError.toStdString();
+    log.error(readError);
     return 2;
   }
 
-  // The window [from, to) in samples.
-  const qint64 count = all.Count();
-  const qint64 first = o.from ? std::llround(*o.from * o.fs) : 0;
+  // The window [from, to) in samples; both bounds were checked to fit.
+  const auto count = static_cast<qint64>(rec.fz.size());
+  const qint64 first = o.from ? std::min<qint64>(std::llround(*o.from * o.fs), count) : 0;
   const qint64 end = o.to ? std::min<qint64>(std::llround(*o.to * o.fs), count) : count;
   const qint64 n = end - first;
   if (n < 2) {
-    error = o.file + ": fewer than 2 samples to analyse (" + std::to_string(std::max<qint64>(n, 0)) + ")";
+    error =
+        shown(o.file) + ": fewer than 2 samples to analyse (" + std::to_string(std::max<qint64>(n, 0)) + ")";
     log.error(QString::fromStdString(error));
     return 2;
   }
-  PlateTestDataBuffer window(static_cast<float>(o.fs), clock::kMissingDate);
-  window.reserve(static_cast<qint32>(n));
-  for (qint64 i = first; i < end; ++i)
-    window.append(all.Sample(0, static_cast<qint32>(i)), all.Sample(1, static_cast<qint32>(i)),
-                  all.Sample(2, static_cast<qint32>(i)));
+  const auto slice = [&](const std::vector<float>& v) {
+    return std::vector<float>(v.begin() + first, v.begin() + end);
+  };
+  const PlateTestDataBuffer window(static_cast<float>(o.fs), clock::kMissingDate, slice(rec.fz),
+                                   slice(rec.m1), slice(rec.m2));
 
   LimitsOfStability los{kDefaultLoS, kDefaultLoS};
   if (o.height) los = *BaseLimitsOfStability(*o.height);
   if (o.losX) los.x = *o.losX;
   if (o.losY) los.y = *o.losY;
 
+  // The stance rule with the factory factors: the tool does not depend on a station's settings.
   AnalysisResult r;
   AnalyseBalanceTest(0, static_cast<qint32>(n - 1), -static_cast<float>(o.threshold), window, o.geometry,
-                     o.stance, los.x, los.y, r, true, true);
+                     o.stance, los.x, los.y, StanceFactors{}, r, true, true);
   if (r.lWeightSamples <= 10) {
-    error =
-        o.file + ": Not enough valid samples in the test! (" + std::to_string(r.lValidSamples) + " valid)";
+    error = shown(o.file) + ": Not enough valid samples in the test! (" + std::to_string(r.lValidSamples) +
+            " valid)";
     log.error(QString::fromStdString(error));
     return 3;
   }

@@ -1,28 +1,21 @@
 #pragma once
-// The command-line analysis of a recorded test (tarnrq-analyse): arguments, the CSV of samples,
-// the JSON of the measures. Kept apart from main() so that every bad input can be tested.
+// The command-line analysis of a recorded test (tarnrq-analyse): arguments, the recording (read
+// as the replay platform reads it), the JSON of the measures. Kept apart from main() so that
+// every bad input can be tested.
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "balance/analysis/analysis.h"
 #include "balance/norms/normtypes.h"
+#include "balance/plate/recordingcsv.h"
 
-namespace tarn {
-
-class PlateTestDataBuffer;
-
-namespace analysecli {
-
-enum class Layout {
-  FzM1M2,        // Fz, M1, M2
-  FxFyFzMxMyMz,  // six-component plate: M1 = Mx, M2 = My
-};
+namespace tarn::analysecli {
 
 struct Options {
   std::string file;
   double fs = 0;
-  Layout layout = Layout::FzM1M2;
+  RecordingLayout layout = RecordingLayout::FzM1M2;
   bool positiveFz = false;         // the file's Fz is positive under load
   std::optional<double> from, to;  // seconds
   qint32 stance = StanceNormal;
@@ -37,13 +30,9 @@ struct Options {
 };
 
 // Parses the arguments after the program name. On failure, error holds a one-line message.
+// Values no recording or plate can have are refused: a rate below 10 Hz, a rotation beyond
+// ±π, a window beyond 2³¹ samples, a negative age.
 bool ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error);
-
-// Reads the samples of a CSV file (header row, one sample per row) into the buffer, with Fz
-// and both moments negated for a positive-Fz file (the CoP stays the same). Comma-separated;
-// a header with tabs or semicolons and no comma selects that separator instead.
-bool ReadPlateCsv(const std::string& path, Layout layout, bool positiveFz, PlateTestDataBuffer& data,
-                  std::string& error);
 
 // One JSON object keyed by the field names; lStabilityClass is added when given.
 std::string ResultToJson(const AnalysisResult& r, std::optional<qint32> stabilityClass = std::nullopt);
@@ -53,5 +42,4 @@ std::string ResultToJson(const AnalysisResult& r, std::optional<qint32> stabilit
 int Run(const std::vector<std::string>& args, std::string& out, std::string& error);
 std::string Usage();
 
-}  // namespace analysecli
-}  // namespace tarn
+}  // namespace tarn::analysecli

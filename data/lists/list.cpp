@@ -92,8 +92,10 @@ void KM_RQList::addToStats(const KM_RQListFile& e) {
   stats_.lSTTestVisionCount += e.lTestVisionCount();
   stats_.lSTTestBMICount += e.lTestBMICount();
   if (e.lSTSessionCount() > 0) ++stats_.lSTFilesCount;
-  if (e.lTestBalanceCount() > 0 && e.fBMinLowestStabClass() != 1) ++stats_.lSTBadBalanceFilesCount;
-  if (e.lTestVisionCount() > 0 && e.fVMinLowestClass() != 1) ++stats_.lSTBadVisionFilesCount;
+  // Reduced: the worst class found is worse than Normal. Class 0 is no class at all (no date of
+  // birth, no norms, a test never run or without enough samples), not a reduced result.
+  if (e.lTestBalanceCount() > 0 && e.fBMinLowestStabClass() > 1) ++stats_.lSTBadBalanceFilesCount;
+  if (e.lTestVisionCount() > 0 && e.fVMinLowestClass() > 1) ++stats_.lSTBadVisionFilesCount;
   if (e.lTestBMICount() > 0 && isUnderweight(e.fBMILowestClass(1))) ++stats_.lSTUnderweightFilesCount;
   if (e.lTestBMICount() > 0 && isOverweight(e.fBMIHighestClass(1))) ++stats_.lSTOverweightFilesCount;
 }
@@ -101,8 +103,11 @@ void KM_RQList::addToStats(const KM_RQListFile& e) {
 qint32 KM_RQList::Refresh(float minCoPFz, const QString& dataPath, const QString& dataExt) {
   ProcLog log("KM_RQList", "Refresh",
               QStringLiteral("Path = %1, Ext = %2, Min Fz = %3").arg(dataPath, dataExt).arg(minCoPFz));
-  if (!dataPath.trimmed().isEmpty() && !setDataPath(dataPath))
-    log.step("Data folder " + dataPath + " does not exist");
+  if (!dataPath.trimmed().isEmpty() && !setDataPath(dataPath)) {
+    // Scanning the previous folder instead would file its entries under this one's name.
+    log.error("Data folder " + dataPath + " does not exist: nothing scanned");
+    return -1;
+  }
   setDataExt(dataExt);
   if (sDataPath_.isEmpty() || sDataExt_.isEmpty()) {
     log.error(QStringLiteral("No data folder or extension: nothing scanned"));

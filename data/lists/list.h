@@ -84,7 +84,8 @@ class KM_RQList {
   bool Save(KMX_OLEStorage* storage, const QString& name = QString());
 
   // Brings the list in line with the folder. Returns the number of entries rebuilt from their
-  // subject files, or -1 when no folder or extension is known and nothing was scanned.
+  // subject files, or -1 when nothing was scanned: no folder or extension known, or a folder
+  // given that does not exist (the list then stays as it was).
   qint32 Refresh(float minCoPFz, const QString& dataPath, const QString& dataExt);
 
   // Clears entries and statistics (path and extension stay).

@@ -13,6 +13,7 @@
 #include "core/eventlog.h"
 #include "core/folders.h"
 #include "data/records/recordio.h"
+#include "data/records/storedanalysis.h"
 #include "data/storage/olestg.h"
 #include "data/subjectfile/subjectfile.h"
 
@@ -26,8 +27,6 @@ std::atomic<qint64> g_filesOpened{0};
 constexpr char kCheckStream[] = "Check";
 
 const KM_RQSummarySet kNoSummary{};
-
-bool missingDate(double d) { return d == clock::kMissingDate || std::isnan(d); }
 
 void readSummary(recordio::Reader& rd, KM_RQResultSummary& s) {
   rd.date(s.dtDate);
@@ -159,6 +158,7 @@ KM_RQSummarySet KM_RQSummarySet::rebuildStart() {
 KM_RQRefreshContext KM_RQRefreshContext::fromSettings() {
   KM_RQRefreshContext c;
   c.normsVersion = NormsVersion();
+  c.stanceFactors = ReadStanceFactors();
   return c;
 }
 
@@ -595,7 +595,7 @@ void KM_RQListFile::fillFrom(const SubjectFile& file, float minCoPFz, const KM_R
   lSTVisitCount_ = 0;
   lSTSessionCount_ = 0;
 
-  const bool noBirth = missingDate(dtSubjDoB);
+  const StoredAnalysisSettings analysis{minCoPFz, ctx.stanceFactors, ctx.normsVersion};
   for (const auto& visit : file.Visits()) {
     bool visitHasTests = false;
     for (const auto& session : visit->Sessions()) {
@@ -620,74 +620,79 @@ void KM_RQListFile::fillFrom(const SubjectFile& file, float minCoPFz, const KM_R
         r.lValidSamples = t->lValidSamples;
         r.bIsInterrupted = t->bIsInterrupted != 0;
         r.bIsFallen = t->bIsFallen != 0;
-        r.fLoSX = t->fLoSX;
-        r.fLoSY = t->fLoSY;
         r.sNotes = t->sNotes;
         r.fHeight = static_cast<float>(visit->phys.dHeight);
         r.fWeight = static_cast<float>(visit->phys.dMass);
         r.bBMIEnabled = true;
 
-        const auto data = t->TestData();
-        const bool recorded = data && data->Count() > 0;
-        // A recording no platform can give, or settings no test can have: damage, shown as such
-        // and never analysed, classed or summarised.
+        // Settings no test can have, or a recording no platform can give (AnalyseStoredTest):
+        // damage, shown as such and never analysed, classed or summarised.
         const bool plausibleValues = keepPlausible(r);
-        const bool damaged = !plausibleValues || (recorded && plausible::firstImplausibleSample(*data) >= 0);
-        if (damaged) damagedTests_.push_back(lTestBalanceCount());
-        bool analysed = false;
-        if (recorded && !damaged) {
-          AnalysisResult res;
-          AnalyseBalanceTest(0, data->Count() - 1, -minCoPFz, *data, PlateGeometry{}, t->lStance, t->fLoSX,
-                             t->fLoSY, res, true, true);
+        StoredTestAnalysis a;
+        if (plausibleValues) {
+          a = AnalyseStoredTest(*t, dtSubjDoB, analysis);
+        } else {
+          a.state = StoredTestState::Damaged;
+          a.losX = t->fLoSX;
+          a.losY = t->fLoSY;
+        }
+        r.fLoSX = static_cast<float>(a.losX);
+        r.fLoSY = static_cast<float>(a.losY);
+        const bool run = a.state != StoredTestState::NotRun;
+        if (a.state == StoredTestState::Damaged) {
+          damagedTests_.push_back(lTestBalanceCount());
+          // No numbers from damaged samples: counted as recorded, nothing valid, no measures.
+          const auto data = t->TestData();
+          r.lTotalSamples = data ? data->Count() : 0;
+          r.lValidSamples = 0;
+          r.fActDuration = 0;
+        } else if (run) {
+          const AnalysisResult& res = a.result;
           r.lTotalSamples = res.lTotalSamples;
           r.lValidSamples = res.lValidSamples;
           r.fActDuration = static_cast<float>(res.fDuration);
-          analysed = res.lWeightSamples > 10;
-          if (analysed) {
-            r.fXo = static_cast<float>(res.fXo);
-            r.fYo = static_cast<float>(res.fYo);
-            r.fMaxMLSway = static_cast<float>(res.fRangeML);
-            r.fMaxAPSway = static_cast<float>(res.fRangeAP);
-            r.f95MLSway = static_cast<float>(res.f95MLSway);
-            r.f95APSway = static_cast<float>(res.f95APSway);
-            r.f95MaxSway = static_cast<float>(res.f95MaxSway);
-            r.f95MinSway = static_cast<float>(res.f95MinSway);
-            r.fMaxSway = static_cast<float>(res.fRadialMax);
-            r.fAveSway = static_cast<float>(res.fRadialAve);
-            r.fVMax = static_cast<float>(res.fVMax);
-            r.fVAve = static_cast<float>(res.fVAve);
-            r.fAMax = static_cast<float>(res.fAMax);
-            r.fAAve = static_cast<float>(res.fAAve);
-            r.fPlen = static_cast<float>(res.fPathLength);
-            r.f95Area = static_cast<float>(res.f95Area);
-            r.fStability = static_cast<float>(res.fStability);
-            r.fSwayDirection = static_cast<float>(res.fSwayDirection);
-            r.fDirectionality = static_cast<float>(res.fDirectionality);
-            r.fMinMaxRatio = static_cast<float>(res.fMinMaxRatio);
-            r.fFatigue = static_cast<float>(res.fFatigue);
-            r.fParP = static_cast<float>(res.fParP);
-            if (!noBirth && !missingDate(r.dtDate)) {
-              const auto cls = StabilityClass(r.fStability, AgeInYears(dtSubjDoB, r.dtDate),
-                                              static_cast<KM_RQNormTestType>(r.lTestType), ctx.normsVersion);
-              r.lStabilityClass = cls ? static_cast<qint32>(*cls) : 0;
-            }
-          }
         }
-        const bool hasBMI = recorded && !damaged && r.fHeight > 0 && r.fWeight > 0;
+        if (a.measured()) {
+          const AnalysisResult& res = a.result;
+          r.fXo = static_cast<float>(res.fXo);
+          r.fYo = static_cast<float>(res.fYo);
+          r.fMaxMLSway = static_cast<float>(res.fRangeML);
+          r.fMaxAPSway = static_cast<float>(res.fRangeAP);
+          r.f95MLSway = static_cast<float>(res.f95MLSway);
+          r.f95APSway = static_cast<float>(res.f95APSway);
+          r.f95MaxSway = static_cast<float>(res.f95MaxSway);
+          r.f95MinSway = static_cast<float>(res.f95MinSway);
+          r.fMaxSway = static_cast<float>(res.fRadialMax);
+          r.fAveSway = static_cast<float>(res.fRadialAve);
+          r.fVMax = static_cast<float>(res.fVMax);
+          r.fVAve = static_cast<float>(res.fVAve);
+          r.fAMax = static_cast<float>(res.fAMax);
+          r.fAAve = static_cast<float>(res.fAAve);
+          r.fPlen = static_cast<float>(res.fPathLength);
+          r.f95Area = static_cast<float>(res.f95Area);
+          r.fStability = static_cast<float>(res.fStability);
+          r.fSwayDirection = static_cast<float>(res.fSwayDirection);
+          r.fDirectionality = static_cast<float>(res.fDirectionality);
+          r.fMinMaxRatio = static_cast<float>(res.fMinMaxRatio);
+          r.fFatigue = static_cast<float>(res.fFatigue);
+          r.fParP = static_cast<float>(res.fParP);
+          r.lStabilityClass = a.stabilityClass ? static_cast<qint32>(*a.stabilityClass) : 0;
+        }
+        const bool hasBMI = run && a.state != StoredTestState::Damaged && r.fHeight > 0 && r.fWeight > 0;
         if (hasBMI) {
           r.fBMI = static_cast<float>(double(r.fWeight) / (double(r.fHeight) * double(r.fHeight)));
           const auto cls = ClassifyBMI(r.fBMI, dtSubjDoB, r.dtDate, lIsMale);
           r.lBMIClass = cls ? static_cast<qint32>(*cls) : 0;
         }
 
-        // A test never run has no result to summarise; its record still counts.
-        if (analysed && r.lTestType >= 1 && r.lTestType <= kBalanceKinds)
+        // Tests never run: see fillFrom in the header.
+        if (a.measured() && r.lTestType >= 1 && r.lTestType <= kBalanceKinds)
           bSummary_[static_cast<size_t>(r.lTestType - 1)].add(r.dtDate, r.fStability, r.lStabilityClass);
         if (hasBMI) {
           ++lTestBMICount_;
           bmiSummary_[0].add(r.dtDate, r.fBMI, r.lBMIClass);
         }
-        dtLastSTDate_ = std::max(dtLastSTDate_, r.dtDate);
+        if (run) dtLastSTDate_ = std::max(dtLastSTDate_, r.dtDate);
       }
       for (const auto& t : session->VisionTests()) {
         KM_RQListTestVision& r = vision_.emplace_back();
@@ -705,10 +710,12 @@ void KM_RQListFile::fillFrom(const SubjectFile& file, float minCoPFz, const KM_R
         r.lHighContrast = t->lHighContrast;
         r.dAcuity = t->dAcuity;
         r.lAcuityClass = t->lAcuityClass;
-        if (keepPlausible(r) && t->bIsDone != 0 && r.lEye >= 1 && r.lEye <= kVisionKinds)
-          vSummary_[static_cast<size_t>(r.lEye - 1)].add(r.dtDate, static_cast<float>(r.dAcuity),
-                                                         r.lAcuityClass);
-        dtLastSTDate_ = std::max(dtLastSTDate_, r.dtDate);
+        if (keepPlausible(r) && t->bIsDone != 0) {
+          if (r.lEye >= 1 && r.lEye <= kVisionKinds)
+            vSummary_[static_cast<size_t>(r.lEye - 1)].add(r.dtDate, static_cast<float>(r.dAcuity),
+                                                           r.lAcuityClass);
+          dtLastSTDate_ = std::max(dtLastSTDate_, r.dtDate);
+        }
       }
     }
     if (visitHasTests) ++lSTVisitCount_;

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "balance/analysis/analysis.h"
 #include "data/records/testbalance.h"
 #include "data/records/testvision.h"
 
@@ -41,6 +42,7 @@ inline constexpr int kVisionKinds = 3;  // KM_RQVNormTestType R, l, Both
 // is classified alike, and so that workers need not touch the settings store for it.
 struct KM_RQRefreshContext {
   int normsVersion = 0;
+  StanceFactors stanceFactors;
   static KM_RQRefreshContext fromSettings();
 };
 
@@ -151,7 +153,15 @@ class KM_RQListFile {
   // to date.
   bool isUpToDate(const QString& dataPath, float minCoPFz, qint64* currentLength = nullptr) const;
   void rebuild(const QString& dataPath, float minCoPFz, const KM_RQRefreshContext& ctx);
-  // Fills the entry from a subject file that is already open.
+  // Fills the entry from a subject file that is already open. Every balance test is analysed as
+  // AnalyseStoredTest does, with minCoPFz for tests stored without their own threshold.
+  //
+  // Tests never run: every test of the file is listed and counted (the test counts, the visits
+  // and sessions with tests), but only a test that was run gives results. A balance test was run
+  // when it holds recorded samples, a vision test when it is done. Only those give the date of
+  // the latest test, and a run balance test gives a BMI (counted in lTestBMICount and its
+  // summary) from the body data of its visit; its stability joins the summary only when the
+  // analysis gave measures (not for too few valid samples or damaged samples).
   void fillFrom(const SubjectFile& file, float minCoPFz, const KM_RQRefreshContext& ctx);
 
   // What the file system said of the subject file when the entry was last rebuilt (identity,

@@ -1,6 +1,7 @@
 #include "data/lists/listrefresh.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include "balance/balancesettings.h"
 #include "core/eventlog.h"
@@ -31,6 +32,11 @@ ListsRefreshResult ListsRefresh(KM_RQList& list, const ListsRefreshParams& p) {
   ProcLog log("mdifrmMain", "Lists_Refresh", "Path = " + p.dataPath);
   ListsRefreshResult r;
   const QString dataPath = folders::withSlash(p.dataPath.trimmed());
+  if (p.dataPath.trimmed().isEmpty() || !QFileInfo(dataPath).isDir()) {
+    log.error("The data folder " + dataPath + " does not exist: the list is not refreshed");
+    r.missingFolder = true;
+    return r;
+  }
   const QDir folder(p.listFolder);
   if (!folders::ensureFolder(p.listFolder)) log.error("Cannot create " + p.listFolder);
   const QString index = folder.filePath(QString::fromLatin1(folderindex::kIndexFileName));

@@ -25,13 +25,15 @@ struct ListsRefreshParams {
 };
 
 struct ListsRefreshResult {
-  bool ok = false;      // the list file was written
-  QString listFile;     // full path of the list file used
-  bool loaded = false;  // an existing list file was loaded
-  qint32 rebuilt = 0;   // entries read again from their subject files (-1: nothing scanned)
+  bool ok = false;             // the list file was written
+  bool missingFolder = false;  // the data folder does not exist: nothing was read or written
+  QString listFile;            // full path of the list file used
+  bool loaded = false;         // an existing list file was loaded
+  qint32 rebuilt = 0;          // entries read again from their subject files (-1: nothing scanned)
 };
 
-// Runs the refresh on list (events go to the list's listener).
+// Runs the refresh on list (events go to the list's listener). A data folder that does not
+// exist leaves the list, the list files and the index alone and is reported in the result.
 ListsRefreshResult ListsRefresh(KM_RQList& list, const ListsRefreshParams& params);
 
 }  // namespace tarn

@@ -9,6 +9,7 @@
 #include "balance/plate/plate.h"
 #include "core/clock.h"
 #include "core/eventlog.h"
+#include "data/records/storedanalysis.h"
 #include "data/subjectfile/subjectfile.h"
 
 namespace tarn {
@@ -110,15 +111,21 @@ void FillBalanceTest(BalanceTest& test, const BalanceTestRun& run) {
 
   if (run.hasData()) {
     log.step(QString("Samples %1").arg(run.samples->Count()));
-    test.SetTestData(*run.samples);
+    // The test's own samples come back unchanged (and keep whatever their checksum said).
+    if (run.samples != test.TestData()) test.SetTestData(*run.samples);
     test.dtZeroDate = run.zeroTime;
+    test.fRotation = run.geometry.rotation;
+    test.fTilt1 = run.geometry.tilt1;
+    test.fTilt2 = run.geometry.tilt2;
+    test.fCoPThresholdF = run.thresholdN;
   } else {
     test.ClearTestData();
   }
   log.completed();
 }
 
-BalanceTestRun RunFromBalanceTest(const BalanceTest& test, double subjectBirth, float thresholdN) {
+BalanceTestRun RunFromBalanceTest(const BalanceTest& test, double subjectBirth,
+                                  const StoredAnalysisSettings& settings) {
   ProcLog log(kModule, "Load BalanceTest", test.sTestID);
   BalanceTestRun run;
   run.sName = test.sName;
@@ -131,27 +138,24 @@ BalanceTestRun RunFromBalanceTest(const BalanceTest& test, double subjectBirth, 
   run.timing.durationMs = static_cast<qint32>(std::lround(double(test.fOrigDuration) * 1000.0));
   run.timing.beepBegin = test.bBeepBegin != 0;
   run.timing.beepEnd = test.bBeepEnd != 0;
-  // A test stored before its limits were known keeps the run's defaults.
-  if (test.fLoSX > 0 && test.fLoSY > 0) run.losX = test.fLoSX, run.losY = test.fLoSY;
   run.subjectBirth = subjectBirth;
   run.sPlate = test.sPlate;
   run.zeroTime = test.dtZeroDate;
-  run.thresholdN = thresholdN;
   run.bIsFallen = test.bIsFallen != 0;
   run.bIsInterrupted = test.bIsInterrupted != 0;
   run.sNotes = test.sNotes;
-
   run.samples = test.TestData();
-  // Stored samples are analysed as the list refresh does: no plate angles.
-  if (run.samples && run.samples->Count() > 1) {
-    log.step("Analysing");
-    AnalyseBalanceTest(0, run.samples->Count() - 1, -run.thresholdN, *run.samples, run.geometry,
-                       run.conditions.stance, run.losX, run.losY, run.result, true, true);
-    run.analysed = true;
-  }
-  if (run.enoughSamples())
-    run.stabilityClass = ClassifyStability(static_cast<float>(run.result.fStability), run.subjectBirth,
-                                           run.result.dtDate, static_cast<KM_RQNormTestType>(run.lTestType));
+
+  // The same analysis as every other place that shows a stored test.
+  const StoredTestAnalysis a = AnalyseStoredTest(test, subjectBirth, settings);
+  run.losX = a.losX;
+  run.losY = a.losY;
+  run.thresholdN = a.thresholdN;
+  run.geometry = a.geometry;
+  run.stanceFactors = settings.stanceFactors;
+  run.analysed = a.state == StoredTestState::TooFewSamples || a.measured();
+  if (run.analysed) run.result = a.result;
+  run.stabilityClass = a.stabilityClass;
   log.completed();
   return run;
 }

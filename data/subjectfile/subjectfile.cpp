@@ -110,7 +110,8 @@ const Fields<Session>& sessionFields() {
   return f;
 }
 
-const Fields<BalanceTest>& balanceFields() {
+// Columns of schema version 1, then those version 2 added.
+const Fields<BalanceTest>& balanceFields(int version = SubjectFile::kSchemaVersion) {
   using B = BalanceTest;
   static const Fields<B> f = {F(B, sTestID),
                               F(B, sName),
@@ -185,7 +186,13 @@ const Fields<BalanceTest>& balanceFields() {
                               F(B, lBMIClass),
                               F(B, bBMIEnabled),
                               F(B, sNotes)};
-  return f;
+  static const Fields<B> v2 = [] {
+    Fields<B> all = f;
+    for (const Field<B>& added : {F(B, fRotation), F(B, fTilt1), F(B, fTilt2), F(B, fCoPThresholdF)})
+      all.push_back(added);
+    return all;
+  }();
+  return version >= 2 ? v2 : f;
 }
 
 const Fields<VisionTest>& visionFields() {
@@ -254,9 +261,10 @@ const TableColumns& sessionColumns() {
   return t;
 }
 
-const TableColumns& balanceColumns() {
-  static const TableColumns t = columnsOf(Part<BalanceTest>{"", balanceFields()});
-  return t;
+const TableColumns& balanceColumns(int version = SubjectFile::kSchemaVersion) {
+  static const TableColumns v1 = columnsOf(Part<BalanceTest>{"", balanceFields(1)});
+  static const TableColumns v2 = columnsOf(Part<BalanceTest>{"", balanceFields(2)});
+  return version >= 2 ? v2 : v1;
 }
 
 const TableColumns& visionColumns() {
@@ -264,7 +272,7 @@ const TableColumns& visionColumns() {
   return t;
 }
 
-QStringList schemaStatements() {
+QStringList schemaStatements(int version) {
   const auto cols = [](const TableColumns& t) { return t.ddl.join(QStringLiteral(", ")); };
   return {
       QStringLiteral("CREATE TABLE properties(name TEXT PRIMARY KEY NOT NULL, value ANY) STRICT"),
@@ -280,12 +288,13 @@ QStringList schemaStatements() {
       QStringLiteral("CREATE TABLE balance_test(id INTEGER PRIMARY KEY, "
                      "session INTEGER NOT NULL REFERENCES session(id) ON DELETE CASCADE, "
                      "position INTEGER NOT NULL, %1) STRICT")
-          .arg(cols(balanceColumns())),
+          .arg(cols(balanceColumns(version))),
       QStringLiteral("CREATE INDEX balance_test_by_session ON balance_test(session)"),
       QStringLiteral("CREATE TABLE balance_samples(test INTEGER PRIMARY KEY "
                      "REFERENCES balance_test(id) ON DELETE CASCADE, frequency REAL NOT NULL, "
                      "acquired REAL NOT NULL, sample_count INTEGER NOT NULL CHECK(sample_count >= 0), "
-                     "fz BLOB NOT NULL, m1 BLOB NOT NULL, m2 BLOB NOT NULL) STRICT"),
+                     "fz BLOB NOT NULL, m1 BLOB NOT NULL, m2 BLOB NOT NULL%1) STRICT")
+          .arg(version >= 2 ? QStringLiteral(", checksum INTEGER NOT NULL") : QString()),
       QStringLiteral("CREATE TABLE vision_test(id INTEGER PRIMARY KEY, "
                      "session INTEGER NOT NULL REFERENCES session(id) ON DELETE CASCADE, "
                      "position INTEGER NOT NULL, %1) STRICT")
@@ -455,15 +464,15 @@ QStringList schemaFingerprint(sqlite3* db) {
   return out;
 }
 
-bool createSchema(sqlite3* db, QString* error) {
+bool createSchema(sqlite3* db, QString* error, int version = SubjectFile::kSchemaVersion) {
   if (!exec(db, QStringLiteral("BEGIN"), error)) return false;
-  for (const QString& sql : schemaStatements()) {
+  for (const QString& sql : schemaStatements(version)) {
     if (!exec(db, sql, error)) {
       exec(db, QStringLiteral("ROLLBACK"));
       return false;
     }
   }
-  if (!exec(db, QStringLiteral("PRAGMA user_version = %1").arg(SubjectFile::kSchemaVersion), error) ||
+  if (!exec(db, QStringLiteral("PRAGMA user_version = %1").arg(version), error) ||
       !exec(db, QStringLiteral("COMMIT"), error)) {
     exec(db, QStringLiteral("ROLLBACK"));
     return false;
@@ -471,17 +480,40 @@ bool createSchema(sqlite3* db, QString* error) {
   return true;
 }
 
-const QStringList& referenceFingerprint() {
-  static const QStringList fp = [] {
+// The schema of each version this program reads (1 and the current one).
+const QStringList& referenceFingerprint(int version) {
+  static const auto make = [](int v) {
     sqlite3* db = nullptr;
     QStringList r;
     if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK &&
-        createSchema(db, nullptr))
+        createSchema(db, nullptr, v))
       r = schemaFingerprint(db);
     sqlite3_close_v2(db);
     return r;
-  }();
-  return fp;
+  };
+  static const QStringList v1 = make(1), current = make(SubjectFile::kSchemaVersion);
+  return version == 1 ? v1 : current;
+}
+
+// One 8-byte word into the checksum: xor, multiply by an odd number, fold the high half down.
+// Each step can be undone, so a changed word always gives another checksum.
+inline quint64 checksumStep(quint64 h, quint64 word) {
+  h = (h ^ word) * 0x9E3779B97F4A7C15ULL;
+  return h ^ (h >> 32);
+}
+
+quint64 checksumBytes(quint64 h, const void* p, qint64 bytes) {
+  const auto* b = static_cast<const unsigned char*>(p);
+  qint64 i = 0;
+  for (; i + 8 <= bytes; i += 8) {
+    quint64 w;
+    std::memcpy(&w, b + i, 8);
+    if constexpr (std::endian::native == std::endian::big) w = qbswap(w);
+    h = checksumStep(h, w);
+  }
+  quint64 tail = 0;
+  for (qint64 k = 0; i + k < bytes; ++k) tail |= quint64(b[i + k]) << (8 * k);
+  return checksumStep(h, tail);
 }
 
 sqlite3* openMemory() {
@@ -544,7 +576,7 @@ bool BalanceTest::hasZero() const { return dtZeroDate > kMissing; }
 
 void BalanceTest::ClearResults() {
   BalanceTest blank(session_);
-  data_.reset();
+  ClearTestData();
   bIsDone = kFalse;
   dtDate = blank.dtDate;
   fActDuration = 0;
@@ -600,6 +632,15 @@ Session* Visit::AddSession() {
 }
 
 // ---- The file.
+
+quint64 SubjectFile::SamplesChecksum(double frequency, double acquired, qint64 count, const void* fz,
+                                     const void* m1, const void* m2) {
+  quint64 h =
+      checksumStep(checksumStep(0, std::bit_cast<quint64>(frequency)), std::bit_cast<quint64>(acquired));
+  h = checksumStep(h, static_cast<quint64>(count));
+  for (const void* channel : {fz, m1, m2}) h = checksumBytes(h, channel, count * 4);
+  return h;
+}
 
 SubjectFile::SubjectFile() = default;
 
@@ -750,7 +791,8 @@ bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identificati
     return fail(
         QStringLiteral("The subject file \"%1\" was written by a newer version of the program.").arg(name));
   }
-  if (version != kSchemaVersion || schemaFingerprint(db_) != referenceFingerprint()) return notOurs();
+  if ((version != 1 && version != kSchemaVersion) || schemaFingerprint(db_) != referenceFingerprint(version))
+    return notOurs();
   {
     Stmt check(db_, QStringLiteral("PRAGMA quick_check(1)"));
     if (!check.ok() || check.step() != SQLITE_ROW) return damaged(check.error());
@@ -797,12 +839,23 @@ bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identificati
                       .arg(name, found));
     }
   }
-  if (!readAll()) return damaged(lastError_);
+  if (!readAll(static_cast<int>(version))) return damaged(lastError_);
   sqlite3_progress_handler(db_, 0, nullptr, nullptr);  // our own work on the copy is not bounded
+  if (version < kSchemaVersion) {
+    // Everything is in the objects now; a save writes it all under the current schema.
+    sqlite3* current = openMemory();
+    if (!current || !createSchema(current, nullptr)) {
+      sqlite3_close_v2(current);
+      Close();
+      return fail(QStringLiteral("Not enough memory to open \"%1\".").arg(name));
+    }
+    sqlite3_close_v2(db_);
+    db_ = current;
+  }
   return true;
 }
 
-bool SubjectFile::readAll() {
+bool SubjectFile::readAll(int version) {
   const auto refuse = [&](const QString& why) {
     lastError_ = why;
     return false;
@@ -861,7 +914,7 @@ bool SubjectFile::readAll() {
     });
   };
   QHash<qint64, BalanceTest*> balance;
-  if (!readTests("balance_test ORDER BY position, id", balanceColumns(), balanceFields(),
+  if (!readTests("balance_test ORDER BY position, id", balanceColumns(version), balanceFields(version),
                  [&](Session* parent, qint64 id) {
                    auto* t = parent->balance_.append(std::make_unique<BalanceTest>(parent));
                    balance.insert(id, t);
@@ -873,24 +926,38 @@ bool SubjectFile::readAll() {
                  }))
     return false;
 
+  const bool checked = version >= 2;  // version 1 stored no checksum
   return forEachRow(
-      db_, QStringLiteral("SELECT test, frequency, acquired, sample_count, fz, m1, m2 FROM balance_samples"),
+      db_,
+      QStringLiteral("SELECT test, frequency, acquired, sample_count, fz, m1, m2%1 FROM balance_samples")
+          .arg(checked ? QStringLiteral(", checksum") : QString()),
       lastError_, [&](sqlite3_stmt* st) {
         BalanceTest* t = balance.value(sqlite3_column_int64(st, 0));
         const sqlite3_int64 n = sqlite3_column_int64(st, 3);
         if (!t || n < 0 || n > std::numeric_limits<qint32>::max() / 4)
           return refuse(QStringLiteral("recorded samples without their test"));
-        std::vector<float> ch[3];
+        const double frequency = sqlite3_column_double(st, 1), acquired = sqlite3_column_double(st, 2);
+        const void* blob[3];
         for (int c = 0; c < 3; ++c) {
-          const void* p = sqlite3_column_blob(st, 4 + c);
+          blob[c] = sqlite3_column_blob(st, 4 + c);
           const int bytes = sqlite3_column_bytes(st, 4 + c);
-          if (bytes != n * 4 || (n > 0 && !p))
+          if (bytes != n * 4 || (n > 0 && !blob[c]))
             return refuse(QStringLiteral("recorded samples of test %1 are incomplete").arg(t->sTestID));
-          ch[c] = blobToFloats(p, static_cast<int>(n));
         }
-        t->SetTestData(std::make_shared<PlateTestDataBuffer>(static_cast<float>(sqlite3_column_double(st, 1)),
-                                                             sqlite3_column_double(st, 2), std::move(ch[0]),
-                                                             std::move(ch[1]), std::move(ch[2])));
+        std::vector<float> ch[3];
+        for (int c = 0; c < 3; ++c) ch[c] = blobToFloats(blob[c], static_cast<int>(n));
+        t->SetTestData(std::make_shared<PlateTestDataBuffer>(
+            static_cast<float>(frequency), acquired, std::move(ch[0]), std::move(ch[1]), std::move(ch[2])));
+        if (checked) {
+          const auto stored = static_cast<quint64>(sqlite3_column_int64(st, 7));
+          if (stored != SamplesChecksum(frequency, acquired, n, blob[0], blob[1], blob[2])) {
+            t->damagedChecksum_ = stored;
+            eventlog::logEvent(
+                QStringLiteral("%1: the recorded samples of test %2 do not match their checksum")
+                    .arg(QLatin1String(kModule), t->sTestID),
+                EventType::Error);
+          }
+        }
         return true;
       });
 }
@@ -939,9 +1006,8 @@ bool SubjectFile::writeAll() {
                     sessionColumns()));
   Stmt ib(db_, insertSql("balance_test", childKeys, balanceColumns()));
   Stmt iw(db_, insertSql("vision_test", childKeys, visionColumns()));
-  Stmt id(db_,
-          QStringLiteral("INSERT INTO balance_samples(test, frequency, acquired, sample_count, fz, m1, m2) "
-                         "VALUES (?, ?, ?, ?, ?, ?, ?)"));
+  Stmt id(db_, QStringLiteral("INSERT INTO balance_samples(test, frequency, acquired, sample_count, fz, m1, "
+                              "m2, checksum) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
   for (const Stmt* s : {&iv, &is, &ib, &iw, &id})
     if (!s->ok()) return rollback(s->error());
   qint64 visitId = 0, sessionId = 0, balanceId = 0, visionId = 0, visitPos = 0;
@@ -972,11 +1038,18 @@ bool SubjectFile::writeAll() {
           sqlite3_bind_double(id.get(), 2, data->Frequency());
           sqlite3_bind_double(id.get(), 3, data->DateTime());
           sqlite3_bind_int(id.get(), 4, data->Count());
+          QByteArray blob[3];
           for (int c = 0; c < 3; ++c) {
-            const QByteArray blob = floatsToBlob(data->channel(c), data->Count());
-            sqlite3_bind_blob(id.get(), 5 + c, blob.constData(), static_cast<int>(blob.size()),
+            blob[c] = floatsToBlob(data->channel(c), data->Count());
+            sqlite3_bind_blob(id.get(), 5 + c, blob[c].constData(), static_cast<int>(blob[c].size()),
                               SQLITE_TRANSIENT);
           }
+          const quint64 checksum =
+              t->damagedChecksum_
+                  ? *t->damagedChecksum_
+                  : SamplesChecksum(data->Frequency(), data->DateTime(), data->Count(), blob[0].constData(),
+                                    blob[1].constData(), blob[2].constData());
+          sqlite3_bind_int64(id.get(), 8, static_cast<sqlite3_int64>(checksum));
           if (!id.run()) return rollback(id.error());
         }
       }

@@ -11,6 +11,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "balance/plate/plate.h"
@@ -152,12 +153,25 @@ class BalanceTest {
   qint16 bBMIEnabled = kTrue;
   QString sNotes;
 
+  // What the samples were recorded and analysed with: the plate's rotation and tilt angles (rad)
+  // and the force threshold ("CoP Threshold F (N)", positive). Files written before these were
+  // stored read them as 0; a threshold of 0 means the caller's current one.
+  float fRotation = 0, fTilt1 = 0, fTilt2 = 0;
+  float fCoPThresholdF = 0;
+
   bool hasZero() const;
   // The recorded samples, or nullptr when none were recorded.
   std::shared_ptr<const KMX_PlateTestData> TestData() const { return data_; }
-  void SetTestData(const KMX_PlateTestData& data) { data_ = PlateTestDataBuffer::copyOf(data); }
-  void SetTestData(std::shared_ptr<const StoredTestData> data) { data_ = std::move(data); }
-  void ClearTestData() { data_.reset(); }
+  void SetTestData(const KMX_PlateTestData& data) { SetTestData(PlateTestDataBuffer::copyOf(data)); }
+  void SetTestData(std::shared_ptr<const StoredTestData> data) {
+    data_ = std::move(data);
+    damagedChecksum_.reset();
+  }
+  void ClearTestData() { SetTestData(nullptr); }
+  // The samples did not match the checksum stored with them when the file was read: they are
+  // damaged and give no results. They are kept, and saved again with the checksum they came
+  // with, so that they stay damaged.
+  bool samplesDamaged() const { return damagedChecksum_.has_value(); }
   // Drops samples, measures and the done and fallen flags (a test about to be run again).
   void ClearResults();
   void ClearZero();  // forgets the zero the test was taken with
@@ -166,8 +180,10 @@ class BalanceTest {
   void copyValuesFrom(const BalanceTest& other);  // every value and the samples, not the session
 
  private:
+  friend class SubjectFile;
   Session* session_;
   std::shared_ptr<const StoredTestData> data_;
+  std::optional<quint64> damagedChecksum_;  // the stored checksum the samples failed
 };
 
 class VisionTest {
@@ -308,11 +324,19 @@ class SubjectFile {
   using BeforeRenameHook = std::function<bool(const QString& tempPath)>;
   static void setBeforeRenameHook(BeforeRenameHook hook);
 
-  static constexpr int kSchemaVersion = 1;
+  // 2: the plate angles and threshold of each test and a checksum of its samples. Files of
+  // version 1 are read with those as 0 and unchecked, and written as version 2.
+  static constexpr int kSchemaVersion = 2;
+
+  // The checksum stored with a recording: 64 bits over its frequency, date, count and the
+  // three channels as stored (little-endian float32 each). Each 8-byte word goes in through
+  // steps that can be undone, so any one changed word changes it.
+  static quint64 SamplesChecksum(double frequency, double acquired, qint64 count, const void* fz,
+                                 const void* m1, const void* m2);
 
  private:
   bool fail(const QString& text);
-  bool readAll();
+  bool readAll(int version);
   bool writeAll();
   void resetContents();
 

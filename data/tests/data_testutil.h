@@ -36,6 +36,17 @@ inline void execSql(const QString& path, const char* sql) {
   sqlite3_close(db);
 }
 
+// Flips `count` bytes of a file, starting `offset` bytes after the first place that holds
+// `marker`, as a damaged disk sector would.
+inline void flipBytesAfter(const QString& path, const QByteArray& marker, qsizetype offset, int count) {
+  QByteArray bytes = fileBytes(path);
+  const qsizetype at = bytes.indexOf(marker);
+  ASSERT_GE(at, 0);
+  ASSERT_LE(at + offset + count, bytes.size());
+  for (qsizetype i = at + offset; i < at + offset + count; ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5a);
+  writeBytes(path, bytes);
+}
+
 // A folder of the fuzzing corpus, found from the source tree.
 inline QDir corpusDir(const char* name) {
   return QDir(QStringLiteral(TARNRQ_SOURCE_DIR "/fuzz/corpus/") + name);

@@ -7,8 +7,11 @@
 #include <functional>
 #include <limits>
 
+#include "balance/analysis/analysis.h"
 #include "core/clock.h"
+#include "core/settingkeys.h"
 #include "data/lists/listentry.h"
+#include "data/records/recordfromrun.h"
 #include "data/storage/olestg.h"
 #include "data/tests/data_testutil.h"
 #include "data/tests/lists_testutil.h"
@@ -69,9 +72,10 @@ TEST(ListEntry, SummarySetTieRules) {
   s.add(12, 0.5f, 3);  // equal value: lowest and highest both move to the later test
   s.add(12, 0.7f, 1);  // equal date: last moves, first stays
   s.add(9, 0.6f, 4);
+  s.add(9, 0.65f, 2);  // equal first date: first moves to the later test
   EXPECT_EQ(s.lowest, (KM_RQResultSummary{12, 0.5f, 3}));
   EXPECT_EQ(s.highest, (KM_RQResultSummary{12, 0.7f, 1}));
-  EXPECT_EQ(s.first, (KM_RQResultSummary{9, 0.6f, 4}));
+  EXPECT_EQ(s.first, (KM_RQResultSummary{9, 0.65f, 2}));
   EXPECT_EQ(s.last, (KM_RQResultSummary{12, 0.7f, 1}));
 }
 
@@ -79,6 +83,15 @@ KM_RQResultSummary stability(const KM_RQListTestBalance* t) {
   return {t->dtDate, t->fStability, t->lStabilityClass};
 }
 KM_RQResultSummary bmi(const KM_RQListTestBalance* t) { return {t->dtDate, t->fBMI, t->lBMIClass}; }
+
+// The 22 measures the analysis gives a record, in record order.
+std::vector<float> measures(const KM_RQListTestBalance& r) {
+  return {r.fXo,       r.fYo,        r.fMaxMLSway,     r.fMaxAPSway,      r.f95MLSway,
+          r.f95APSway, r.f95MaxSway, r.f95MinSway,     r.fMaxSway,        r.fAveSway,
+          r.fVMax,     r.fVAve,      r.fAMax,          r.fAAve,           r.fPlen,
+          r.f95Area,   r.fStability, r.fSwayDirection, r.fDirectionality, r.fMinMaxRatio,
+          r.fFatigue,  r.fParP};
+}
 
 // Visits, sessions, sessions with tests, visits with tests, balance, vision and BMI tests.
 std::vector<qint32> counts(const KM_RQListFile& e) {
@@ -100,7 +113,7 @@ TEST(ListEntry, KnownAnswers) {
   EXPECT_FLOAT_EQ(e.fMinCoPFzForAnalysis, 10.0f);
   EXPECT_EQ(e.lFileSize, QFileInfo(QDir(folder).filePath("known.kpf")).size());
   EXPECT_EQ(counts(e), (std::vector<qint32>{3, 4, 2, 3, 5, 2, 4}));  // the test never run gives no BMI
-  EXPECT_DOUBLE_EQ(e.dtLastSTDate(), kD2 + 1);
+  EXPECT_DOUBLE_EQ(e.dtLastSTDate(), kD2);  // the test never run, dated kD2 + 1, has no date to give
   EXPECT_GT(e.dtCreationDate(), 40000);
 
   const KM_RQListTestBalance* t1 = e.ltTestBalanceItem(1);
@@ -343,6 +356,94 @@ TEST(ListEntry, ImplausibleValuesInAListFileAreNotShownButReadAgainFromTheSubjec
   EXPECT_EQ(KM_RQListFile::subjectFilesOpened(), opened + 1);
   EXPECT_EQ(back.fBLowestStabClass(1), 1);
   EXPECT_EQ(back.sSubjLName, "Alpha");
+}
+
+TEST(ListEntry, TestsWithoutStoredLimitsGetTheStationsLimitsInTheListAndTheWindow) {
+  // Limits of 0 would class any sway as Profundly reduced; the list and the window must agree.
+  const QString folder = testsupport::sandboxFolder();
+  SubjectFile f;
+  ASSERT_TRUE(f.CreateEmpty());
+  f.subject.dtDoB = 29221.0;
+  const double heights[] = {1.80, 0};  // the second visit's height is not known
+  for (const double h : heights) {
+    Visit* v = f.AddVisit();
+    v->phys.dHeight = h;
+    BalanceTest* t = addBalance(v->AddSession(), 1, kD1, swayRecording(0.002, 0.003, kD1));
+    t->fLoSX = t->fLoSY = 0;
+  }
+  ASSERT_TRUE(f.Save(QDir(folder).filePath("nolimits.kpf")));
+  KM_RQListFile e;
+  e.sFileName = "nolimits.kpf";
+  e.Refresh(folder, 10.0f);
+  ASSERT_EQ(e.lTestBalanceCount(), 2);
+
+  SubjectFile opened;
+  ASSERT_TRUE(opened.Open(QDir(folder).filePath("nolimits.kpf")));
+  for (int i = 1; i <= 2; ++i) {
+    SCOPED_TRACE(i);
+    const LimitsOfStability expected = *BaseLimitsOfStability(i == 1 ? 1.80 : 1.75);
+    const KM_RQListTestBalance& r = *e.ltTestBalanceItem(i);
+    EXPECT_EQ(std::pair(r.fLoSX, r.fLoSY),
+              std::pair(static_cast<float>(expected.x), static_cast<float>(expected.y)));
+    EXPECT_GT(r.fStability, 0.9f);
+    EXPECT_EQ(r.lStabilityClass, 1);
+    const BalanceTestRun run =
+        RunFromBalanceTest(*opened.VisitItem(i)->SessionItem(1)->BalanceTestItem(1), 29221.0, {});
+    EXPECT_EQ(static_cast<float>(run.result.fStability), r.fStability);
+    EXPECT_EQ(run.stabilityClass, KM_RQNormsClass::Normal);
+  }
+}
+
+TEST(ListEntry, RefreshTakesTheStanceFactorsFromItsContextNotTheSettings) {
+  const QString folder = testsupport::sandboxFolder();
+  SubjectFile f;
+  ASSERT_TRUE(f.CreateEmpty());
+  const auto data = swayRecording(0.004, 0.002, kD1);
+  BalanceTest* t = addBalance(f.AddVisit()->AddSession(), 1, kD1, data);
+  t->lStance = StanceFeetTogether;  // the ML limit is 2 × kX ‰ of the base one
+  ASSERT_TRUE(f.Save(QDir(folder).filePath("stance.kpf")));
+  settings::write(settings::LoSXOneFoot, 100);  // what the store holds must not matter
+
+  float stability[2];
+  const StanceFactors factors[2] = {{280, 2000}, {450, 2000}};
+  for (int k = 0; k < 2; ++k) {
+    KM_RQListFile e;
+    e.sFileName = "stance.kpf";
+    e.Refresh(folder, 10.0f, {.normsVersion = 3, .stanceFactors = factors[k]});
+    stability[k] = e.ltTestBalanceItem(1)->fStability;
+    AnalysisResult direct;
+    AnalyseBalanceTest(0, -1, -10, *data, {}, StanceFeetTogether, t->fLoSX, t->fLoSY, factors[k], direct,
+                       true, true);
+    EXPECT_EQ(stability[k], static_cast<float>(direct.fStability)) << k;
+  }
+  EXPECT_LT(stability[0], stability[1]);
+}
+
+TEST(ListEntry, DamagedRecordingGivesNoNumbers) {
+  const QString folder = testsupport::sandboxFolder();
+  SubjectFile f;
+  ASSERT_TRUE(f.CreateEmpty());
+  f.subject.dtDoB = 29221.0;
+  Session* s = f.AddVisit()->AddSession();
+  const auto steady = swayRecording(0.002, 0.003, kD1);
+  addBalance(s, 1, kD1, swayRecording(0.02, 0.03, kD1));  // wide sway: a low score, then damaged
+  addBalance(s, 1, kD2, steady);
+  ASSERT_TRUE(f.Save(QDir(folder).filePath("damaged.kpf")));
+  const auto first = f.VisitItem(1)->SessionItem(1)->BalanceTestItem(1)->storedData();
+  datatest::flipBytesAfter(QDir(folder).filePath("damaged.kpf"),
+                           QByteArray(reinterpret_cast<const char*>(first->channel(2)), 400), 200, 64);
+
+  KM_RQListFile e;
+  e.sFileName = "damaged.kpf";
+  e.Refresh(folder, 10.0f);
+  ASSERT_EQ(e.lTestBalanceCount(), 2);
+  const KM_RQListTestBalance& hit = *e.ltTestBalanceItem(1);
+  EXPECT_EQ(std::tuple(hit.lTotalSamples, hit.lValidSamples, hit.lStabilityClass), std::tuple(2000, 0, 0));
+  EXPECT_EQ(measures(hit), std::vector<float>(22));
+  // Only the sound test is summarised.
+  const KM_RQResultSummary sound = stability(e.ltTestBalanceItem(2));
+  EXPECT_GT(sound.fValue, 0.9f);
+  EXPECT_EQ(e.balanceSummaries()[0], (KM_RQSummarySet{sound, sound, sound, sound}));
 }
 
 TEST(ListEntry, StorageLayoutRoundTripDamageAndStaleTests) {

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include "core/clock.h"
 #include "core/folders.h"
 #include "data/lists/folderindex.h"
 #include "data/lists/list.h"
@@ -93,6 +94,10 @@ TEST(DataList, NothingToScanEmptyFolderAndEmptyListFile) {
   ASSERT_TRUE(writeSimpleFile(at(d, "a.kpf"), "A"));
   EXPECT_EQ(list.Refresh(10.0f, d, ".kpf"), 1);
   EXPECT_EQ(list.lSTFilesCount(), 1);
+  // Another folder that does not exist: the list is not scanned again under its name.
+  EXPECT_EQ(list.Refresh(10.0f, testsupport::sandboxFolder() + "/missing", ".kpf"), -1);
+  EXPECT_EQ(list.sDataPath(), d + "/");
+  EXPECT_EQ(list.lFilesCount(), 1);
   ASSERT_TRUE(QFile::remove(at(d, "a.kpf")));
   EXPECT_EQ(list.Refresh(10.0f, d, ".kpf"), 0);
   EXPECT_EQ(stats(list), std::vector<qint32>(13));
@@ -139,6 +144,56 @@ TEST(DataList, StatisticsKnownAnswers) {
   list.Refresh(10.0f, d, ".kpf");
   EXPECT_EQ(stats(list), (std::vector<qint32>{4, 4, 4, 3, 3, 3, 5, 1, 5, 1, 1, 1, 1}));
   EXPECT_FLOAT_EQ(list.fMinCoPFzForAnalysis(), 10.0f);
+}
+
+// Subject with one visit per (date, mass at 1.80 m) and one steady NSEO test in each; born 1980
+// unless no date of birth is given.
+void writeVisits(const QString& path, std::initializer_list<std::pair<double, double>> visits,
+                 double birth = 29221.0) {
+  SubjectFile f;
+  ASSERT_TRUE(f.CreateEmpty());
+  f.subject.dtDoB = birth;
+  f.subject.lIsMale = kSexFemale;
+  for (const auto& [date, mass] : visits) {
+    Visit* v = f.AddVisit();
+    v->phys.dHeight = 1.80;
+    v->phys.dMass = mass;
+    liststest::addBalance(v->AddSession(), 1, date, liststest::swayRecording(0.002, 0.002, date));
+  }
+  ASSERT_TRUE(f.Save(path));
+}
+
+TEST(DataList, StatisticsOfFilesThatOnlyOneRuleTellsApart) {
+  const QString d = dataFolder();
+  // BMI 21.6 first, 16.7 lowest, 23.1 last: underweight by its lowest class only. 26.2 first,
+  // 30.9 highest, 22.2 last: overweight by its highest class only.
+  writeVisits(at(d, "1.kpf"), {{45000.5, 70}, {45100.5, 54}, {45200.5, 75}});
+  writeVisits(at(d, "2.kpf"), {{45000.5, 85}, {45100.5, 100}, {45200.5, 72}});
+  // Vision tests only: a file with tests, and one with a reduced vision class.
+  {
+    SubjectFile f;
+    ASSERT_TRUE(f.CreateEmpty());
+    liststest::addVision(f.AddVisit()->AddSession(), 1, 45000.5, 0.5, 2);
+    ASSERT_TRUE(f.Save(at(d, "3.kpf")));
+  }
+  // No date of birth: steady tests that no norms can class are not reduced balance.
+  writeVisits(at(d, "4.kpf"), {{45000.5, 70}}, clock::kMissingDate);
+  // A balance test never run: a file with tests, no result, nothing reduced, no BMI.
+  {
+    SubjectFile f;
+    ASSERT_TRUE(f.CreateEmpty());
+    f.subject.dtDoB = 29221.0;
+    Visit* v = f.AddVisit();
+    v->phys.dHeight = 1.80;
+    v->phys.dMass = 54;
+    liststest::addBalance(v->AddSession(), 2, 45000.5, nullptr);
+    ASSERT_TRUE(f.Save(at(d, "5.kpf")));
+  }
+  KM_RQList list;
+  list.Refresh(10.0f, d, ".kpf");
+  ASSERT_EQ(list.lFilesCount(), 5);
+  EXPECT_EQ(list.lfFile(4)->fBMinLowestStabClass(), 0);
+  EXPECT_EQ(stats(list), (std::vector<qint32>{5, 9, 9, 9, 9, 5, 8, 1, 7, 0, 1, 1, 1}));
 }
 
 TEST(DataList, ListFileRoundTripAndLayout) {
@@ -400,6 +455,20 @@ TEST(ListsRefresh, NamesListFilesPerFolderAndReusesThem) {
   EXPECT_EQ(again.lFilesCount(), 1);
   EXPECT_EQ(folderindex::readValue(p.listFolder + "/RQFoldLst.lst", "KMTARNRQFolders", d1 + "/", ""),
             "RQList000001.slf");
+
+  // A data folder that does not exist is reported; the list keeps the folder it had, and no
+  // list file or index line is made for the missing one.
+  p.dataPath = testsupport::sandboxFolder() + "/gone";
+  notices.clear();
+  r = ListsRefresh(again, p);
+  EXPECT_TRUE(r.missingFolder);
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(notices.isEmpty());
+  EXPECT_EQ(again.lFilesCount(), 1);
+  EXPECT_EQ(again.sDataPath(), d1 + "/");
+  EXPECT_FALSE(QFile::exists(p.listFolder + "/RQList000003.slf"));
+  EXPECT_EQ(folderindex::readValue(p.listFolder + "/RQFoldLst.lst", "KMTARNRQFolders", p.dataPath + "/", ""),
+            "");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "balance/procedures/zerocontroller.h"
 #include "balance/tests/plate_testutil.h"
 #include "core/clock.h"
+#include "data/lists/listentry.h"
 #include "data/records/recordfromrun.h"
 #include "data/storage/olestg.h"
 #include "data/subjectfile/subjectfile.h"
@@ -193,10 +194,11 @@ TEST(FromRun, FileTestAlsoKeepsConditionsBeepsZeroSamplesAndSixteenBitFlags) {
 // ---- A real test on the simulated platform ----
 
 // The run stored as a record reads back the same from a file; stored as the file's test it
-// comes back as a run that shows the same results.
-TEST(FromRunSimulated, StoredRecordAndTestReadBackWithTheTestsValues) {
+// comes back as a run that shows the same results, and the list shows them too: the plate was
+// rotated and tilted, and the stored test keeps the angles and threshold it was analysed with.
+TEST(FromRunSimulated, StoredRecordTestAndListEntryShowTheTestsValues) {
   ScriptedMessages msgs;
-  platetest::SimRig rig({.temperatureC = 27.0, .seed = 7});
+  platetest::SimRig rig({.rotation = 0.4f, .tilt1 = 0.05f, .tilt2 = -0.03f, .temperatureC = 27.0, .seed = 7});
   BalanceTestRun setup;
   setup.sName = "Normal Stability Eyes Closed";
   setup.sTestID = "B10002";
@@ -218,6 +220,7 @@ TEST(FromRunSimulated, StoredRecordAndTestReadBackWithTheTestsValues) {
   const BalanceTestRun run = c.run();
   ASSERT_TRUE(run.enoughSamples());
   ASSERT_TRUE(run.stabilityClass.has_value());
+  ASSERT_EQ(run.geometry.rotation, 0.4f);
   EXPECT_TRUE(msgs.requests().isEmpty()) << msgs.texts().join("|").toStdString();
 
   KM_RQListTestBalance rec;
@@ -249,9 +252,28 @@ TEST(FromRunSimulated, StoredRecordAndTestReadBackWithTheTestsValues) {
       << DescribeBalanceRecord(loaded).toStdString();
   EXPECT_EQ(DescribeBalanceRecord(loaded), DescribeBalanceRecord(rec));
 
-  BalanceTest t(nullptr);
-  FillBalanceTest(t, run);
-  const BalanceTestRun back = RunFromBalanceTest(t, run.subjectBirth, run.thresholdN);
+  // Into a subject file, saved and opened again.
+  const QString folder = testsupport::sandboxFolder();
+  {
+    SubjectFile f;
+    ASSERT_TRUE(f.CreateEmpty());
+    f.subject.dtDoB = run.subjectBirth;
+    Visit* v = f.AddVisit();
+    v->phys.dHeight = 1.72;
+    v->phys.dMass = 71;
+    FillBalanceTest(*v->AddSession()->AddBalanceTest(), run);
+    ASSERT_TRUE(f.Save(QDir(folder).filePath("rotated.kpf")));
+  }
+  SubjectFile file;
+  ASSERT_TRUE(file.Open(QDir(folder).filePath("rotated.kpf")));
+  const BalanceTest& t = *file.VisitItem(1)->SessionItem(1)->BalanceTestItem(1);
+  EXPECT_EQ(std::tuple(t.fRotation, t.fTilt1, t.fTilt2, t.fCoPThresholdF),
+            std::tuple(0.4f, 0.05f, -0.03f, run.thresholdN));
+
+  // Shown again by the window, with a threshold in the settings that no sample would pass: the
+  // test's own threshold and angles give the test's own numbers.
+  const StoredAnalysisSettings other{.thresholdN = 5000, .stanceFactors = run.stanceFactors};
+  const BalanceTestRun back = RunFromBalanceTest(t, run.subjectBirth, other);
   EXPECT_EQ(back.sName, run.sName);
   EXPECT_EQ(back.sTestID, run.sTestID);
   EXPECT_EQ(back.lTestType, 2);
@@ -261,14 +283,29 @@ TEST(FromRunSimulated, StoredRecordAndTestReadBackWithTheTestsValues) {
   EXPECT_EQ(back.zeroTime, run.zeroTime);
   EXPECT_EQ(back.sNotes, "steady");
   EXPECT_FLOAT_EQ(back.losX, run.losX);
+  EXPECT_EQ(back.geometry.tilt2, -0.03f);
   ASSERT_TRUE(back.enoughSamples());
   EXPECT_EQ(back.samples->Count(), run.samples->Count());
-  // The simulated plate is not rotated, so the stored samples analyse to the same numbers; only the
-  // limits of stability went through single precision.
+  // Only the limits of stability went through single precision.
   EXPECT_EQ(back.result.lValidSamples, run.result.lValidSamples);
   EXPECT_NEAR(back.result.fStability, run.result.fStability, 1e-6);
+  EXPECT_DOUBLE_EQ(back.result.fXo, run.result.fXo);
   EXPECT_DOUBLE_EQ(back.result.fPathLength, run.result.fPathLength);
+  EXPECT_DOUBLE_EQ(back.result.fVMax, run.result.fVMax);
   EXPECT_EQ(back.stabilityClass, run.stabilityClass);
+
+  // The list: the same numbers, whatever force its refresh is given.
+  KM_RQListFile e;
+  e.sFileName = "rotated.kpf";
+  e.Refresh(folder, 5000.0f, {.normsVersion = 3, .stanceFactors = run.stanceFactors});
+  const KM_RQListTestBalance* listed = e.ltTestBalanceItem(1);
+  ASSERT_TRUE(listed);
+  EXPECT_EQ(listed->lValidSamples, run.result.lValidSamples);
+  EXPECT_EQ(listed->fXo, static_cast<float>(run.result.fXo));
+  EXPECT_EQ(listed->fYo, static_cast<float>(run.result.fYo));
+  EXPECT_EQ(listed->fVMax, static_cast<float>(run.result.fVMax));
+  EXPECT_NEAR(listed->fStability, run.result.fStability, 1e-6);
+  EXPECT_EQ(listed->lStabilityClass, static_cast<qint32>(*run.stabilityClass));
 }
 
 }  // namespace

@@ -45,7 +45,8 @@ using datatest::writeBytes;
   X(fXo) X(fYo) X(fLoSX) X(fLoSY) X(fMaxMLSway) X(fMaxAPSway) X(f95MLSway) X(f95APSway) \
   X(f95MaxSway) X(f95MinSway) X(fMaxSway) X(fAveSway) X(fVMax) X(fVAve) X(fAMax) X(fAAve) X(fPlen) \
   X(f95Area) X(fStability) X(lStabilityClass) X(fSwayDirection) X(fDirectionality) X(fMinMaxRatio) \
-  X(fFatigue) X(fParP) X(fHeight) X(fWeight) X(fBMI) X(lBMIClass) X(bBMIEnabled) X(sNotes)
+  X(fFatigue) X(fParP) X(fHeight) X(fWeight) X(fBMI) X(lBMIClass) X(bBMIEnabled) X(sNotes) \
+  X(fRotation) X(fTilt1) X(fTilt2) X(fCoPThresholdF)
 #define VISION_FIELDS(X) \
   X(sTestID) X(sName) X(dtDate) X(bIsDone) X(lEye) X(dInterval) X(dDistance) X(lTestsPerSize) \
   X(lCorrectAnswers) X(lFullScreen) X(lHighContrast) X(dAcuity) X(lAcuityClass) X(sNotes)
@@ -312,7 +313,7 @@ TEST(SubjectFileOpen, DamagedFilesFailCleanly) {
   } cases[] = {
       {"UPDATE balance_samples SET sample_count = sample_count + 1", "damaged"},
       {"UPDATE balance_samples SET m2 = x'00'", "damaged"},
-      {"PRAGMA user_version = 2", "newer version"},
+      {"PRAGMA user_version = 3", "newer version"},
       {"DELETE FROM subject", "damaged"},
       {"PRAGMA foreign_keys = OFF; INSERT INTO session(id, visit, position) VALUES (99, 77, 1)", "damaged"},
       {"CREATE TABLE extra(x)", "not a subject file"},
@@ -326,6 +327,70 @@ TEST(SubjectFileOpen, DamagedFilesFailCleanly) {
     EXPECT_TRUE(g.LastError().contains(QLatin1String(c.expected)))
         << c.sql << ": " << g.LastError().toStdString();
   }
+}
+
+TEST(SubjectFileOpen, DamagedSamplesInAnIntactFileMakeADamagedTest) {
+  // 64 bytes flipped inside a recording: the file itself stays sound, so only the checksum
+  // stored with the samples tells.
+  SubjectFile f;
+  ASSERT_TRUE(f.CreateEmpty());
+  Session* s = f.AddVisit()->AddSession();
+  PlateTestDataBuffer samples(100.0f, 45000.5);
+  for (int i = 0; i < 2000; ++i) samples.append(-700.0f, 7.0f + 0.25f * (i % 40), 3.5f);
+  s->AddBalanceTest()->SetTestData(samples);
+  s->AddBalanceTest()->SetTestData(samples);
+  const QString p = sandboxPath(QStringLiteral("flipped.kpf"));
+  ASSERT_TRUE(f.Save(p));
+  datatest::flipBytesAfter(p, QByteArray(reinterpret_cast<const char*>(samples.channel(1)), 400), 100, 64);
+
+  SubjectFile g;
+  ASSERT_TRUE(g.Open(p)) << g.LastError().toStdString();
+  const BalanceTest* hit = g.VisitItem(1)->SessionItem(1)->BalanceTestItem(1);
+  const BalanceTest* other = g.VisitItem(1)->SessionItem(1)->BalanceTestItem(2);
+  EXPECT_TRUE(hit->samplesDamaged());
+  EXPECT_FALSE(other->samplesDamaged());
+  ASSERT_NE(hit->TestData(), nullptr);  // kept as they are
+  EXPECT_NE(hit->TestData()->Sample(1, 30), samples.Sample(1, 30));
+
+  // Saved again, they stay damaged; new samples in their place are sound.
+  ASSERT_TRUE(g.Save());
+  SubjectFile h;
+  ASSERT_TRUE(h.Open(p));
+  EXPECT_TRUE(h.VisitItem(1)->SessionItem(1)->BalanceTestItem(1)->samplesDamaged());
+  h.VisitItem(1)->SessionItem(1)->BalanceTestItem(1)->SetTestData(samples);
+  ASSERT_TRUE(h.Save());
+  ASSERT_TRUE(g.Open(p));
+  EXPECT_FALSE(g.VisitItem(1)->SessionItem(1)->BalanceTestItem(1)->samplesDamaged());
+}
+
+TEST(SubjectFileOpen, FilesOfTheFirstVersionReadWithoutAnglesAndAreWrittenAsTheCurrentOne) {
+  const QString p = sandboxPath(QStringLiteral("old.kpf"));
+  ASSERT_TRUE(QFile::copy(datatest::corpusDir("subjectfile_reader").filePath("small.kpf"), p));
+  QFile::setPermissions(p, QFile::ReadOwner | QFile::WriteOwner);
+  SubjectFile f;
+  ASSERT_TRUE(f.Open(p)) << f.LastError().toStdString();
+  const BalanceTest* t = f.VisitItem(1)->SessionItem(1)->BalanceTestItem(1);
+  EXPECT_EQ(std::tuple(t->fRotation, t->fTilt1, t->fTilt2, t->fCoPThresholdF),
+            std::tuple(0.f, 0.f, 0.f, 0.f));
+  EXPECT_FALSE(t->samplesDamaged());
+  const PlateTestDataBuffer samples = *PlateTestDataBuffer::copyOf(*t->TestData());
+  f.VisitItem(1)->SessionItem(1)->BalanceTestItem(1)->fRotation = 0.25f;
+  ASSERT_TRUE(f.Save()) << f.LastError().toStdString();
+
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(p).constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &st, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(st, 0), SubjectFile::kSchemaVersion);
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  SubjectFile g;
+  ASSERT_TRUE(g.Open(p)) << g.LastError().toStdString();
+  const BalanceTest* back = g.VisitItem(1)->SessionItem(1)->BalanceTestItem(1);
+  EXPECT_EQ(back->fRotation, 0.25f);
+  EXPECT_FALSE(back->samplesDamaged());
+  expectSameBits(samples, *back->TestData());
 }
 
 TEST(SubjectFileSave, InterruptedSaveLeavesThePreviousFile) {

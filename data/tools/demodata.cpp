@@ -10,9 +10,12 @@
 #include <random>
 
 #include "balance/analysis/analysis.h"
+#include "balance/norms/norms.h"
 #include "balance/norms/normtypes.h"
 #include "core/clock.h"
 #include "core/eventlog.h"
+#include "data/records/recordfromrun.h"
+#include "data/records/storedanalysis.h"
 
 namespace tarn::demodata {
 namespace {
@@ -97,6 +100,8 @@ class PlateRecorder final : public Recorder {
                                             std::move(ch[2]));
   }
 
+  PlateZero zero() const override { return plate_->AcceptedZero(); }
+
  private:
   bool waitFor(const bool& flag) {
     QElapsedTimer t;
@@ -117,7 +122,19 @@ class PlateRecorder final : public Recorder {
 
 class ModelRecorder final : public Recorder {
  public:
-  explicit ModelRecorder(quint64 seed) : rng_(seed) {}
+  // The zero of an empty plate of this model: about −4.1 V per channel, some 20 codes of noise.
+  explicit ModelRecorder(quint64 seed) : rng_(seed) {
+    std::normal_distribution<double> n(0.0, 1.0);
+    zero_.valid = true;
+    zero_.durationMs = 2000;
+    zero_.excitationMv = 2500;
+    for (int c = 0; c < 3; ++c) {
+      zero_.ave[static_cast<size_t>(c)] = std::round((-4.08 + 0.03 * n(rng_)) / 10.0 * 16777216.0);
+      zero_.rms[static_cast<size_t>(c)] = 20.0 + 3.0 * std::fabs(n(rng_));
+      zero_.sd[static_cast<size_t>(c)] = zero_.rms[static_cast<size_t>(c)] * 1.2;
+    }
+  }
+  PlateZero zero() const override { return zero_; }
   std::shared_ptr<const StoredTestData> record(const SimulatedSubject& subject, float fs, double seconds,
                                                double date) override {
     SwayModel sway(rng_());
@@ -140,6 +157,7 @@ class ModelRecorder final : public Recorder {
 
  private:
   std::mt19937_64 rng_;
+  PlateZero zero_;
 };
 
 struct TestKind {
@@ -156,6 +174,23 @@ const TestKind kKinds[4] = {
     {KM_RQNormTestType::PSEO, "Perturbed Stability Eyes Open", false, true, 2, 1},
     {KM_RQNormTestType::PSEC, "Perturbed Stability Eyes Closed", true, true, 2, 2},
 };
+
+// The zero a test was taken with, as the zeroing step stores it.
+void storeZero(BalanceTest& t, const PlateZero& z, double date, qint32 surface) {
+  if (!z.valid) return;
+  t.dtZeroDate = date;
+  t.lZeroDurationMs = z.durationMs;
+  t.lExcitationMv = z.excitationMv;
+  t.lZeroSurface = surface;
+  float* ave[3] = {&t.fZeroAve1, &t.fZeroAve2, &t.fZeroAve3};
+  float* sd[3] = {&t.fZeroSD1, &t.fZeroSD2, &t.fZeroSD3};
+  float* rms[3] = {&t.fZeroRMS1, &t.fZeroRMS2, &t.fZeroRMS3};
+  for (size_t c = 0; c < 3; ++c) {
+    *ave[c] = static_cast<float>(z.ave[c]);
+    *sd[c] = static_cast<float>(z.sd[c]);
+    *rms[c] = static_cast<float>(z.rms[c]);
+  }
+}
 
 }  // namespace
 
@@ -192,7 +227,7 @@ int writeDemoFolder(const QString& folder, const Options& o, Recorder& recorder,
     f.sTitle = f.subject.sNameFirst + ' ' + f.subject.sNameLast;
 
     const double heightNow = typicalHeight(age, male) * (1.0 + 0.035 * std::clamp(normal(rng), -2.5, 2.5));
-    const double bmiNow = std::clamp(typicalBMI(age) * (1.0 + 0.15 * normal(rng)), 13.5, 45.0);
+    const double bmiNow = std::clamp(typicalBMI(age) * (1.0 + 0.2 * normal(rng)), 13.5, 45.0);
     // Older and very young subjects sway more, and some people are simply less steady.
     const double steadiness = (age < 10   ? 1.5
                                : age > 65 ? 1.0 + (age - 65) * 0.03
@@ -219,51 +254,64 @@ int writeDemoFolder(const QString& folder, const Options& o, Recorder& recorder,
           std::round(bmiNow * visit->phys.dHeight * visit->phys.dHeight * (1.0 + 0.02 * normal(rng)) * 10.0) /
           10.0;
       visit->phys.lDominantSide = uni(rng) < 0.9 ? kSideRight : kSideLeft;
-      Session* session = visit->AddSession();
-      session->dtDate = visit->dtTimeBegin;
-      session->sName = QStringLiteral("Balance screening");
-      session->kmOperator.sOperatorName = QStringLiteral("Demo Operator");
 
+      // Some visits repeat the test after a rest, sometimes only with the eyes open and closed.
+      int sessions = 1;
+      if (o.repeatSessions && uni(rng) < 0.3) sessions += uni(rng) < 0.25 ? 2 : 1;
       const auto los = BaseLimitsOfStability(visit->phys.dHeight);
-      for (int k = 0; k < 4; ++k) {
-        const TestKind& kind = kKinds[k];
-        const double testDate = visit->dtTimeBegin + (2.0 + 1.0 * k) / (24.0 * 60.0);
-        SimulatedSubject s;
-        s.weightKg = visit->phys.dMass;
-        s.eyesClosed = kind.eyesClosed;
-        s.onFoam = kind.foam;
-        s.presence = SimulatedSubject::Presence::Auto;
-        s.swayScale = steadiness;
-        s.meanXm = 0.004 * normal(rng);
-        s.meanYm = 0.015 + 0.008 * normal(rng);
-        auto data = recorder.record(s, o.fs, o.testSeconds, testDate);
-        if (!data) {
-          if (error) *error = QStringLiteral("Recording a test failed");
-          log.error(QStringLiteral("Recording failed"));
-          return n - 1;
+      double sessionStart = visit->dtTimeBegin;
+      for (int k = 0; k < sessions; ++k) {
+        Session* session = visit->AddSession();
+        session->dtDate = sessionStart;
+        session->sName = k == 0 ? QStringLiteral("Balance screening") : QStringLiteral("Repeat after rest");
+        session->kmOperator.sOperatorName = QStringLiteral("Demo Operator");
+        const int kinds = k > 0 && uni(rng) < 0.5 ? 2 : 4;
+        for (int i = 0; i < kinds; ++i) {
+          const TestKind& kind = kKinds[i];
+          const double testDate = sessionStart + (2.0 + 1.0 * i) / (24.0 * 60.0);
+          SimulatedSubject s;
+          s.weightKg = visit->phys.dMass;
+          s.eyesClosed = kind.eyesClosed;
+          s.onFoam = kind.foam;
+          s.presence = SimulatedSubject::Presence::Auto;
+          s.swayScale = steadiness;
+          s.meanXm = 0.004 * normal(rng);
+          s.meanYm = 0.015 + 0.008 * normal(rng);
+          auto data = recorder.record(s, o.fs, o.testSeconds, testDate);
+          if (!data) {
+            if (error) *error = QStringLiteral("Recording a test failed");
+            log.error(QStringLiteral("Recording failed"));
+            return n - 1;
+          }
+          BalanceTest* t = session->AddBalanceTest();
+          t->sName = QString::fromLatin1(kind.name);
+          t->lTestType = static_cast<qint32>(kind.type);
+          t->dtDate = testDate;
+          t->lSurface = kind.surface;
+          t->lEyes = kind.eyes;
+          t->lStance = StanceNormal;
+          t->fFrequency = o.fs;
+          t->fPretest = 1.0f;
+          t->fOrigDuration = static_cast<float>(o.testSeconds);
+          t->bBeepEnd = kTrue;
+          t->sPlate = QStringLiteral("KM Force Platform (simulated)");
+          t->sPlateSerial = QStringLiteral("SIM-0001");
+          t->fLoSX = los ? static_cast<float>(los->x) : 0.129f;
+          t->fLoSY = los ? static_cast<float>(los->y) : 0.080f;
+          t->fHeight = static_cast<float>(visit->phys.dHeight);
+          t->fWeight = static_cast<float>(visit->phys.dMass);
+          storeZero(*t, recorder.zero(), sessionStart + 1.0 / (24.0 * 60.0), kind.surface);
+          t->SetTestData(std::move(data));
+          // Analysed and stored as the station stores a finished test.
+          FillBalanceTest(*t, RunFromBalanceTest(*t, f.subject.dtDoB, StoredAnalysisSettings{}));
+          // As the list computes it, from the stored single-precision body data.
+          t->fBMI = static_cast<float>(double(t->fWeight) / (double(t->fHeight) * double(t->fHeight)));
+          const auto bmiClass = ClassifyBMI(t->fBMI, f.subject.dtDoB, t->dtDate, f.subject.lIsMale);
+          t->lBMIClass = bmiClass ? static_cast<qint32>(*bmiClass) : 0;
         }
-        BalanceTest* t = session->AddBalanceTest();
-        t->sName = QString::fromLatin1(kind.name);
-        t->lTestType = static_cast<qint32>(kind.type);
-        t->dtDate = testDate;
-        t->lSurface = kind.surface;
-        t->lEyes = kind.eyes;
-        t->lStance = StanceNormal;
-        t->fFrequency = o.fs;
-        t->fPretest = 1.0f;
-        t->fOrigDuration = static_cast<float>(o.testSeconds);
-        t->fActDuration = static_cast<float>(data->Count() / o.fs);
-        t->bBeepEnd = kTrue;
-        t->sPlate = QStringLiteral("KM Force Platform (simulated)");
-        t->sPlateSerial = QStringLiteral("SIM-0001");
-        t->fLoSX = los ? static_cast<float>(los->x) : 0.129f;
-        t->fLoSY = los ? static_cast<float>(los->y) : 0.080f;
-        t->fHeight = static_cast<float>(visit->phys.dHeight);
-        t->fWeight = static_cast<float>(visit->phys.dMass);
-        t->lTotalSamples = data->Count();
-        t->SetTestData(std::move(data));
-        t->bIsDone = kTrue;
+        sessionStart += (25.0 + 20.0 * uni(rng)) / (24.0 * 60.0);
       }
+      visit->dtTimeEnd = sessionStart;
     }
     const QString path = QDir(folder).filePath(QStringLiteral("DEMO%1.kpf").arg(n, 6, 10, QChar('0')));
     if (!f.Save(path)) {

@@ -1,7 +1,9 @@
 #pragma once
-// Demonstration subject files: plausible subjects (ages 5 to 90, both sexes, heights and weights
-// that fit their age), one to three visits each with a session of the four standard balance
-// tests recorded on the simulated platform.
+// Demonstration subject files that look like a clinic's: plausible subjects (ages 5 to 90, both
+// sexes, heights and weights that fit their age, steadiness from healthy to profoundly reduced),
+// one to three visits each with a session of the four standard balance tests recorded on the
+// simulated platform, some visits with a repeat session. Every test is stored as the station
+// stores it: samples, the zero it was taken with, the measures, the stability class and the BMI.
 #include <QString>
 #include <QtGlobal>
 
@@ -19,6 +21,8 @@ class Recorder {
   // date: the acquisition date stored with the samples. Null on failure.
   virtual std::shared_ptr<const StoredTestData> record(const SimulatedSubject& subject, float fs,
                                                        double seconds, double date) = 0;
+  // The zero the last recording was taken with.
+  virtual PlateZero zero() const = 0;
 };
 
 // Zeroes and records on a simulated platform running faster than real time. Needs a Qt
@@ -35,7 +39,8 @@ struct Options {
   double testSeconds = 20.0;
   int minVisits = 1;
   int maxVisits = 3;
-  double today = 0;  // day count of "now"; 0 = the clock's today
+  bool repeatSessions = true;  // some visits get a second (rarely a third) session
+  double today = 0;            // day count of "now"; 0 = the clock's today
 };
 
 // Writes options.files subject files "DEMO000001.kpf" ... into folder. Returns the number

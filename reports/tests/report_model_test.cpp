@@ -28,7 +28,7 @@ void addAll(ReportModel& m, const SubjectFile& f) {
 AnalysisResult analyse(const BalanceTest& t) {
   AnalysisResult a;
   AnalyseBalanceTest(0, t.TestData()->Count() - 1, -10.0f, *t.TestData(), PlateGeometry{}, t.lStance, t.fLoSX,
-                     t.fLoSY, a, true, true);
+                     t.fLoSY, StanceFactors{}, a, true, true);
   return a;
 }
 

@@ -73,7 +73,7 @@ TEST_P(ReportRows, EveryRowIsTheAnalysisOfTheStoredSamplesInTheChosenUnits) {
   // The analysis, run here on what the file gave back.
   AnalysisResult a;
   AnalyseBalanceTest(0, t->TestData()->Count() - 1, -10.0f, *t->TestData(), PlateGeometry{}, StanceNormal,
-                     t->fLoSX, t->fLoSY, a, true, true);
+                     t->fLoSX, t->fLoSY, StanceFactors{}, a, true, true);
   ASSERT_GT(a.lWeightSamples, 10);
   auto len = [&](double v) { return FormatLength(float(v), u.length, 4); };
   double L1, L2, L3, L4;

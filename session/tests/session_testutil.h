@@ -154,7 +154,7 @@ class ScriptedBalanceWindows final : public BalanceTestWindows {
     run.samples = data;
     run.sPlate = QStringLiteral("KM Force Platform (scripted)");
     AnalyseBalanceTest(0, data->Count() - 1, -run.thresholdN, *data, run.geometry, run.conditions.stance,
-                       run.losX, run.losY, run.result, true, true);
+                       run.losX, run.losY, run.stanceFactors, run.result, true, true);
     run.analysed = true;
     run.stabilityClass = ClassifyStability(static_cast<float>(run.result.fStability), run.subjectBirth,
                                            run.result.dtDate, static_cast<KM_RQNormTestType>(run.lTestType));

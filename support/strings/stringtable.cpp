@@ -100,6 +100,10 @@ constexpr Entry kTable[] = {
     {2459, "Home Health Agency (Generic)"},
     {2460, "Hospital/InPatient Rehab Facility (Generic)"},
     {2461, "PERS Supplier (Generic)"},
+    // ---- subject data ----
+    {2701,
+     "The data folder \"%1\" cannot be found, so the list of subject files was not brought up to "
+     "date.\nChoose an existing data folder in the options."},
     // ---- subject data: reliability ----
     {2900,
      "The list of subject files could not be saved in\n%1\n\nIt will be built again the next time. "
@@ -371,6 +375,17 @@ constexpr Entry kTable[] = {
     {3534, "&Ticks"},
     {3540, "50 mm|25 mm|10 mm|5 mm|2.5 mm|1 mm|0.5 mm"},
     {3541, "2 in|1 in|1/2 in|1/4 in|1/8 in|1/16 in|1/32 in"},
+    // ---- platform: recordings ----
+    {3701, "Cannot open the recording \"%1\": %2"},
+    {3702, "The recording \"%1\" cannot be read: %2"},
+    {3703, "The recording \"%1\" is empty."},
+    {3704, "The recording \"%1\" has no header row (for example Fz,M1,M2)."},
+    {3705, "The recording \"%1\" has the columns \"%2\"; expected %3."},
+    {3706, "The recording \"%1\", line %2, has %3 values instead of %4."},
+    {3707, "The recording \"%1\", line %2, column %3 (%4): \"%5\" is not a number."},
+    {3708, "The recording \"%1\", line %2, column %3 (%4): %5 is more than a force platform can report."},
+    {3709, "The recording \"%1\" holds no samples."},
+    {3710, "Fz,M1,M2 or Fx,Fy,Fz,Mx,My,Mz"},
     // ---- test session (4000-4999) ----
     {4000,
      "Cannot open the requested File.\n\nEither the requested File is not compatible\nwith this program or "
