@@ -8,6 +8,7 @@
 #include "app/signalwatcher.h"
 #include "app/stationapp.h"
 #include "core/version.h"
+#include "core/windows/filedialogpresenter.h"
 #include "core/windows/messagepresenter.h"
 
 int main(int argc, char** argv) {
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QStringLiteral("Kamrith Labs"));
   QApplication::setApplicationVersion(versionText());
   installWidgetMessagePresenter();
+  installWidgetFileDialogPresenter();
 
   app::StationApp station;
   app::SignalWatcher watcher;

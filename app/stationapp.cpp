@@ -33,8 +33,14 @@
 #include "core/windows/subjectforms.h"
 #include "data/lists/list.h"
 #include "data/lists/listrefresh.h"
+#include "files/windows/frmfmanager.h"
 #include "options/passwordgate.h"
 #include "options/windows/frmpoptions.h"
+#include "reports/windows/frmrmanager.h"
+#include "reports/windows/resultsentry.h"
+#include "session/currentfile.h"
+#include "session/windows/frmnotes.h"
+#include "session/windows/testsession.h"
 #include "support/strings/strings.h"
 
 namespace tarn::app {
@@ -224,8 +230,9 @@ bool StationApp::Form_Load() {
   loaded_ = true;
   Commands_Update();
 
+  createSession();
   load.step("Checking recovery file");
-  if (fnFileRecover(QString(), QString())) {
+  if (session_->fnFileRecover()) {
     load.step("Resuming Testing");
     QTimer::singleShot(0, this, &StationApp::cmdBegin_Click);
   }
@@ -275,6 +282,7 @@ void StationApp::Form_Activate() {
   }
 
   log.step("calling RemoveOrphanVisionTests");
+  if (session_) session_->RemoveOrphanVisionTests();
   log.step("Updating Commands");
   Commands_Update();
   log.step("if multimonitor, show subject's screensaver");
@@ -315,11 +323,6 @@ void StationApp::Commands_Update() {
   const BeginDecision d = decideBegin(log);
   window_->setBeginState(d.enabled, d.tooltip);
   log.completed();
-}
-
-void StationApp::showLaterIssueNotice(const ProcLog& log, const QString& what) {
-  log.step("Not available in this version");
-  showMessage(notAvailableText(what), MsgIcon::Information);
 }
 
 void StationApp::Lists_Refresh() {
@@ -388,20 +391,61 @@ void StationApp::Lists_Refresh() {
 
 void StationApp::cmdBegin_Click() {
   ProcLog log(kModule, "cmdBegin_Click");
-  showLaterIssueNotice(log, Str(1060));
+  if (!session_ || session_->running()) {
+    log.completed();
+    return;
+  }
+  window_->setCommandsEnabled(false);
+  sessionRunning_ = true;
+  session_->cmdBegin_Click();
+  sessionRunning_ = false;
+  dialogExitButton_ = session_->DialogExitButton();
+  Commands_Update();
   log.completed();
+}
+
+// The session's windows over the long-lived objects; the results of step 7 in the results window.
+void StationApp::createSession() {
+  currentFile_ = std::make_unique<CurrentSubjectFile>();
+  TestSessionContext ctx;
+  ctx.plateDriver = plateDriver_.get();
+  ctx.lastPlate = &plate_;
+  ctx.lists = lists_.get();
+  ctx.subjectForms = subjectForms_;
+  ctx.mouse = &mouse_;
+  ctx.currentFile = currentFile_.get();
+  ctx.parent = window_.get();
+  ctx.listsRefresh = [this] { Lists_Refresh(); };
+  ctx.mainWindowVisible = [this] { return window_->isVisible(); };
+  ctx.resultsWindow = [this](QWidget* parent, const SubjectFile&, const Session& session) {
+    // The window writes renamed tests, notes and texts into the open file object.
+    SubjectFile* file = currentFile_->file();
+    if (!file) return int(kWizCancel);
+    const SessionResultsOutcome r = ShowSessionResults(parent, *file, session, EditTestName);
+    if (r.dataChanged) currentFile_->setDataChanged(true);
+    return r.button;
+  };
+  session_ = std::make_unique<TestSession>(std::move(ctx));
 }
 
 void StationApp::cmdFileMngm_Click() {
   ProcLog log(kModule, "cmdFileMngm_Click");
   dialogExitButton_ = kWizNone;
-  showLaterIssueNotice(log, Str(1061));
+  FileManagerHooks hooks;
+  hooks.refreshList = [this] { Lists_Refresh(); };
+  ShowFileManager(*lists_, window_.get(), hooks);
+  Commands_Update();
   log.completed();
 }
 
 void StationApp::cmdReportReprint_Click() {
   ProcLog log(kModule, "cmdReportReprint_Click");
-  showLaterIssueNotice(log, Str(1062));
+  {
+    frmRManager manager(lists_.get(), window_.get());
+    manager.setRenameEditor(EditTestName);
+    showModal_.ShowModal(manager);
+  }
+  Commands_Update();
   log.completed();
 }
 
@@ -515,33 +559,6 @@ void StationApp::listProgress(const char* procedure, const QString& message, qin
   }
 }
 
-// ---------------------------------------------------------------- subject file hand-over
-
-bool StationApp::fnFileRecover(const QString& lastName, const QString& lastTemp) {
-  ProcLog log("mdifrmMain", "fnFileRecover", "File = " + lastName);
-  const QString name = lastName.isEmpty() ? settings::read(settings::LastName) : lastName;
-  const QString temp = lastTemp.isEmpty() ? settings::read(settings::LastTemp) : lastTemp;
-  log.step("Verify File is OK");
-  const QFileInfo fi(temp);
-  if (temp.isEmpty() || !fi.isFile() || fi.size() == 0) {
-    log.step("No good Temp file exists");
-    log.completed();
-    return false;
-  }
-  log.step("Unsaved file found: " + temp);
-  log.step("Not available in this version");
-  showMessage(Str(1064).arg(name), MsgIcon::Information);
-  log.completed();
-  return false;
-}
-
-bool StationApp::fnFileClose(bool noPrompt) {
-  ProcLog log("mdifrmMain", "fnFileClose", QStringLiteral("NoPrompt = %1").arg(noPrompt));
-  // No subject file can be open before the testing session exists: nothing to close.
-  log.completed();
-  return false;
-}
-
 // A refused start ends the orderly way: the log it began is removed like at a normal end, so that a
 // log left behind always means a crash.
 bool StationApp::refuseStart(const ProcLog& log, const QString& text) {
@@ -592,7 +609,7 @@ bool StationApp::closeRequested() {
 bool StationApp::Form_Unload() {
   ProcLog log(kModule, "Form_Unload");
   log.step("Closing file");
-  if (fnFileClose(false)) {
+  if (session_ && session_->fnFileClose(false)) {
     log.step("Closing file - Cancelled by user");
     return false;
   }

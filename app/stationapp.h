@@ -23,6 +23,8 @@
 class QWidget;
 
 namespace tarn {
+class CurrentSubjectFile;
+class TestSession;
 class KMX_HID_Devices;
 class KMX_BalancePlate;
 class KMTARNRQSF;
@@ -93,6 +95,8 @@ class StationApp : public QObject {
   // mark it open for crash recovery; empty when no file is open.
   QString currentFileName() const;
   QString currentWorkingCopy() const;
+  CurrentSubjectFile* currentFile() const { return currentFile_.get(); }
+  TestSession* session() const { return session_.get(); }
 
   // A window loaded for one step; "Closing Forms" unloads the ones still loaded.
   void registerForm(QWidget* form);
@@ -121,16 +125,17 @@ class StationApp : public QObject {
   void onPlateListUpdateDone(qint32 plates, qint32 hids, bool changed);
   void listProgress(const char* procedure, const QString& message, qint32 total, qint32 current);
   bool refuseStart(const ProcLog& log, const QString& text);
-  bool fnFileRecover(const QString& lastName, const QString& lastTemp);
-  bool fnFileClose(bool noPrompt);
-  void showLaterIssueNotice(const ProcLog& log, const QString& what);
   void applySubjectMonitor();
   void applyStartWithDesktop(const ProcLog& log);
   // The units and monitor notices; true when the operator answered OK to go to the options.
   bool runActivationChecks(const ProcLog& log);
   void unloadForms();
 
+  void createSession();
+
   std::unique_ptr<frmPMain> window_;
+  std::unique_ptr<CurrentSubjectFile> currentFile_;
+  std::unique_ptr<TestSession> session_;
   std::unique_ptr<SingleInstanceLock> instanceLock_;
   std::unique_ptr<KMX_HID_Devices> plateDriver_;
   QPointer<KMX_BalancePlate> plate_;

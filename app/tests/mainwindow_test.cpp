@@ -11,6 +11,7 @@
 #include "core/windows/buttoncolouring.h"
 #include "core/windows/frmpprogress.h"
 #include "core/windows/htmlhelp.h"
+#include "data/subjectfile/subjectfile.h"
 #include "data/templates/template.h"
 #include "options/accessdigest.h"
 #include "options/windows/frmppassword.h"
@@ -61,18 +62,23 @@ TEST_F(AppTest, TestingCommandNamesTheFirstFailedCondition) {
     EXPECT_TRUE(b->isEnabled());
 }
 
-TEST_F(AppTest, CommandsWithoutTheirWindowsSaySoPlainly) {
+TEST_F(AppTest, EachCommandOpensItsWindow) {
   ASSERT_TRUE(load());
   messages.clear();
+  QStringList shown;
+  for (int i = 0; i < 3; ++i)
+    modalAnswers.push_back([&](QDialog& d) {
+      shown << QString(d.metaObject()->className()).section("::", -1);
+      return int(QDialog::Rejected);
+    });
   station->setDialogExitButton(1);
-  station->cmdBegin_Click();
   station->cmdFileMngm_Click();
-  station->cmdReportReprint_Click();
-  EXPECT_EQ(messageTexts(), QStringList({"Testing is not available in this version of TARN™ RQ.",
-                                         "File Management is not available in this version of TARN™ RQ.",
-                                         "Reports Reprint is not available in this version of TARN™ RQ."}));
-  for (const auto& m : messages) EXPECT_EQ(m.icon, MsgIcon::Information);
   EXPECT_EQ(station->DialogExitButton(), -99);  // the file manager starts from "none yet"
+  station->cmdReportReprint_Click();
+  station->cmdBegin_Click();  // the session's first step: the subject file, cancelled
+  EXPECT_EQ(shown, QStringList({"frmFManager", "frmRManager", "frmTFile"}));
+  EXPECT_FALSE(station->testSessionRunning());
+  EXPECT_TRUE(window->cmdExit->isEnabled());  // every command ends with Commands_Update
 }
 
 TEST_F(AppTest, OptionsWindowThenItsSettingsTakeEffect) {
@@ -97,23 +103,22 @@ TEST_F(AppTest, OptionsWindowThenItsSettingsTakeEffect) {
   EXPECT_TRUE(messages.empty()) << messageTexts().join('|').toStdString();
 }
 
-TEST_F(AppTest, LeftOverWorkingCopyIsReportedAndNotReopened) {
+TEST_F(AppTest, ALeftOverWorkingCopyGoesToTheSessionsRecoveryAtStartUp) {
   const QString temp = QDir(folders::tempFolder()).filePath("KMW1.kpf");
   folders::ensureFolder(folders::tempFolder());
-  QFile f(temp);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write("unsaved");
-  f.close();
-  settings::write(settings::LastName, "C:/Data/Smith.kpf");
+  SubjectFile copy;
+  ASSERT_TRUE(copy.CreateEmpty());
+  ASSERT_TRUE(copy.Save(temp));
+  settings::write(settings::LastName, QDir(folders::documentsFolder()).filePath("Smith.kpf"));
   settings::write(settings::LastTemp, temp);
   settings::write(settings::NoClockCheckReminder, -1);
+  answers = {MsgResult::OK, MsgResult::No};  // the file is gone; recover? No
   ASSERT_TRUE(load());
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].text,
-            "An unsaved subject file was found:\nC:/Data/Smith.kpf\n\nRecovering it is not "
-            "available in this version of TARN™ RQ.");
+  ASSERT_EQ(messages.size(), 2u) << messageTexts().join('|').toStdString();
+  EXPECT_EQ(messages[1].buttons, MsgButtons::YesNo);
   EXPECT_FALSE(steps("Form_Load").contains("Resuming Testing"));
-  EXPECT_TRUE(QFileInfo::exists(temp));
+  EXPECT_FALSE(QFileInfo::exists(temp)) << "declined: no health data stays in the temporary folder";
+  EXPECT_TRUE(settings::read(settings::LastTemp).isEmpty());
 }
 
 TEST_F(AppTest, NoPlatformConnectedShowsInTheStatus) {

@@ -162,4 +162,14 @@ bool EditTestNotes(QWidget* parent, QString& notes) {
   return true;
 }
 
+bool EditTestName(QWidget* parent, QString& name) {
+  frmTRename dlg(parent);
+  QString edited = name;
+  dlg.SetTest(&edited);
+  KMX_cShowModal modal;
+  if (modal.ShowModal(dlg) != QDialog::Accepted || edited == name) return false;
+  name = edited;
+  return true;
+}
+
 }  // namespace tarn

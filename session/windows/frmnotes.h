@@ -11,6 +11,8 @@ namespace tarn {
 
 // Shows frmNotes modally over parent on notes; true when OK changed and kept them.
 bool EditTestNotes(QWidget* parent, QString& notes);
+// Shows frmTRename modally over parent on a test name; true when OK changed and kept it.
+bool EditTestName(QWidget* parent, QString& name);
 
 class frmNotes : public QDialog {
   Q_OBJECT
