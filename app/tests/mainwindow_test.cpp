@@ -417,3 +417,21 @@ TEST_F(AppTest, ClosingFormsUnloadsTheWindowsStillLoaded) {
 
 }  // namespace
 }  // namespace tarn::app::testing
+
+namespace tarn::app::testing {
+namespace {
+
+// A run that answers for itself (the headless demonstration) never waits on a window.
+TEST_F(AppTest, AutoAnswerClosesModalWindowsAsCancelled) {
+  const auto script = KMX_cShowModal::setScript({});
+  qputenv("TARNRQ_AUTOANSWER", "1");
+  QDialog d;
+  const int code = KMX_cShowModal().ShowModal(d);
+  qputenv("TARNRQ_AUTOANSWER", "0");
+  KMX_cShowModal::setScript(script);
+  EXPECT_EQ(code, int(QDialog::Rejected));
+  EXPECT_FALSE(d.isVisible());
+}
+
+}  // namespace
+}  // namespace tarn::app::testing

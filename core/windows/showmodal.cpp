@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "core/eventlog.h"
+
 namespace tarn {
 namespace {
 KMX_cShowModal::Script& script() {
@@ -15,6 +17,12 @@ int KMX_cShowModal::ShowModal(QDialog& form) const {
     const int code = script()(form);
     form.setResult(code);
     return code;
+  }
+  if (qEnvironmentVariableIntValue("TARNRQ_AUTOANSWER") == 1) {
+    // A run that answers for itself cannot wait for an operator: the window closes as cancelled.
+    eventlog::logStep("KMX_cShowModal", "ShowModal", QStringLiteral("Cancelled: ") + form.objectName());
+    form.setResult(QDialog::Rejected);
+    return QDialog::Rejected;
   }
   form.setWindowModality(Qt::ApplicationModal);
   return form.exec();
