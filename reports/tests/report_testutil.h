@@ -33,7 +33,7 @@ inline std::shared_ptr<const StoredTestData> swayRecording(float fs, double seco
   return std::make_shared<const PlateTestDataBuffer>(fs, date, std::move(fz), std::move(m1), std::move(m2));
 }
 
-struct TestSpec {
+struct TestPlan {
   qint32 type = 1;
   double ax = 0.003, ay = 0.004;
   float fs = 100.0f;
@@ -46,7 +46,7 @@ inline double day(int y, int m, int d, double hours = 10.0) {
 }
 
 // A subject born on `birth` with one visit and one session holding the tests.
-inline void addSession(SubjectFile& f, double visitDate, const std::vector<TestSpec>& tests,
+inline void addSession(SubjectFile& f, double visitDate, const std::vector<TestPlan>& tests,
                        double heightM = 1.75, double massKg = 72.0) {
   Visit* v = f.AddVisit();
   v->dtDate = std::floor(visitDate);
@@ -58,18 +58,18 @@ inline void addSession(SubjectFile& f, double visitDate, const std::vector<TestS
   s->sIntervention = "Intervention of " + v->sVisitID;
   const auto los = BaseLimitsOfStability(heightM);
   int k = 0;
-  for (const TestSpec& spec : tests) {
+  for (const TestPlan& plan : tests) {
     BalanceTest* t = s->AddBalanceTest();
-    t->sName = spec.name.isEmpty() ? QStringLiteral("Test %1").arg(k + 1) : spec.name;
-    t->lTestType = spec.type;
+    t->sName = plan.name.isEmpty() ? QStringLiteral("Test %1").arg(k + 1) : plan.name;
+    t->lTestType = plan.type;
     t->dtDate = visitDate + (k++) * 2.0 / (24 * 60);
     t->lStance = StanceNormal;
-    t->fFrequency = spec.fs;
-    t->fOrigDuration = float(spec.seconds);
+    t->fFrequency = plan.fs;
+    t->fOrigDuration = float(plan.seconds);
     t->fLoSX = los ? float(los->x) : 0.129f;
     t->fLoSY = los ? float(los->y) : 0.080f;
     t->sNotes = "Notes of " + t->sName;
-    t->SetTestData(swayRecording(spec.fs, spec.seconds, spec.ax, spec.ay, t->dtDate));
+    t->SetTestData(swayRecording(plan.fs, plan.seconds, plan.ax, plan.ay, t->dtDate));
     t->lTotalSamples = t->TestData()->Count();
     t->bIsDone = kTrue;
   }

@@ -23,7 +23,7 @@ struct Fixture {
   std::unique_ptr<SubjectFile> file = makeSubject(day(1962, 2, 3));
   Session* session = nullptr;
   QString visitID;
-  explicit Fixture(std::vector<TestSpec> tests = {
+  explicit Fixture(std::vector<TestPlan> tests = {
                        {1, 0.003, 0.004}, {2, 0.004, 0.006}, {3, 0.005, 0.007}, {4, 0.02, 0.025}}) {
     addSession(*file, day(2024, 9, 9), tests);
     session = file->VisitItem(1)->SessionItem(1);
