@@ -30,12 +30,14 @@ int main(int argc, char** argv) {
   QObject::connect(&watcher, &app::SignalWatcher::terminationRequested, &station,
                    [&](int) { station.window()->close(); });
   if (!station.Form_Load()) return 0;
-  app::scheduleQuitAfterIdle(station);
+  int exitCode = 0;
+  if (!app::scheduleUnattendedSession(station, exitCode)) app::scheduleQuitAfterIdle(station);
   station.window()->show();
   QTimer::singleShot(0, &station, [&] {
     // Showing the window normally activates it; a display that activates nothing gets the checks here.
     if (station.activations() == 0) station.Form_Activate();
     emit station.idle();
   });
-  return application.exec();
+  const int code = application.exec();
+  return code != 0 ? code : exitCode;
 }

@@ -82,6 +82,7 @@ class StationApp : public QObject {
   void setPlate(KMX_BalancePlate* plate);
   KMTARNRQSF* subjectForms() const { return subjectForms_; }
   KM_RQList* lists() const { return lists_.get(); }
+  bool unloaded() const { return unloaded_; }
   KMX_Mouse& mouse() { return mouse_; }
   const KMX_cShowModal& showModal() const { return showModal_; }
   const KMX_HTMLHelp& help() const { return help_; }

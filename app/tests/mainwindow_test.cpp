@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "app/entry.h"
 #include "app/signalwatcher.h"
 #include "app/tests/apptest.h"
 #include "core/windows/buttoncolouring.h"
@@ -431,6 +432,74 @@ TEST_F(AppTest, AutoAnswerClosesModalWindowsAsCancelled) {
   KMX_cShowModal::setScript(script);
   EXPECT_EQ(code, int(QDialog::Rejected));
   EXPECT_FALSE(d.isVisible());
+}
+
+}  // namespace
+}  // namespace tarn::app::testing
+
+namespace tarn::app::testing {
+namespace {
+
+class Unattended : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    qputenv("TARNRQ_UNATTENDED", "1");
+    qputenv("TARNRQ_PLATE_TIMESCALE", "400");
+    qputenv("TARNRQ_KEEP_LOG_COPY", keptLog().toLocal8Bit());
+  }
+  void TearDown() override {
+    qunsetenv("TARNRQ_UNATTENDED");
+    qunsetenv("TARNRQ_PLATE_TIMESCALE");
+    AppTest::TearDown();
+  }
+
+  // Starts the station as main() does with the switch set and waits for it to close itself.
+  int run() {
+    if (!load()) return -1;
+    settleActivation();
+    int exitCode = -1;
+    if (!scheduleUnattendedSession(*station, exitCode)) return -2;
+    window->show();
+    emit station->idle();
+    if (!waitFor([this] { return station->unloaded(); }, 60000)) return -3;
+    // A normal end removes the log; its kept copy goes back in its place for steps().
+    QFile::remove(logFile());
+    QFile::copy(keptLog(), logFile());
+    return exitCode;
+  }
+
+  static QString keptLog() { return QDir(folders::tempFolder()).filePath("../kept.log"); }
+};
+
+TEST_F(Unattended, TheStationRunsOneSessionThroughItsOwnDriverAndClosesNormally) {
+  qputenv("TARNRQ_PLATE", "sim");
+  ASSERT_EQ(run(), 0);
+  const QString file = QDir(settings::read(settings::LastPath)).filePath("STF000001.kpf");
+  SubjectFile saved;
+  ASSERT_TRUE(saved.Open(file));
+  int done = 0;
+  for (const auto& t : saved.VisitItem(1)->SessionItem(1)->BalanceTests()) done += t->bIsDone != 0;
+  EXPECT_EQ(done, 4);
+  // The station's own step 7 window (the results report) was answered, and the list knows the file.
+  EXPECT_EQ(steps("cmdBegin_Click").filter("Exiting Testing Step 7, Button: 1,").size(), 1);
+  EXPECT_EQ(station->lists()->lFilesCount(), 1);
+  EXPECT_TRUE(steps("Form_Unload").contains("Procedure completed"));
+}
+
+TEST_F(Unattended, AnEmptyPlatformFailsTheRunWithoutHangingOnTheLeaveQuestion) {
+  // A recording of an unloaded platform: every test ends without a subject.
+  const QString recording = QDir(folders::tempFolder()).filePath("empty.csv");
+  folders::ensureFolder(folders::tempFolder());
+  QFile f(recording);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("Fz,M1,M2\n");
+  for (int i = 0; i < 4000; ++i) f.write("0.5,0,0\n");
+  f.close();
+  qputenv("TARNRQ_PLATE", ("replay:" + recording).toLocal8Bit());
+  EXPECT_EQ(run(), 1);
+  EXPECT_TRUE(steps("confirmLeave").contains("Procedure Completed")) << "the leave question was answered Yes";
+  EXPECT_TRUE(steps("Form_Unload").contains("Procedure completed"));
 }
 
 }  // namespace

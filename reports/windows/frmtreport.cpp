@@ -137,6 +137,11 @@ frmTReport::frmTReport(QWidget* parent) : QDialog(parent), exit_(kWizNone), save
   buttons->addWidget(cmdPrint);
   buttons->addStretch(1);
   for (QPushButton* b : {cmdBack, cmdNext, cmdOK, cmdCancel}) buttons->addWidget(b);
+  // Named as the wizard's step windows name them, so a script finds the step's buttons.
+  cmdBack->setObjectName(QStringLiteral("cmdBack"));
+  cmdNext->setObjectName(QStringLiteral("cmdNext"));
+  cmdOK->setObjectName(QStringLiteral("cmdOK"));
+  cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
   root->addLayout(buttons);
   connect(cmdPrint, &QPushButton::clicked, this, &frmTReport::cmdPrint_Click);
   connect(cmdOK, &QPushButton::clicked, this, [this] { closeWith(kWizOK); });

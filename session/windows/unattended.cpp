@@ -1,4 +1,5 @@
 // The unattended mode: the operator's part of one session, played by timers on the real windows.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -6,6 +7,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPixmap>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 
@@ -43,13 +45,21 @@ class UnattendedOperator {
   UnattendedOperator(const TestSessionContext& ctx, const UnattendedOptions& o, UnattendedReport& r)
       : ctx_(ctx), o_(o), r_(r), pause_(o.shotsFolder.isEmpty() ? 30 : 400) {}
 
+  // The operator's answer to a message; the station's default button unless leaving a test.
+  MsgResult message(const MessageRequest& m) {
+    r_.messages << m.text;
+    if (leaving_ && (m.buttons == MsgButtons::YesNo || m.buttons == MsgButtons::YesNoCancel))
+      return MsgResult::Yes;
+    return defaultAnswer(m);
+  }
+
   int answer(QDialog& form) {
     QTimer::singleShot(o_.stepTimeoutMs, &form, [this, &form] {
       r_.error = QStringLiteral("%1 did not finish in time").arg(form.metaObject()->className());
       form.done(kWizCancel);
     });
     if (auto* w = qobject_cast<frmTFile*>(&form)) {
-      later(w, [=] {
+      later(w, [=, this] {
         shoot(w, "step0-file");
         for (size_t i = 0; i < w->rows().size(); ++i)
           if (!o_.openFile.isEmpty() && w->rows()[i].fileName == QFileInfo(o_.openFile).fileName())
@@ -58,31 +68,41 @@ class UnattendedOperator {
       });
     } else if (auto* w = qobject_cast<frmTTemplate*>(&form)) {
       if (!o_.templateFile.isEmpty()) w->setChosen(o_.templateFile);
-      later(w, [=] {
+      later(w, [=, this] {
         shoot(w, "step1-template");
         (w->Chosen().isEmpty() ? w->cmdCancel : w->cmdNext)->click();
       });
     } else if (auto* w = qobject_cast<frmTInfo*>(&form)) {
       fillSubject(*w);
-      later(w, [=] {
+      later(w, [=, this] {
         shoot(w, "step3-info");
         w->cmdNext->click();
       });
     } else if (auto* w = qobject_cast<frmTList*>(&form)) {
+      list_ = w;
       // The first test is started by hand; the list goes on by itself after a test ends with Next.
-      later(w, [=] {
+      later(w, [=, this] {
         shoot(w, "step5-list");
         (w->cmdDoTest->isEnabled() ? w->cmdDoTest : w->cmdNext)->click();
       });
-      QObject::connect(w, &QDialog::finished, w, [=] { shoot(w, "step5-list-done"); });
+      QObject::connect(w, &QDialog::finished, w, [=, this] { shoot(w, "step5-list-done"); });
     } else if (auto* w = qobject_cast<frmTBZero*>(&form)) {
       zero(*w);
     } else if (auto* w = qobject_cast<frmTBStatic*>(&form)) {
       test(*w);
     } else if (auto* w = qobject_cast<frmTSessionResults*>(&form)) {
-      later(w, [=] {
+      later(w, [=, this] {
         shoot(w, "step7-results");
         w->cmdNext->click();
+      });
+    } else if (auto* next = form.findChild<QAbstractButton*>(QStringLiteral("cmdNext"))) {
+      // A step window of another module (the station's results window): read, then Next.
+      later(&form, [this, &form, next] {
+        shoot(&form, QStringLiteral("step7-%1").arg(form.metaObject()->className()));
+        if (next->isVisible() && next->isEnabled())
+          next->click();
+        else
+          form.done(kWizCancel);
       });
     } else {
       // Nothing else belongs to an unattended session (notes, renaming): declined.
@@ -168,7 +188,24 @@ class UnattendedOperator {
       if (s != StaticState::Done && s != StaticState::Stopped && s != StaticState::NoPlate) return;
       QTimer::singleShot(pause_, &w, [this, &w, n, s] {
         shoot(&w, QStringLiteral("step5-test%1-done").arg(n));
-        (s == StaticState::Done && w.cmdNext->isEnabled() ? w.cmdNext : w.cmdCancel)->click();
+        if (s == StaticState::Done && w.cmdNext->isEnabled()) {
+          w.cmdNext->click();
+          return;
+        }
+        // A test without data is not repeated unattended: the run says so and leaves the window, where
+        // an operator would be asked first (default: stay).
+        if (r_.error.isEmpty())
+          r_.error = QStringLiteral("balance test %1 ended without data%2")
+                         .arg(n)
+                         .arg(r_.messages.isEmpty() ? QString() : QStringLiteral(": ") + r_.messages.last());
+        leaving_ = true;  // the question whether to leave the test is answered Yes
+        w.cmdCancel->click();
+        leaving_ = false;
+        // ... and the session ends there: back in the test list, Cancel.
+        if (list_)
+          later(list_.data(), [this] {
+            if (list_ && list_->cmdCancel->isEnabled()) list_->cmdCancel->click();
+          });
       });
     });
   }
@@ -178,6 +215,8 @@ class UnattendedOperator {
   UnattendedReport& r_;
   int pause_;
   int shots_ = 0, zeros_ = 0, tests_ = 0;
+  bool leaving_ = false;
+  QPointer<frmTList> list_;
 };
 
 QString defaultTemplate() {
@@ -205,11 +244,9 @@ UnattendedReport RunUnattendedSession(const TestSessionContext& context, const U
       if (auto* p = qobject_cast<AcquiringPlate*>(context.plateDriver->Plate(i)))
         p->setTimeScale(options.timeScale);
 
-  const MessagePresenter previousPresenter = setMessagePresenter([&report](const MessageRequest& m) {
-    report.messages << m.text;
-    return defaultAnswer(m);
-  });
   UnattendedOperator op(context, options, report);
+  const MessagePresenter previousPresenter =
+      setMessagePresenter([&op](const MessageRequest& m) { return op.message(m); });
   const KMX_cShowModal::Script previousScript =
       KMX_cShowModal::setScript([&op](QDialog& form) { return op.answer(form); });
 
