@@ -8,9 +8,11 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "core/eventlog.h"
@@ -149,7 +151,9 @@ frmTReport::frmTReport(QWidget* parent) : QDialog(parent), exit_(kWizNone), save
   connect(cmdBack, &QPushButton::clicked, this, [this] { closeWith(kWizBack); });
   connect(cmdCancel, &QPushButton::clicked, this, [this] { closeWith(kWizCancel); });
 
-  resize(1320, 960);
+  // Roomy where the screen allows, never wider or taller than the screen (a 1280 x 1024 monitor).
+  const QRect avail = screen() ? screen()->availableGeometry() : QRect(0, 0, 1320, 960);
+  resize(std::min(1320, avail.width()), std::min(960, avail.height()));
   setMinimumSize(1000, 700);
   CmdButtonColouring::install(this);
   mnuCoPOptions->setDisplay(nullptr);

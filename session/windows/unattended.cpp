@@ -98,7 +98,7 @@ class UnattendedOperator {
     } else if (auto* next = form.findChild<QAbstractButton*>(QStringLiteral("cmdNext"))) {
       // A step window of another module (the station's results window): read, then Next.
       later(&form, [this, &form, next] {
-        shoot(&form, QStringLiteral("step7-%1").arg(form.metaObject()->className()));
+        shoot(&form, QStringLiteral("step7-results"));
         if (next->isVisible() && next->isEnabled())
           next->click();
         else
