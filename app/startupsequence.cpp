@@ -185,8 +185,6 @@ bool requestPowerOff() {
 
 int removeTempFiles(const QStringList& patterns) { return folders::removeTempFiles(patterns); }
 
-QString notAvailableText(const QString& what) { return Str(1065).arg(what); }
-
 // ---- Activation notices
 
 bool unitsNeverChosen() {

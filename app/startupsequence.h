@@ -67,10 +67,6 @@ struct MonitorIdentity {
 bool unitsNeverChosen();
 bool monitorChanged(const MonitorIdentity& current);
 
-// ---- Commands whose windows this version does not have yet: "<what> is not available in this
-// version of TARN™ RQ."
-QString notAvailableText(const QString& what);
-
 // ---- Fixed texts of the start-up.
 inline constexpr int kStartupHelpContext = 500;
 }  // namespace tarn::app

@@ -1,54 +1,31 @@
 // File manager on 10,000 subject files: opening the window (grid filled and painted), sorting by
-// a column, and exporting every row. The folder is 200 distinct subjects copied under 10,000
-// names and refreshed once (about a minute on two cores); TARNRQ_BENCH_SMALL uses 500.
+// a column, and exporting every row. The folder is 200 distinct subjects under 10,000 names
+// (bench/benchfolder.h), refreshed once (about a minute on two cores); TARNRQ_BENCH_SMALL uses 500.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <memory>
 
+#include "bench/benchfolder.h"
 #include "core/filedialogs.h"
 #include "core/messages.h"
 #include "data/lists/list.h"
-#include "data/tools/demodata.h"
 #include "files/dataexport.h"
 #include "files/fmcolumns.h"
 #include "files/windows/frmfmanager.h"
 
 namespace {
 
-QTemporaryDir& home() {
-  static QTemporaryDir d(QDir::tempPath() + "/tarnrq-bench-XXXXXX");
-  static bool set = [] {
-    qputenv("TARNRQ_HOME", d.path().toLocal8Bit());
-    return true;
-  }();
-  (void)set;
-  return d;
-}
+using tarn::bench::home;
 
 tarn::KM_RQList& bigList() {
   static std::unique_ptr<tarn::KM_RQList> list;
   if (list) return *list;
-  const int n = qEnvironmentVariableIsSet("TARNRQ_BENCH_SMALL") ? 500 : 10000;
-  const QString seedDir = home().path() + "/seed", data = home().path() + "/data";
-  tarn::demodata::Options o;
-  o.files = 200;
-  o.seed = 11;
-  o.minVisits = 1;
-  o.maxVisits = 2;
-  o.today = 45500;
-  auto rec = tarn::demodata::makeModelRecorder(11);
-  const int made = tarn::demodata::writeDemoFolder(seedDir, o, *rec, nullptr);
-  QDir().mkpath(data);
-  for (int i = 0; i < n && made > 0; ++i)
-    QFile::copy(QDir(seedDir).filePath(QStringLiteral("DEMO%1.kpf").arg(i % made + 1, 6, 10, QChar('0'))),
-                QDir(data).filePath(QStringLiteral("S%1.kpf").arg(i + 1, 6, 10, QChar('0'))));
+  tarn::bench::manyNamesFolder("data", tarn::bench::bigFolderFiles(), 11, 2);
   list = std::make_unique<tarn::KM_RQList>();
-  list->Refresh(10.0f, data, ".kpf");
+  list->Refresh(10.0f, home().path() + "/data", ".kpf");
   return *list;
 }
 

@@ -7,10 +7,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
-#include <filesystem>
 #include <memory>
 
+#include "bench/benchfolder.h"
 #include "data/lists/list.h"
 #include "data/subjectfile/subjectfile.h"
 #include "data/tools/demodata.h"
@@ -19,10 +18,7 @@
 
 namespace {
 
-QTemporaryDir& home() {
-  static QTemporaryDir d(QDir::tempPath() + "/tarnrq-bench-XXXXXX");
-  return d;
-}
+using tarn::bench::home;
 
 // Runs the event loop until `w` was painted; the seconds that took.
 class PaintWatch : public QObject {
@@ -85,30 +81,13 @@ void BM_ResultsWindowFourLongTests(benchmark::State& state) {
 }
 BENCHMARK(BM_ResultsWindowFourLongTests)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
-// 200 distinct subjects under 10,000 names (hard links: one copy on disk), listed once.
+// 200 distinct subjects under 10,000 names, listed once.
 tarn::KM_RQList& bigList() {
   static std::unique_ptr<tarn::KM_RQList> list;
   if (list) return *list;
-  const int n = qEnvironmentVariableIsSet("TARNRQ_BENCH_SMALL") ? 500 : 10000;
-  const QString seedDir = home().path() + "/seed", dir = home().path() + "/big";
-  tarn::demodata::Options o;
-  o.files = 200;
-  o.seed = 11;
-  o.minVisits = 1;
-  o.maxVisits = 3;
-  o.today = 45500;
-  auto rec = tarn::demodata::makeModelRecorder(11);
-  const int made = tarn::demodata::writeDemoFolder(seedDir, o, *rec, nullptr);
-  QDir().mkpath(dir);
-  for (int i = 0; i < n && made > 0; ++i) {
-    const QString src =
-        QDir(seedDir).filePath(QStringLiteral("DEMO%1.kpf").arg(i % made + 1, 6, 10, QChar('0')));
-    const QString dst = QDir(dir).filePath(QStringLiteral("S%1.kpf").arg(i + 1, 6, 10, QChar('0')));
-    std::error_code ec;
-    std::filesystem::create_hard_link(src.toStdString(), dst.toStdString(), ec);
-  }
+  tarn::bench::manyNamesFolder("big", tarn::bench::bigFolderFiles(), 11, 3);
   list = std::make_unique<tarn::KM_RQList>();
-  list->Refresh(10.0f, dir, ".kpf");
+  list->Refresh(10.0f, home().path() + "/big", ".kpf");
   return *list;
 }
 
@@ -162,7 +141,7 @@ BENCHMARK(BM_ReportsManagerSortsByName)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("TARNRQ_HOME", home().path().toLocal8Bit());
+  home();
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);

@@ -16,6 +16,7 @@
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "core/folders.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 namespace {
@@ -92,9 +93,7 @@ void fail(Connection& c, const char* op, const QString& what) {
   eventlog::logError(kModule, op, what);
 }
 
-QString dbError(sqlite3* db) {
-  return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
-}
+QString dbError(sqlite3* db) { return db ? QString::fromUtf8(sqlite3_errmsg(db)) : Str(1907); }
 
 // What happened to the store in this process that the operator must learn of (start-up).
 std::mutex g_noticeMutex;
@@ -217,7 +216,7 @@ Connection* connection(const char* op, bool create) {
   c.failed = false;
   if (!create && !QFileInfo::exists(path)) return nullptr;  // nothing stored yet: defaults
   if (!folders::ensureFolder(QFileInfo(path).absolutePath())) {
-    fail(c, op, QStringLiteral("The settings folder for %1 cannot be created.").arg(path));
+    fail(c, op, Str(1908).arg(path));
     c.failed = true;
     c.failedAt = clock::tickCount();
     return nullptr;
@@ -235,29 +234,21 @@ Connection* connection(const char* op, bool create) {
                             folders::writePrivateFile(path, copy.readAll(), &copyError);
       if (restored) {
         const QDateTime kept = QFileInfo(good).lastModified();
-        fail(
-            c, op,
-            QStringLiteral("The settings store %1 is damaged (%2); it was kept as %3 and the good copy of %4 "
-                           "restored.")
-                .arg(path, why, aside, kept.toString(Qt::ISODate)));
+        fail(c, op, Str(1909).arg(path, why, aside, kept.toString(Qt::ISODate)));
         note(settingsstore::Health::Restored, clock::generalDateText(kept));
       } else {
-        fail(c, op,
-             QStringLiteral("The settings store %1 is damaged (%2); it was kept as %3 and a new one started.")
-                 .arg(path, why, aside));
+        fail(c, op, Str(1910).arg(path, why, aside));
         note(settingsstore::Health::Lost, aside);
       }
       rc = openChecked(c, &why);
     } else {
-      fail(c, op,
-           QStringLiteral("The settings store %1 is damaged (%2) and cannot be moved aside.").arg(path, why));
+      fail(c, op, Str(1911).arg(path, why));
       rc = SQLITE_CORRUPT;
       why.clear();
     }
   }
   if (rc != SQLITE_OK) {
-    if (!why.isEmpty())
-      fail(c, op, QStringLiteral("The settings store %1 cannot be opened: %2").arg(path, why));
+    if (!why.isEmpty()) fail(c, op, Str(1912).arg(path, why));
     c.close();
     c.failed = true;
     c.failedAt = clock::tickCount();
@@ -285,7 +276,7 @@ void finish(sqlite3_stmt* s) {
 
 // A failed step: damage closes the connection so that the next call checks the file again.
 void stepFailed(Connection& c, const char* op, int rc) {
-  fail(c, op, QStringLiteral("The settings store %1 failed: %2").arg(c.path, dbError(c.db)));
+  fail(c, op, Str(1913).arg(c.path, dbError(c.db)));
   if (isDamage(rc)) c.close();
 }
 
@@ -340,7 +331,7 @@ void writeValue(const char* op, Hive hive, const QString& key, const QString& na
   Connection* c = connection(op, true);
   if (t_batch.open && !t_batch.failed && c && sqlite3_get_autocommit(c->db)) {
     // The batch's transaction is gone (the connection was reopened): nothing may land alone.
-    fail(*c, op, QStringLiteral("The settings store %1 lost the open batch of writes.").arg(c->path));
+    fail(*c, op, Str(1914).arg(c->path));
     t_batch.failed = true;
   }
   if (!c || (t_batch.open && t_batch.failed)) {
@@ -504,8 +495,8 @@ Report startupCheck() {
   if (!folders::ensureFolder(folder)) return unwritable(QString::fromLocal8Bit(::strerror(errno)));
   folders::removeSaveLeftovers(folder);  // of a good copy being taken when the station was killed
   Connection* c = connection(op, true);
-  if (!c) return unwritable(t_conn.lastError.isEmpty() ? QStringLiteral("unknown error") : t_conn.lastError);
-  if (sqlite3_db_readonly(c->db, "main") == 1) return unwritable(QStringLiteral("read only"));
+  if (!c) return unwritable(t_conn.lastError.isEmpty() ? Str(1915) : t_conn.lastError);
+  if (sqlite3_db_readonly(c->db, "main") == 1) return unwritable(Str(1916));
   Report r;
   {
     std::lock_guard lock(g_noticeMutex);

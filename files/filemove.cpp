@@ -12,6 +12,8 @@
 #include <cstring>
 #include <vector>
 
+#include "support/strings/strings.h"
+
 namespace tarn::fm {
 namespace {
 
@@ -74,7 +76,7 @@ FileOpResult copyThroughTemporary(const QByteArray& src, const QByteArray& dst, 
   }
   struct stat st {};
   if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-    r.error = S_ISREG(st.st_mode) ? errnoText(errno) : QStringLiteral("not a file");
+    r.error = S_ISREG(st.st_mode) ? errnoText(errno) : Str(5090);
     ::close(in);
     return r;
   }

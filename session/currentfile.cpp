@@ -266,56 +266,59 @@ bool CurrentSubjectFile::fnDataSave(bool keepOpen) {
 
 bool CurrentSubjectFile::fnFileRecover(const QString& lastName, const QString& lastTemp) {
   ProcLog log(kModule, "fnFileRecover");
-  QString name = lastName.trimmed(), temp = lastTemp.trimmed();
-  if (name.isEmpty() && temp.isEmpty()) {
-    name = settings::read(settings::LastName).trimmed();
-    temp = settings::read(settings::LastTemp).trimmed();
-  }
-  if (name.isEmpty() && temp.isEmpty()) {
-    log.step(QStringLiteral("No file to recover"));
-    log.completed();
-    return false;
-  }
-  if (IsOpen()) {
-    log.step(QStringLiteral("A file is already open"));
-    return false;
-  }
-  if (notices_->HasClients()) {
-    log.step(QStringLiteral("Query Server"));
-    if (!notices_->AppQueryFileRecovery(name, temp)) {
-      log.step(QStringLiteral("Server Cancels Recovery"));
+  // Every way out, refused or recovered, ends the procedure's lines.
+  const bool recovered = [&] {
+    QString name = lastName.trimmed(), temp = lastTemp.trimmed();
+    if (name.isEmpty() && temp.isEmpty()) {
+      name = settings::read(settings::LastName).trimmed();
+      temp = settings::read(settings::LastTemp).trimmed();
+    }
+    if (name.isEmpty() && temp.isEmpty()) {
+      log.step(QStringLiteral("No file to recover"));
+      return false;
+    }
+    if (IsOpen()) {
+      log.step(QStringLiteral("A file is already open"));
+      return false;
+    }
+    if (notices_->HasClients()) {
+      log.step(QStringLiteral("Query Server"));
+      if (!notices_->AppQueryFileRecovery(name, temp)) {
+        log.step(QStringLiteral("Server Cancels Recovery"));
+        clearSettingsPair();
+        return false;
+      }
+    }
+    log.step(QStringLiteral("Verify File is OK"));
+    if (name.isEmpty() || temp.isEmpty() || QFileInfo(temp).size() <= 0 || !fnFileIsAcceptable(temp)) {
+      log.step(QStringLiteral("No good Temp file exists"));
       clearSettingsPair();
       return false;
     }
-  }
-  log.step(QStringLiteral("Verify File is OK"));
-  if (name.isEmpty() || temp.isEmpty() || QFileInfo(temp).size() <= 0 || !fnFileIsAcceptable(temp)) {
-    log.step(QStringLiteral("No good Temp file exists"));
-    clearSettingsPair();
-    return false;
-  }
-  if (!QFileInfo::exists(name)) showMessage(Str(4005), MsgIcon::Information);
-  if (showMessage(Str(4006), MsgIcon::Information, MsgButtons::YesNo) != MsgResult::Yes) {
-    log.step(QStringLiteral("Recovery negated"));
-    clearSettingsPair();
-    QFile::remove(temp);  // health data does not stay behind in the temporary folder
-    return false;
-  }
-  auto object = std::make_unique<SubjectFile>();
-  if (!object->Open(temp)) {
-    log.error(QStringLiteral("Working copy not opened: ") + object->LastError());
-    showMessage(Str(4001), MsgIcon::Critical);
-    clearSettingsPair();
-    return false;
-  }
-  file_ = std::move(object);
-  name_ = QFileInfo(name).absoluteFilePath();
-  temp_ = temp;
-  changed_ = true;  // nothing of it reached the subject file yet (the working copy holds it all)
-  notices_->FileOpening(name_);
-  RemoveOrphanZeros();
+    if (!QFileInfo::exists(name)) showMessage(Str(4005), MsgIcon::Information);
+    if (showMessage(Str(4006), MsgIcon::Information, MsgButtons::YesNo) != MsgResult::Yes) {
+      log.step(QStringLiteral("Recovery negated"));
+      clearSettingsPair();
+      QFile::remove(temp);  // health data does not stay behind in the temporary folder
+      return false;
+    }
+    auto object = std::make_unique<SubjectFile>();
+    if (!object->Open(temp)) {
+      log.error(QStringLiteral("Working copy not opened: ") + object->LastError());
+      showMessage(Str(4001), MsgIcon::Critical);
+      clearSettingsPair();
+      return false;
+    }
+    file_ = std::move(object);
+    name_ = QFileInfo(name).absoluteFilePath();
+    temp_ = temp;
+    changed_ = true;  // nothing of it reached the subject file yet (the working copy holds it all)
+    notices_->FileOpening(name_);
+    RemoveOrphanZeros();
+    return true;
+  }();
   log.completed();
-  return true;
+  return recovered;
 }
 
 Visit* CurrentSubjectFile::fnFileAddNewVisit() {

@@ -1,6 +1,7 @@
 #include "balance/plate/platechoice.h"
 
 #include "core/eventlog.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 
@@ -28,7 +29,7 @@ bool parseSimulated(const QString& options, PlateDriverChoice& c, QString& error
       ok = false;
     }
     if (!ok) {
-      error = QString("Simulated platform option \"%1\" not understood").arg(raw.trimmed());
+      error = Str(3711).arg(raw.trimmed());
       return false;
     }
   }
@@ -46,7 +47,7 @@ void parseReplay(const QString& rest, PlateDriverChoice& c) {
       bool ok = false;
       const double fs = opt.mid(3).toDouble(&ok);
       if (!ok || !(fs > 0.0 && fs <= 10000.0)) {
-        c.error = QString("Replay frequency \"%1\" is not a rate between 0 and 10000 Hz").arg(opt.mid(3));
+        c.error = Str(3712).arg(opt.mid(3));
         return;
       }
       c.replay.frequencyHz = fs;
@@ -56,7 +57,7 @@ void parseReplay(const QString& rest, PlateDriverChoice& c) {
     parts.removeLast();
   }
   c.file = parts.join(',').trimmed();
-  if (c.file.isEmpty()) c.error = "No recording named for the replay platform";
+  if (c.file.isEmpty()) c.error = Str(3713);
 }
 }  // namespace
 
@@ -77,7 +78,7 @@ PlateDriverChoice parsePlateDriverChoice(const QString& text) {
   if (t.startsWith("sim:", Qt::CaseInsensitive)) {
     if (parseSimulated(t.mid(4), c, error)) return c;
   } else {
-    error = QString("Platform \"%1\" not understood; expected replay:<file>, sim or none").arg(t);
+    error = Str(3714).arg(t);
   }
   PlateDriverChoice fallback;
   fallback.error = error;

@@ -6,6 +6,7 @@
 
 #include "balance/plate/recordingcsv.h"
 #include "core/eventlog.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 
@@ -16,7 +17,7 @@ constexpr char kModule[] = "ReplayPlate";
 bool ReplayRecording::load(const QString& path, const ReplayOptions& options, ReplayRecording& out,
                            QString& error) {
   if (!(options.frequencyHz > 0.0 && options.frequencyHz <= 10000.0)) {
-    error = QString("The replay frequency %1 Hz is not between 0 and 10000 Hz.").arg(options.frequencyHz);
+    error = Str(3715).arg(options.frequencyHz);
     return false;
   }
   RecordingCsv csv;

@@ -147,6 +147,9 @@ TEST(AnalysisCli, BadInputGivesOneLineAndNoOutput) {
       {{"--fs", "fast", good}, "is not a number"},
       {{"--fs", "100"}, "no input file"},
       {{"--fs", "100", good, good}, "more than one input file"},
+      // Values that look like placeholders are shown as typed.
+      {{"--fs", "100", "%2.csv", "%1"}, "given: %2.csv and %1"},
+      {{"--fs", "100", "--layout", "%1", good}, "unknown layout \"%1\""},
       {{"--fs", "100", "--layout", "fz", good}, "unknown layout"},
       {{"--fs", "100", "--stance", "14", good}, "stance code"},
       {{"--fs", "100", "--stance", "2.5", good}, "stance code"},

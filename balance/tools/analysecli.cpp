@@ -12,6 +12,7 @@
 #include "balance/plate/plate.h"
 #include "core/clock.h"
 #include "core/eventlog.h"
+#include "support/strings/strings.h"
 
 namespace tarn::analysecli {
 namespace {
@@ -41,6 +42,15 @@ std::string shown(const std::string& text) {
       .toStdString();
 }
 
+// Table text `id` with its placeholders filled in one pass (a value holding "%2" stays as it is).
+template <typename... Args>
+std::string say(int id, const Args&... args) {
+  if constexpr (sizeof...(Args) == 0)
+    return Str(id).toStdString();
+  else
+    return Str(id).arg(QString::fromStdString(std::string(args))...).toStdString();
+}
+
 // The largest window a test can hold, in samples.
 constexpr double kMaxSamples = std::numeric_limits<qint32>::max();
 constexpr double kMinFs = 10, kMaxFs = 100000;  // Hz
@@ -57,20 +67,7 @@ void appendNumber(std::string& out, double v) {
 
 }  // namespace
 
-std::string Usage() {
-  return "Usage: tarnrq-analyse [options] FILE.csv\n"
-         "  --fs HZ                  sampling frequency, 10 to 100000 (required)\n"
-         "  --layout fz-m1-m2|fx-fy-fz-mx-my-mz   columns of the file (default fz-m1-m2)\n"
-         "  --positive-fz            Fz is positive under load (Fz and moments are negated)\n"
-         "  --from SEC --to SEC      analyse only this window of the recording\n"
-         "  --stance N               stance code 1..13 (default 1)\n"
-         "  --los-x M --los-y M      base limits of stability, half-widths (default 0.1)\n"
-         "  --height M               derive the base limits of stability from the height\n"
-         "  --threshold N            force threshold in newtons (default 10)\n"
-         "  --rotation RAD --tilt1 RAD --tilt2 RAD   plate angles (default 0; rotation within pi,\n"
-         "                           tilts below pi/2)\n"
-         "  --age YEARS --type NSEO|NSEC|PSEO|PSEC [--norms 1|2|3]   add the stability class\n";
-}
+std::string Usage() { return say(3720); }
 
 bool ParseArguments(const std::vector<std::string>& args, Options& o, std::string& error) {
   bool haveFs = false;
@@ -78,7 +75,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     std::string arg = args[i];
     if (arg.rfind("--", 0) != 0 || arg == "--") {
       if (!o.file.empty()) {
-        error = "more than one input file given: " + shown(o.file) + " and " + shown(arg);
+        error = say(3721, shown(o.file), shown(arg));
         return false;
       }
       o.file = arg;
@@ -93,7 +90,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     }
     if (arg == "--help" || arg == "--positive-fz") {
       if (inlineValue) {
-        error = "option " + shown(arg) + " takes no value";
+        error = say(3722, shown(arg));
         return false;
       }
       (arg == "--help" ? o.help : o.positiveFz) = true;
@@ -103,12 +100,12 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
                                           "--los-x", "--los-y",  "--height", "--threshold", "--rotation",
                                           "--tilt1", "--tilt2",  "--age",    "--type",      "--norms"};
     if (std::find(std::begin(kValued), std::end(kValued), arg) == std::end(kValued)) {
-      error = "unknown option " + shown(arg);
+      error = say(3723, shown(arg));
       return false;
     }
     if (!inlineValue) {
       if (i + 1 >= args.size()) {
-        error = "option " + arg + " needs a value";
+        error = say(3724, arg);
         return false;
       }
       value = args[++i];
@@ -119,7 +116,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
       } else if (value == "fx-fy-fz-mx-my-mz") {
         o.layout = RecordingLayout::FxFyFzMxMyMz;
       } else {
-        error = "unknown layout \"" + shown(value) + "\" (fz-m1-m2 or fx-fy-fz-mx-my-mz)";
+        error = say(3725, shown(value));
         return false;
       }
       continue;
@@ -127,7 +124,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     if (arg == "--type") {
       const auto type = NormTestTypeFromCode(QString::fromStdString(value));
       if (!type) {
-        error = "unknown test type \"" + shown(value) + "\" (NSEO, NSEC, PSEO or PSEC)";
+        error = say(3726, shown(value));
         return false;
       }
       o.type = type;
@@ -135,73 +132,70 @@ bool ParseArguments(const std::vector<std::string>& args, Options& o, std::strin
     }
     double v;
     if (!parseNumber(value, v)) {
-      error = "option " + arg + ": \"" + shown(value) + "\" is not a number";
+      error = say(3727, arg, shown(value));
       return false;
     }
-    const auto bad = [&](const char* what) {
-      error = "option " + arg + ": " + shown(value) + " " + what;
+    const auto bad = [&](int what) {
+      error = say(3728, arg, shown(value), say(what));
       return false;
     };
     if (arg == "--fs") {
-      if (v < kMinFs || v > kMaxFs)
-        return bad("is not a sampling frequency of a force platform (10 to 100000 Hz)");
+      if (v < kMinFs || v > kMaxFs) return bad(3729);
       o.fs = v;
       haveFs = true;
     } else if (arg == "--from" || arg == "--to") {
-      if (v < 0) return bad("is negative");
+      if (v < 0) return bad(3730);
       (arg == "--from" ? o.from : o.to) = v;
     } else if (arg == "--stance" || arg == "--norms") {
       const bool stance = arg == "--stance";
-      if (v != std::floor(v) || v < 1 || v > (stance ? 13 : 3))
-        return bad(stance ? "is not a stance code (1..13)" : "is not a norms version (1, 2 or 3)");
+      if (v != std::floor(v) || v < 1 || v > (stance ? 13 : 3)) return bad(stance ? 3731 : 3732);
       if (stance)
         o.stance = static_cast<qint32>(v);
       else
         o.normsVersion = static_cast<int>(v);
     } else if (arg == "--los-x" || arg == "--los-y") {
-      if (v <= 0 || v > 2) return bad("is not a half-width in metres (0 < M <= 2)");
+      if (v <= 0 || v > 2) return bad(3733);
       (arg == "--los-x" ? o.losX : o.losY) = v;
     } else if (arg == "--height") {
-      if (!BaseLimitsOfStability(v)) return bad("is not a height in metres (0.5..2.6)");
+      if (!BaseLimitsOfStability(v)) return bad(3734);
       o.height = v;
     } else if (arg == "--threshold") {
-      if (v < 0) return bad("is negative");
-      if (v > 100000) return bad("is not a force threshold (0 to 100000 N)");
+      if (v < 0) return bad(3730);
+      if (v > 100000) return bad(3735);
       o.threshold = v;
     } else if (arg == "--rotation") {
-      if (std::fabs(v) > std::numbers::pi) return bad("is not a rotation angle (-pi to pi)");
+      if (std::fabs(v) > std::numbers::pi) return bad(3736);
       o.geometry.rotation = static_cast<float>(v);
     } else if (arg == "--tilt1" || arg == "--tilt2") {
-      if (std::fabs(v) >= std::numbers::pi / 2) return bad("is not a tilt angle (below pi/2 in size)");
+      if (std::fabs(v) >= std::numbers::pi / 2) return bad(3737);
       (arg == "--tilt1" ? o.geometry.tilt1 : o.geometry.tilt2) = static_cast<float>(v);
     } else if (arg == "--age") {
-      if (v < 0 || v > 150) return bad("is not an age in years (0 to 150)");
+      if (v < 0 || v > 150) return bad(3738);
       o.age = v;
     }
   }
   if (o.help) return true;
   if (o.file.empty()) {
-    error = "no input file given";
+    error = say(3739);
     return false;
   }
   if (!haveFs) {
-    error = "the sampling frequency --fs is required";
+    error = say(3740);
     return false;
   }
   if (o.from && o.to && *o.from >= *o.to) {
-    error = "--from must come before --to";
+    error = say(3741);
     return false;
   }
   // The window in samples must fit a test's sample count.
   for (const auto& [name, t] : {std::pair{"--from", o.from}, std::pair{"--to", o.to}}) {
     if (t && *t * o.fs > kMaxSamples) {
-      error = std::string("option ") + name + ": " + std::to_string(*t) +
-              " s is beyond the longest test at this rate (2^31 samples)";
+      error = say(3742, name, std::to_string(*t));
       return false;
     }
   }
   if ((o.age || o.type || o.normsVersion) && !(o.age && o.type)) {
-    error = "the stability class needs both --age and --type";
+    error = say(3743);
     return false;
   }
   return true;
@@ -326,8 +320,7 @@ int Run(const std::vector<std::string>& args, std::string& out, std::string& err
   const qint64 end = o.to ? std::min<qint64>(std::llround(*o.to * o.fs), count) : count;
   const qint64 n = end - first;
   if (n < 2) {
-    error =
-        shown(o.file) + ": fewer than 2 samples to analyse (" + std::to_string(std::max<qint64>(n, 0)) + ")";
+    error = say(3744, shown(o.file), std::to_string(std::max<qint64>(n, 0)));
     log.error(QString::fromStdString(error));
     return 2;
   }
@@ -347,8 +340,7 @@ int Run(const std::vector<std::string>& args, std::string& out, std::string& err
   AnalyseBalanceTest(0, static_cast<qint32>(n - 1), -static_cast<float>(o.threshold), window, o.geometry,
                      o.stance, los.x, los.y, StanceFactors{}, r, true, true);
   if (r.lWeightSamples <= 10) {
-    error = shown(o.file) + ": Not enough valid samples in the test! (" + std::to_string(r.lValidSamples) +
-            " valid)";
+    error = say(3745, shown(o.file), Str(3402).toStdString(), std::to_string(r.lValidSamples));
     log.error(QString::fromStdString(error));
     return 3;
   }

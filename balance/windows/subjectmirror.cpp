@@ -5,12 +5,13 @@
 #include <QScreen>
 
 #include "core/eventlog.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 
 SubjectMirror::SubjectMirror(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
   setAttribute(Qt::WA_DeleteOnClose, false);
-  setWindowTitle("TARN RQ - Subject");
+  setWindowTitle(Str(3750));
   setAutoFillBackground(true);
   lblTitle = new QLabel(this);
   lblInstructions = new QLabel(this);

@@ -40,8 +40,7 @@ QString KMTARNRQSF::DeviceName() const {
   QScreen* s = displayScreen();
   if (!s) return QString();
   // Some platforms leave screens unnamed; a stored empty name would read back as "never entered".
-  return s->name().isEmpty() ? QStringLiteral("Display %1").arg(QGuiApplication::screens().indexOf(s) + 1)
-                             : s->name();
+  return s->name().isEmpty() ? Str(1917).arg(QGuiApplication::screens().indexOf(s) + 1) : s->name();
 }
 
 QString KMTARNRQSF::DeviceString() const {

@@ -23,6 +23,7 @@
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "core/folders.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 namespace {
@@ -699,7 +700,7 @@ bool SubjectFile::CreateEmpty(const QString& identification) {
   QString error;
   if (!db || !createSchema(db, &error)) {
     sqlite3_close_v2(db);
-    return fail(QStringLiteral("Cannot create an empty subject file: %1").arg(error));
+    return fail(Str(2100).arg(error));
   }
   db_ = db;
   identification_ = identification;
@@ -717,11 +718,11 @@ bool SubjectFile::Open(const QString& path, const QString& identification) {
   QString why;
   switch (folders::readFile(path, kMaxFileBytes, &bytes, &why)) {
     case folders::ReadResult::Missing:
-      return fail(QStringLiteral("The subject file \"%1\" does not exist.").arg(path));
+      return fail(Str(2101).arg(path));
     case folders::ReadResult::TooLarge:
-      return fail(QStringLiteral("\"%1\" is too large to be a subject file.").arg(path));
+      return fail(Str(2102).arg(path));
     case folders::ReadResult::Failed:
-      return fail(QStringLiteral("The subject file \"%1\" cannot be read: %2").arg(path, why));
+      return fail(Str(2103).arg(path, why));
     case folders::ReadResult::Read:
       break;
   }
@@ -741,23 +742,23 @@ bool SubjectFile::IsAcceptable(const QString& path, const QString& identificatio
 bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identification, const QString& path) {
   Close();
   lastError_.clear();
-  const QString name = path.isEmpty() ? QStringLiteral("(data)") : path;
+  const QString name = path.isEmpty() ? Str(2124) : path;
   static const char kMagic[] = "SQLite format 3";  // with its terminating zero: 16 bytes
   if (bytes.size() < 100 || std::memcmp(bytes.constData(), kMagic, sizeof kMagic) != 0)
-    return fail(QStringLiteral("\"%1\" is not a subject file.").arg(name));
+    return fail(Str(2104).arg(name));
 
   sqlite3* db = openMemory();
-  if (!db) return fail(QStringLiteral("Not enough memory to open \"%1\".").arg(name));
+  if (!db) return fail(Str(2105).arg(name));
   auto* buf = static_cast<unsigned char*>(sqlite3_malloc64(static_cast<sqlite3_uint64>(bytes.size())));
   if (!buf) {
     sqlite3_close_v2(db);
-    return fail(QStringLiteral("Not enough memory to open \"%1\".").arg(name));
+    return fail(Str(2105).arg(name));
   }
   std::memcpy(buf, bytes.constData(), static_cast<size_t>(bytes.size()));
   if (sqlite3_deserialize(db, "main", buf, bytes.size(), bytes.size(),
                           SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_RESIZEABLE) != SQLITE_OK) {
     sqlite3_close_v2(db);
-    return fail(QStringLiteral("\"%1\" is not a subject file.").arg(name));
+    return fail(Str(2104).arg(name));
   }
   db_ = db;
   // Every step below is bounded: a hostile file costs at most a fraction of a second.
@@ -765,14 +766,13 @@ bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identificati
   sqlite3_progress_handler(db_, 1000, pastDeadline, &deadline);
   const auto damaged = [&](const QString& why) {
     const bool interrupted = sqlite3_errcode(db_) == SQLITE_INTERRUPT;
-    const QString text = QStringLiteral("The subject file \"%1\" is damaged (%2).")
-                             .arg(name, interrupted ? QStringLiteral("checking it took too long") : why);
+    const QString text = Str(2106).arg(name, interrupted ? Str(2107) : why);
     Close();
     return fail(text);
   };
   const auto notOurs = [&]() {
     Close();
-    return fail(QStringLiteral("\"%1\" is not a subject file.").arg(name));
+    return fail(Str(2104).arg(name));
   };
 
   // The layout first, from the header and the schema alone: none of the file's own SQL (a CHECK
@@ -788,8 +788,7 @@ bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identificati
   }
   if (version > kSchemaVersion) {
     Close();
-    return fail(
-        QStringLiteral("The subject file \"%1\" was written by a newer version of the program.").arg(name));
+    return fail(Str(2111).arg(name));
   }
   if ((version != 1 && version != kSchemaVersion) || schemaFingerprint(db_) != referenceFingerprint(version))
     return notOurs();
@@ -803,7 +802,7 @@ bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identificati
     Stmt fk(db_, QStringLiteral("PRAGMA foreign_key_check"));
     if (!fk.ok()) return damaged(fk.error());
     const int rc = fk.step();
-    if (rc == SQLITE_ROW) return damaged(QStringLiteral("records without their visit or session"));
+    if (rc == SQLITE_ROW) return damaged(Str(2109));
     if (rc != SQLITE_DONE) return damaged(fk.error());
   }
 
@@ -827,16 +826,15 @@ bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identificati
       } else if (key == QLatin1String("Author")) {
         sAuthor = columnText(p.get(), 1);
       } else if (key == QLatin1String("SchemaVersion")) {
-        if (sqlite3_column_int64(p.get(), 1) != version) return damaged(QStringLiteral("version mismatch"));
+        if (sqlite3_column_int64(p.get(), 1) != version) return damaged(Str(2110));
       }
     }
     if (rc != SQLITE_DONE) return damaged(p.error());
-    if (!haveId) return damaged(QStringLiteral("no identification"));
+    if (!haveId) return damaged(Str(2108));
     if (identification_ != identification) {
       const QString found = identification_;
       Close();
-      return fail(QStringLiteral("\"%1\" is not a subject file of this program (identification \"%2\").")
-                      .arg(name, found));
+      return fail(Str(2112).arg(name, found));
     }
   }
   if (!readAll(static_cast<int>(version))) return damaged(lastError_);
@@ -847,7 +845,7 @@ bool SubjectFile::OpenBytes(const QByteArray& bytes, const QString& identificati
     if (!current || !createSchema(current, nullptr)) {
       sqlite3_close_v2(current);
       Close();
-      return fail(QStringLiteral("Not enough memory to open \"%1\".").arg(name));
+      return fail(Str(2105).arg(name));
     }
     sqlite3_close_v2(db_);
     db_ = current;
@@ -872,7 +870,7 @@ bool SubjectFile::readAll(int version) {
                     return haveSubject = true;
                   }))
     return false;
-  if (!haveSubject) return refuse(QStringLiteral("no subject information"));
+  if (!haveSubject) return refuse(Str(2113));
 
   QHash<qint64, Visit*> visits;
   if (!forEachRow(db_, select("id, ", visitColumns(), "visit ORDER BY position, id"), lastError_,
@@ -892,7 +890,7 @@ bool SubjectFile::readAll(int version) {
   if (!forEachRow(db_, select("id, visit, ", sessionColumns(), "session ORDER BY position, id"), lastError_,
                   [&](sqlite3_stmt* st) {
                     Visit* parent = visits.value(sqlite3_column_int64(st, 1));
-                    if (!parent) return refuse(QStringLiteral("a session without its visit"));
+                    if (!parent) return refuse(Str(2114));
                     auto x = std::make_unique<Session>(parent);
                     int i = 2;
                     readFields(st, i, *x, sessionFields());
@@ -907,7 +905,7 @@ bool SubjectFile::readAll(int version) {
   const auto readTests = [&](const char* table, const auto& columns, const auto& fields, auto add) {
     return forEachRow(db_, select("id, session, ", columns, table), lastError_, [&](sqlite3_stmt* st) {
       Session* parent = sessions.value(sqlite3_column_int64(st, 1));
-      if (!parent) return refuse(QStringLiteral("a test without its session"));
+      if (!parent) return refuse(Str(2115));
       int i = 2;
       readFields(st, i, *add(parent, sqlite3_column_int64(st, 0)), fields);
       return true;
@@ -934,15 +932,13 @@ bool SubjectFile::readAll(int version) {
       lastError_, [&](sqlite3_stmt* st) {
         BalanceTest* t = balance.value(sqlite3_column_int64(st, 0));
         const sqlite3_int64 n = sqlite3_column_int64(st, 3);
-        if (!t || n < 0 || n > std::numeric_limits<qint32>::max() / 4)
-          return refuse(QStringLiteral("recorded samples without their test"));
+        if (!t || n < 0 || n > std::numeric_limits<qint32>::max() / 4) return refuse(Str(2116));
         const double frequency = sqlite3_column_double(st, 1), acquired = sqlite3_column_double(st, 2);
         const void* blob[3];
         for (int c = 0; c < 3; ++c) {
           blob[c] = sqlite3_column_blob(st, 4 + c);
           const int bytes = sqlite3_column_bytes(st, 4 + c);
-          if (bytes != n * 4 || (n > 0 && !blob[c]))
-            return refuse(QStringLiteral("recorded samples of test %1 are incomplete").arg(t->sTestID));
+          if (bytes != n * 4 || (n > 0 && !blob[c])) return refuse(Str(2117).arg(t->sTestID));
         }
         std::vector<float> ch[3];
         for (int c = 0; c < 3; ++c) ch[c] = blobToFloats(blob[c], static_cast<int>(n));
@@ -967,7 +963,7 @@ bool SubjectFile::writeAll() {
   if (!exec(db_, QStringLiteral("BEGIN IMMEDIATE"), &error)) return fail(error);
   const auto rollback = [&](const QString& why) {
     exec(db_, QStringLiteral("ROLLBACK"));
-    return fail(QStringLiteral("Cannot store the subject data: %1").arg(why));
+    return fail(Str(2118).arg(why));
   };
   for (const char* table :
        {"balance_samples", "balance_test", "vision_test", "session", "visit", "subject", "properties"}) {
@@ -1069,9 +1065,9 @@ bool SubjectFile::writeAll() {
 bool SubjectFile::Save(const QString& path) {
   ProcLog log(kModule, "Save", eventlog::privateFileName(path));
   lastError_.clear();
-  if (!db_) return fail(QStringLiteral("No subject file is open."));
+  if (!db_) return fail(Str(2119));
   const QString target = path.trimmed().isEmpty() ? fileName_ : path.trimmed();
-  if (target.isEmpty()) return fail(QStringLiteral("The subject file has no name to be saved under."));
+  if (target.isEmpty()) return fail(Str(2120));
 
   const double previousEdit = lastEditDate_;
   lastEditDate_ = clock::nowDays();
@@ -1094,14 +1090,14 @@ bool SubjectFile::Save(const QString& path) {
     if (fd < 0) {
       const QString why = QString::fromLocal8Bit(std::strerror(errno));
       lastEditDate_ = previousEdit;
-      return fail(QStringLiteral("Cannot write in the folder of \"%1\": %2").arg(target, why));
+      return fail(Str(2121).arg(target, why));
     }
     ::close(fd);
   }
   const auto abandon = [&](const QString& why) {
     QFile::remove(tempPath);
     lastEditDate_ = previousEdit;
-    return fail(QStringLiteral("The subject file \"%1\" was not saved: %2").arg(target, why));
+    return fail(Str(2122).arg(target, why));
   };
 
   sqlite3* out = nullptr;
@@ -1122,8 +1118,7 @@ bool SubjectFile::Save(const QString& path) {
   if (!syncPath(tempPath, false)) return abandon(QString::fromLocal8Bit(std::strerror(errno)));
   log.step(QStringLiteral("Written and synced"));
 
-  if (const auto& hook = beforeRenameHook(); hook && !hook(tempPath))
-    return abandon(QStringLiteral("interrupted before the file was replaced"));
+  if (const auto& hook = beforeRenameHook(); hook && !hook(tempPath)) return abandon(Str(2123));
   if (std::rename(QFile::encodeName(tempPath).constData(), QFile::encodeName(target).constData()) != 0)
     return abandon(QString::fromLocal8Bit(std::strerror(errno)));
   syncPath(info.absolutePath(), true);  // makes the rename itself durable

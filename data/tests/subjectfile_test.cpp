@@ -8,6 +8,7 @@
 #include <QFile>
 #include <bit>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "core/clock.h"
@@ -250,36 +251,43 @@ TEST(SubjectFileModel, ClearingResultsAndZeroKeepsTheSettings) {
 }
 
 TEST(SubjectFileOpen, RefusesAnotherIdentificationAndFilesThatAreNotSubjectFiles) {
-  SubjectFile f;
-  ASSERT_TRUE(f.CreateEmpty(QStringLiteral("Other Maker FILE")));
-  const QString p = sandboxPath(QStringLiteral("other.kpf"));
-  ASSERT_TRUE(f.Save(p));
+  struct Case {
+    const char* name;
+    std::function<void(const QString&)> make;  // nothing made: the name does not exist
+    const char* message;                       // part of the refusal
+  };
+  const Case cases[] = {
+      {"other.kpf",
+       [](const QString& p) {
+         SubjectFile f;
+         ASSERT_TRUE(f.CreateEmpty(QStringLiteral("Other Maker FILE")));
+         ASSERT_TRUE(f.Save(p));
+       },
+       "Other Maker FILE"},
+      {"missing.kpf", nullptr, "does not exist"},
+      {"garbage.kpf", [](const QString& p) { writeBytes(p, QByteArray(5000, 'x')); }, "not a subject file"},
+      {"empty.kpf", [](const QString& p) { writeBytes(p, QByteArray()); }, "not a subject file"},
+      {"folder.kpf", [](const QString& p) { QDir().mkpath(p); }, "does not exist"},
+      // A valid SQLite database of someone else's, wearing our identification.
+      {"foreign.kpf",
+       [](const QString& p) {
+         datatest::execSql(p,
+                           "CREATE TABLE properties(name TEXT, value); INSERT INTO properties VALUES("
+                           "'Identification', 'Kamrith Labs MARC'); PRAGMA user_version = 1;");
+       },
+       "not a subject file"},
+  };
   SubjectFile g;
-  EXPECT_FALSE(g.Open(p));
-  EXPECT_FALSE(g.IsOpen());
-  EXPECT_TRUE(g.LastError().contains(QStringLiteral("Other Maker FILE"))) << g.LastError().toStdString();
-  EXPECT_TRUE(g.Open(p, QStringLiteral("Other Maker FILE")));
-
-  EXPECT_FALSE(g.Open(sandboxPath(QStringLiteral("missing.kpf"))));
-  EXPECT_TRUE(g.LastError().contains(QStringLiteral("does not exist")));
-
-  const QString garbage = sandboxPath(QStringLiteral("garbage.kpf"));
-  writeBytes(garbage, QByteArray(5000, 'x'));
-  EXPECT_FALSE(g.Open(garbage));
-  EXPECT_TRUE(g.LastError().contains(QStringLiteral("not a subject file")));
-  writeBytes(garbage, QByteArray());
-  EXPECT_FALSE(g.Open(garbage));
-  EXPECT_FALSE(g.Open(testsupport::sandboxFolder()));
-
-  // A valid SQLite database of someone else's.
-  const QString foreign = sandboxPath(QStringLiteral("foreign.kpf"));
-  datatest::execSql(
-      foreign,
-      "CREATE TABLE properties(name TEXT, value); INSERT INTO properties VALUES('Identification', "
-      "'Kamrith Labs MARC'); PRAGMA user_version = 1;");
-  EXPECT_FALSE(g.Open(foreign));
-  EXPECT_TRUE(g.LastError().contains(QStringLiteral("not a subject file"))) << g.LastError().toStdString();
-  EXPECT_FALSE(g.IsOpen());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString p = sandboxPath(QString::fromLatin1(c.name));
+    if (c.make) c.make(p);
+    EXPECT_FALSE(g.Open(p));
+    EXPECT_FALSE(g.IsOpen());
+    EXPECT_TRUE(g.LastError().contains(QLatin1String(c.message))) << g.LastError().toStdString();
+  }
+  // The other maker's file is sound: it opens when its identification is asked for.
+  EXPECT_TRUE(g.Open(sandboxPath(QStringLiteral("other.kpf")), QStringLiteral("Other Maker FILE")));
 }
 
 TEST(SubjectFileOpen, DamagedFilesFailCleanly) {

@@ -2,12 +2,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
 
+#include "core/eventlog.h"
 #include "core/settingkeys.h"
 #include "session/currentfile.h"
 #include "session/filesave.h"
@@ -183,6 +185,18 @@ TEST(SessionFile, AKillAtAnyPointOfASaveLeavesTheOldOrTheNewFileWhole) {
   }
 }
 
+// The step texts one procedure wrote to the event log at path, in order.
+QStringList procedureSteps(const QString& path, const QString& procedure) {
+  QFile f(path);
+  QStringList out;
+  if (!f.open(QIODevice::ReadOnly)) return out;
+  for (const QString& line : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)) {
+    const QStringList fields = line.split('\t');
+    if (fields.size() >= 4 && fields[2] == procedure) out << fields[3];
+  }
+  return out;
+}
+
 TEST(SessionFile, RecoveryAsksFirstThenResumesOrForgets) {
   struct Case {
     const char* name;
@@ -218,6 +232,8 @@ TEST(SessionFile, RecoveryAsksFirstThenResumesOrForgets) {
     notices.allowRecovery = c.clientAllows;
     CurrentSubjectFile cur(&notices);
     ScriptedMessages msgs{c.answer};
+    const QString logPath = QDir(testsupport::sandboxFolder()).filePath(QString("%1.log").arg(c.name));
+    ASSERT_TRUE(eventlog::start(logPath));
     EXPECT_EQ(cur.fnFileRecover(), c.recovered);
     QList<int> shown;
     for (const QString& t : msgs.texts())
@@ -242,6 +258,13 @@ TEST(SessionFile, RecoveryAsksFirstThenResumesOrForgets) {
     if (c.answer == MsgResult::No)
       EXPECT_FALSE(QFile::exists(temp)) << "no health data stays in the temp folder";
     EXPECT_FALSE(cur.fnFileRecover()) << "the pair is used once";
+
+    // Both calls, whichever way they ended, close their lines in the log.
+    eventlog::stop();
+    const QStringList steps = procedureSteps(logPath, "fnFileRecover");
+    EXPECT_EQ(steps.filter(QRegularExpression("^Begin")).size(), 2) << steps.join(" | ").toStdString();
+    EXPECT_EQ(steps.count("Procedure Completed"), 2) << steps.join(" | ").toStdString();
+    EXPECT_EQ(steps.last(), "Procedure Completed") << steps.join(" | ").toStdString();
   }
 }
 

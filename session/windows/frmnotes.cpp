@@ -9,14 +9,15 @@
 #include "core/messages.h"
 #include "core/windows/buttoncolouring.h"
 #include "core/windows/showmodal.h"
+#include "support/strings/strings.h"
 
 namespace tarn {
 
 namespace {
 QHBoxLayout* buttonRow(QPushButton*& ok, QPushButton*& cancel, QWidget* parent) {
   auto* row = new QHBoxLayout;
-  ok = new QPushButton("&OK", parent);
-  cancel = new QPushButton("&Cancel", parent);
+  ok = new QPushButton(Str(4602), parent);
+  cancel = new QPushButton(Str(4603), parent);
   for (QPushButton* b : {ok, cancel}) b->setMinimumSize(96, 30);
   ok->setDefault(true);
   row->addStretch(1);
@@ -31,9 +32,9 @@ QString status(bool ok) { return QString("Done, Status=%1").arg(ok ? "True" : "F
 
 frmNotes::frmNotes(QWidget* parent) : QDialog(parent) {
   ProcLog log("frmNotes", "Form_Load");
-  setWindowTitle("Test Notes");
+  setWindowTitle(Str(4600));
   auto* top = new QVBoxLayout(this);
-  fraNotes = new QGroupBox("Notes:", this);
+  fraNotes = new QGroupBox(Str(4601), this);
   auto* fl = new QVBoxLayout(fraNotes);
   txtNotes = new QPlainTextEdit(fraNotes);
   fl->addWidget(txtNotes);
@@ -88,10 +89,10 @@ bool frmNotes::fnDataSave() {
 
 frmTRename::frmTRename(QWidget* parent) : QDialog(parent) {
   ProcLog log("frmTRename", "Form_Load");
-  setWindowTitle("Rename Test");
+  setWindowTitle(Str(4604));
   auto* top = new QVBoxLayout(this);
   auto* row = new QHBoxLayout;
-  auto* lbl = new QLabel("Test Name:", this);
+  auto* lbl = new QLabel(Str(4605), this);
   txtName = new QLineEdit(this);
   txtName->setMinimumWidth(280);
   lbl->setBuddy(txtName);
@@ -128,8 +129,7 @@ bool frmTRename::fnDataOK() {
   // Blanks around a name are typing slips, so a name of blanks is no name.
   bool ok = name_ != nullptr;
   if (ok && txtName->text().trimmed().isEmpty()) {
-    showMessage("No Test Name has been specified!\n\nPlease enter a name for the test.",
-                MsgIcon::Exclamation);
+    showMessage(Str(4606), MsgIcon::Exclamation);
     txtName->setFocus();
     ok = false;
   }

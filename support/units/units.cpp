@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/strings/strings.h"
+
 namespace tarn {
 namespace {
 
@@ -56,59 +58,59 @@ QString formatComposite(double smallUnits, double perBig, int decimals, const ch
 struct UnitPart {
   double siPerUnit;
   std::vector<const char*> words;  // accepted spellings, lower case; marks normalised to ' and "
-  const char* name;                // plural, for messages
+  int nameId;                      // plural, for messages
 };
 
 struct UnitDef {
-  const char* name;  // for messages: "metres (m)"
+  int nameId;  // for messages: "metres (m)"
   std::vector<UnitPart> parts;
   double perBig = 0;  // small units per big unit, for composites
 };
 
-const UnitPart kFeet{kMetresPerInch * kInchesPerFoot, {"'", "ft", "feet", "foot"}, "feet"};
-const UnitPart kInches{kMetresPerInch, {"\"", "in", "inch", "inches"}, "inches"};
-const UnitPart kPoundsForce{kNewtonsPerPoundForce, {"lbf"}, "pound-force"};
-const UnitPart kOuncesForce{kNewtonsPerPoundForce / kOuncesPerPound, {"ozf"}, "ounce-force"};
-const UnitPart kPounds{kKilogramsPerPound, {"lb", "lbs", "pound", "pounds"}, "pounds"};
-const UnitPart kOunces{kKilogramsPerPound / kOuncesPerPound, {"oz", "ounce", "ounces"}, "ounces"};
-const UnitPart kGrams{0.001, {"g", "gram", "grams"}, "grams"};
+const UnitPart kFeet{kMetresPerInch * kInchesPerFoot, {"'", "ft", "feet", "foot"}, 8020};
+const UnitPart kInches{kMetresPerInch, {"\"", "in", "inch", "inches"}, 8021};
+const UnitPart kPoundsForce{kNewtonsPerPoundForce, {"lbf"}, 8022};
+const UnitPart kOuncesForce{kNewtonsPerPoundForce / kOuncesPerPound, {"ozf"}, 8023};
+const UnitPart kPounds{kKilogramsPerPound, {"lb", "lbs", "pound", "pounds"}, 8024};
+const UnitPart kOunces{kKilogramsPerPound / kOuncesPerPound, {"oz", "ounce", "ounces"}, 8025};
+const UnitPart kGrams{0.001, {"g", "gram", "grams"}, 8026};
 
 const UnitDef& unitDef(Quantity q, int code) {
   static const UnitDef kLength[] = {
-      {"feet and inches", {kFeet, kInches}, kInchesPerFoot},
-      {"inches (\")", {kInches}},
-      {"metres (m)", {{1.0, {"m", "metre", "metres", "meter", "meters"}, "metres"}}},
-      {"centimetres (cm)", {{0.01, {"cm"}, "centimetres"}}},
-      {"millimetres (mm)", {{0.001, {"mm"}, "millimetres"}}},
+      {8003, {kFeet, kInches}, kInchesPerFoot},
+      {8004, {kInches}},
+      {8005, {{1.0, {"m", "metre", "metres", "meter", "meters"}, 8027}}},
+      {8006, {{0.01, {"cm"}, 8028}}},
+      {8007, {{0.001, {"mm"}, 8029}}},
   };
   static const UnitDef kForce[] = {
-      {"pound-force and ounce-force (lbf ozf)", {kPoundsForce, kOuncesForce}, kOuncesPerPound},
-      {"ounce-force (ozf)", {kOuncesForce}},
-      {"newtons (N)", {{1.0, {"n", "newton", "newtons"}, "newtons"}}},
-      {"gram-force (gf)", {{kNewtonsPerKilogramForce / 1000.0, {"gf"}, "gram-force"}}},
-      {"kilogram-force (kgf)", {{kNewtonsPerKilogramForce, {"kgf"}, "kilogram-force"}}},
+      {8008, {kPoundsForce, kOuncesForce}, kOuncesPerPound},
+      {8009, {kOuncesForce}},
+      {8010, {{1.0, {"n", "newton", "newtons"}, 8030}}},
+      {8011, {{kNewtonsPerKilogramForce / 1000.0, {"gf"}, 8031}}},
+      {8012, {{kNewtonsPerKilogramForce, {"kgf"}, 8032}}},
   };
   static const UnitDef kMass[] = {
-      {"pounds and ounces (lb oz)", {kPounds, kOunces}, kOuncesPerPound},
-      {"ounces (oz)", {kOunces}},
-      {"kilograms (kg)", {{1.0, {"kg", "kilogram", "kilograms"}, "kilograms"}}},
-      {"grams (g)", {kGrams}},
-      {"grams (g)", {kGrams}},
+      {8013, {kPounds, kOunces}, kOuncesPerPound},
+      {8014, {kOunces}},
+      {8015, {{1.0, {"kg", "kilogram", "kilograms"}, 8033}}},
+      {8016, {kGrams}},
+      {8016, {kGrams}},
   };
   const UnitDef* table = q == Quantity::Length ? kLength : q == Quantity::Force ? kForce : kMass;
   return table[code - 1];
 }
 
-const char* quantityName(Quantity q) {
+QString quantityName(Quantity q) {
   switch (q) {
     case Quantity::Length:
-      return "length";
+      return Str(8000);
     case Quantity::Force:
-      return "force";
+      return Str(8001);
     case Quantity::Mass:
-      return "mass";
+      return Str(8002);
   }
-  return "";
+  return QString();
 }
 
 struct Token {
@@ -128,15 +130,10 @@ bool isFootMark(QChar c) {
 bool isMinus(QChar c) { return c == u'-' || c == QChar(0x2212); }
 
 UnitParseResult parseQuantity(Quantity q, QStringView text, int unitCode, SignRule signRule) {
-  if (!isCodeValid(unitCode))
-    return fail(QStringLiteral("The unit code %1 is not one of %2 to %3.")
-                    .arg(unitCode)
-                    .arg(kFirstUnitCode)
-                    .arg(kLastUnitCode));
+  if (!isCodeValid(unitCode)) return fail(Str(8040).arg(unitCode).arg(kFirstUnitCode).arg(kLastUnitCode));
   const UnitDef& def = unitDef(q, unitCode);
   const QString typed = text.trimmed().toString();
-  if (typed.isEmpty())
-    return fail(QStringLiteral("Please type the %1 in %2.").arg(quantityName(q), def.name));
+  if (typed.isEmpty()) return fail(Str(8041).arg(quantityName(q), Str(def.nameId)));
 
   // Split into numbers and unit words or marks.
   bool negative = false;
@@ -146,8 +143,7 @@ UnitParseResult parseQuantity(Quantity q, QStringView text, int unitCode, SignRu
     if (c.isSpace()) {
       ++i;
     } else if (isMinus(c) || c == u'+') {
-      if (!tokens.empty() || i != 0)
-        return fail(QStringLiteral("A sign can only stand in front of the whole value: \"%1\".").arg(typed));
+      if (!tokens.empty() || i != 0) return fail(Str(8042).arg(typed));
       negative = isMinus(c);
       ++i;
     } else if (c.isDigit() || c == u'.' || c == u',') {
@@ -163,11 +159,11 @@ UnitParseResult parseQuantity(Quantity q, QStringView text, int unitCode, SignRu
       }
       QString number = typed.mid(start, i - start);
       if (separators > 1 || (comma && point) || number.size() == separators)
-        return fail(QStringLiteral("\"%1\" is not a number.").arg(number));
+        return fail(Str(8043).arg(number));
       number.replace(u',', u'.');
       bool ok = false;
       const double v = number.toDouble(&ok);
-      if (!ok || !std::isfinite(v)) return fail(QStringLiteral("\"%1\" is not a number.").arg(number));
+      if (!ok || !std::isfinite(v)) return fail(Str(8043).arg(number));
       tokens.push_back({Token::Number, v, number});
     } else if (c.isLetter()) {
       const qsizetype start = i;
@@ -186,7 +182,7 @@ UnitParseResult parseQuantity(Quantity q, QStringView text, int unitCode, SignRu
       tokens.push_back({Token::Unit, 0, QStringLiteral("\"")});
       ++i;
     } else {
-      return fail(QStringLiteral("\"%1\" is not understood in \"%2\".").arg(c).arg(typed));
+      return fail(Str(8044).arg(QString(c), typed));
     }
   }
 
@@ -195,8 +191,7 @@ UnitParseResult parseQuantity(Quantity q, QStringView text, int unitCode, SignRu
   int nextPart = 0;
   bool firstPartGiven = false;
   for (std::size_t t = 0; t < tokens.size(); ++t) {
-    if (tokens[t].kind != Token::Number)
-      return fail(QStringLiteral("\"%1\" must follow a number.").arg(tokens[t].text));
+    if (tokens[t].kind != Token::Number) return fail(Str(8045).arg(tokens[t].text));
     const double value = tokens[t].value;
     int part = nextPart;
     if (t + 1 < tokens.size() && tokens[t + 1].kind == Token::Unit) {
@@ -205,32 +200,24 @@ UnitParseResult parseQuantity(Quantity q, QStringView text, int unitCode, SignRu
       for (std::size_t p = 0; p < def.parts.size() && part < 0; ++p)
         for (const char* w : def.parts[p].words)
           if (word == QLatin1String(w)) part = static_cast<int>(p);
-      if (part < 0)
-        return fail(QStringLiteral("\"%1\" is not understood here: type the %2 in %3.")
-                        .arg(word, quantityName(q), def.name));
-      if (part < nextPart)
-        return fail(QStringLiteral("Type the %1 in %2, larger unit first and each once.")
-                        .arg(quantityName(q), def.name));
+      if (part < 0) return fail(Str(8046).arg(word, quantityName(q), Str(def.nameId)));
+      if (part < nextPart) return fail(Str(8047).arg(quantityName(q), Str(def.nameId)));
     }
     if (part >= static_cast<int>(def.parts.size()))
-      return fail(QStringLiteral("Too many numbers in \"%1\": type the %2 in %3.")
-                      .arg(typed, quantityName(q), def.name));
+      return fail(Str(8048).arg(typed, quantityName(q), Str(def.nameId)));
     if (part == 1 && firstPartGiven && value >= def.perBig)
-      return fail(QStringLiteral("The %1 must be less than %2 after the %3.")
-                      .arg(def.parts[1].name)
-                      .arg(def.perBig)
-                      .arg(def.parts[0].name));
+      return fail(
+          Str(8049).arg(Str(def.parts[1].nameId), QString::number(def.perBig), Str(def.parts[0].nameId)));
     if (part == 0) firstPartGiven = true;
     total += value * def.parts[part].siPerUnit;
     nextPart = part + 1;
   }
-  if (tokens.empty()) return fail(QStringLiteral("Please type the %1 in %2.").arg(quantityName(q), def.name));
+  if (tokens.empty()) return fail(Str(8041).arg(quantityName(q), Str(def.nameId)));
   if (negative && total != 0) {
-    if (signRule == SignRule::NonNegative)
-      return fail(QStringLiteral("The %1 cannot be negative.").arg(quantityName(q)));
+    if (signRule == SignRule::NonNegative) return fail(Str(8050).arg(quantityName(q)));
     total = -total;
   }
-  if (!std::isfinite(total)) return fail(QStringLiteral("\"%1\" is too large.").arg(typed));
+  if (!std::isfinite(total)) return fail(Str(8051).arg(typed));
   return {true, total, QString()};
 }
 
