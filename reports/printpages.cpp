@@ -138,7 +138,8 @@ PrintInputs PrintInputs::fromSettings(bool* commentsLoaded, QString* commentsFil
   if (commentsFile) *commentsFile = file;
   in.hipaa = settings::readBool(settings::HipaaCompliant);
   in.now = clock::nowDays();
-  if (const auto step = GridStepForItem(settings::read(settings::ReportCoPGridStep))) in.gridStep = *step;
+  if (const auto step = GridStepForItem(settings::read(settings::ReportCoPGridStep)))
+    in.gridSteps.fill(*step);
   return in;
 }
 
@@ -245,12 +246,13 @@ void ReportPrintout::subjectLines(PageForm& f, int family, int k) const {
   label(f, "lblAgeandSex", QRect(1800, 1425, 8640, 285), age.trimmed(), kSubjectPt);
 }
 
-QString ReportPrintout::ticksText() const {
+QString ReportPrintout::ticksText(int k) const {
   // The grid step in the user's unit and in the other measuring system.
+  const double step = inputs_.gridSteps[size_t(std::clamp(k, 0, 3))];
   const int unit = model_.options().units.length;
   const bool inches = unit == 1 || unit == 2;
-  return FamilyText(0, 550).trimmed() + ' ' + FormatLength(inputs_.gridStep, inches ? 2 : 5, 4) +
-         FamilyText(0, 551) + FormatLength(inputs_.gridStep, inches ? 5 : 2, 4);
+  return FamilyText(0, 550).trimmed() + ' ' + FormatLength(step, inches ? 2 : 5, 4) + FamilyText(0, 551) +
+         FormatLength(step, inches ? 5 : 2, 4);
 }
 
 std::array<QString, 27> ReportPrintout::resultValues(int k) const {
@@ -364,7 +366,7 @@ PageForm ReportPrintout::Print_Balance(int family, int k, const PageHeader& h) c
   plot.rect = QRect(fx, fy, 5880, 5880);
   plot.plot = k;
   f.items.push_back(plot);
-  label(f, "lblTicks", QRect(fx, fy + 6000, 6000, 195), ticksText(), kCaptionPt);
+  label(f, "lblTicks", QRect(fx, fy + 6000, 6000, 195), ticksText(k), kCaptionPt);
 
   const std::array<QString, 27> values = resultValues(k);
   const bool subject = family == kFamilySubject;
@@ -467,7 +469,7 @@ PageForm ReportPrintout::Print_BalanceComparison(int family, const PageHeader& h
     plot.rect = QRect(fx + kPlots[c], fy + 7140, 2625, 2625);
     plot.plot = c;
     f.items.push_back(plot);
-    label(f, indexed("lblTicks", c), QRect(fx + kPlots[c], fy + 9825, 2625, 195), ticksText(), kCaptionPt,
+    label(f, indexed("lblTicks", c), QRect(fx + kPlots[c], fy + 9825, 2625, 195), ticksText(c), kCaptionPt,
           false, PageItem::Centre);
   }
   const ReportComparisons& cmp = model_.comparisons();

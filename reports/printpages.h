@@ -65,7 +65,7 @@ struct PrintInputs {
   bool hipaa = true;        // "HipaaCompliant"
   bool showNames = false;   // the caller lets names show in spite of it
   double now = 0;           // day serial of the print run: report IDs and the print date
-  double gridStep = 0.01;   // the plots' grid step (m), for the ticks caption
+  std::array<double, 4> gridSteps{0.01, 0.01, 0.01, 0.01};  // each plot's grid step (m), for its caption
   // Reads the comment template, HIPAA and the grid step from the settings and the clock.
   static PrintInputs fromSettings(bool* commentsLoaded = nullptr, QString* commentsFile = nullptr);
 };
@@ -121,7 +121,7 @@ class ReportPrintout {
   void header(PageForm& f, int family, const PageHeader& h) const;
   void subjectLines(PageForm& f, int family, int k) const;
   std::array<QString, 27> resultValues(int k) const;
-  QString ticksText() const;
+  QString ticksText(int k) const;
 
   const ReportModel& model_;
   PrintInputs inputs_;
