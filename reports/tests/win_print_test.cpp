@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QMimeData>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QProcess>
@@ -262,6 +264,16 @@ TEST(PrintingWindow, ItemsFollowTheReportAndTheFamilyBoxes) {
     return l;
   }();
   EXPECT_EQ(printers.last(), Str(18051)) << "a PDF file is always offered";
+
+  // Ctrl+C puts the first page on the clipboard, its texts kept as text in the SVG.
+  QApplication::clipboard()->clear();
+  ASSERT_TRUE(w.copyFirstPage());
+  const QMimeData* copied = QApplication::clipboard()->mimeData();
+  ASSERT_NE(copied, nullptr);
+  EXPECT_TRUE(QString::fromUtf8(copied->data("image/svg+xml")).contains("FOR THE PERSONAL USE OF:"));
+  EXPECT_FALSE(qvariant_cast<QImage>(copied->imageData()).isNull());
+  w.chkType[1]->setChecked(false);
+  EXPECT_FALSE(w.copyFirstPage());
 }
 
 TEST(ResultsWindowPrinting, NoPrinterAutomaticPdfAndReprint) {

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIntValidator>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <cmath>
@@ -28,6 +29,7 @@ namespace {
 constexpr char kModule[] = "frmTRPrint";
 constexpr double kTwipsPerPlotUnit = 16.0;  // plots are drawn in units of 16 twips (90 per inch)
 constexpr int kPlotFontPx = 8;
+constexpr int kClipboardPageWidth = 1224;  // 144 per inch
 
 QPushButton* button(const QString& text, QWidget* parent) {
   auto* b = new QPushButton(text, parent);
@@ -317,6 +319,29 @@ PagePlotDrawer frmTRPrint::plotDrawer() const {
     d->render(p, QRectF(0, 0, units, area.height() / k));
     p.restore();
   };
+}
+
+bool frmTRPrint::copyFirstPage() const {
+  ProcLog log(kModule, "CopyPage");
+  const std::vector<FamilyPrintout> run = composeRun();
+  for (const FamilyPrintout& f : run) {
+    if (f.pages.empty()) continue;
+    log.step(f.pages.front().name);
+    CopyPageToClipboard(f.pages.front(), kClipboardPageWidth, plotDrawer());
+    log.completed();
+    return true;
+  }
+  log.step("Nothing ticked");
+  log.completed();
+  return false;
+}
+
+void frmTRPrint::keyPressEvent(QKeyEvent* e) {
+  if (e->matches(QKeySequence::Copy)) {
+    copyFirstPage();
+    return;
+  }
+  QDialog::keyPressEvent(e);
 }
 
 bool frmTRPrint::cmdPrint_Click() {

@@ -44,6 +44,9 @@ class frmTRPrint : public QDialog {
   // The page forms of the current choice (what a print run would draw), and their plots.
   std::vector<FamilyPrintout> composeRun() const;
   PagePlotDrawer plotDrawer() const;
+  // Ctrl+C: the first page of the current choice on the clipboard (SVG and PNG), for a letter or
+  // a record; false when nothing is ticked.
+  bool copyFirstPage() const;
 
   // Controls; index = family 0-2.
   std::array<QCheckBox*, 3> chkType{};
@@ -60,6 +63,9 @@ class frmTRPrint : public QDialog {
   QListWidget* lstStatus;
   QLabel* lblInstructions;
   QPushButton *cmdPrint, *cmdBack, *cmdNext, *cmdOK, *cmdCancel;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
 
  private:
   void familyToggled(int family);

@@ -144,16 +144,6 @@ void PrintHiRes(QPainter& p, const PageForm& form, const QRectF& page, const Pag
   p.restore();
 }
 
-QPicture CreateMetafile(const PageForm& form, int widthPx, const PagePlotDrawer& plots) {
-  QPicture picture;
-  const double height = widthPx * double(kPageHeightTwips) / kPageWidthTwips;
-  QPainter p(&picture);
-  p.fillRect(QRectF(0, 0, widthPx, height), Qt::white);
-  PrintHiRes(p, form, QRectF(0, 0, widthPx, height), plots);
-  p.end();
-  return picture;
-}
-
 void CopyPageToClipboard(const PageForm& form, int widthPx, const PagePlotDrawer& plots) {
   const QSize size(widthPx, int(std::lround(widthPx * double(kPageHeightTwips) / kPageWidthTwips)));
   CopyPlotToClipboard([&](QPainter& p, const QRectF& area) { PrintHiRes(p, form, area, plots); }, size,

@@ -2,7 +2,6 @@
 // Drawing a page form: every visible control at its place, converted from twips to the units of
 // the painter's device, so that the same form prints at printer resolution, goes into a PDF file
 // as vectors and text, or becomes a picture for the clipboard.
-#include <QPicture>
 #include <QRectF>
 #include <functional>
 
@@ -20,8 +19,8 @@ using PagePlotDrawer = std::function<void(QPainter& p, const QRectF& area, int p
 // Letter gets the form scaled to fit, centred.
 void PrintHiRes(QPainter& p, const PageForm& form, const QRectF& page, const PagePlotDrawer& plots);
 
-// The page as a picture (`CreateMetafile`), `widthPx` wide, and on the clipboard as SVG and PNG.
-QPicture CreateMetafile(const PageForm& form, int widthPx, const PagePlotDrawer& plots);
+// The page on the clipboard as a picture `widthPx` wide, SVG (vectors and text) and PNG: what the
+// metafile of a page was for. Any other device gets the page through PrintHiRes.
 void CopyPageToClipboard(const PageForm& form, int widthPx, const PagePlotDrawer& plots);
 
 }  // namespace tarn
