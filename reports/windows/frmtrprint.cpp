@@ -1,6 +1,5 @@
 #include "reports/windows/frmtrprint.h"
 
-#include <QApplication>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -370,8 +369,8 @@ bool frmTRPrint::cmdPrint_Click() {
   if (isVisible()) {
     progress.move(mapToGlobal(QPoint(0, height() - progress.height())));
     progress.show();
+    progress.repaint();
   }
-  QApplication::processEvents();
 
   const QString previous = DefaultPrinter();
   log.step("Setting Printer");
@@ -391,7 +390,10 @@ bool frmTRPrint::cmdPrint_Click() {
   progress.lblMessage->setText(Str(18122));
   log.step("Print");
   if (!run.empty()) {
-    outcome_ = PrintReports(run, s, plotDrawer(), [&](const QString&) { QApplication::processEvents(); });
+    // The progress is repainted, not the event loop run: nothing else happens while a run prints.
+    outcome_ = PrintReports(run, s, plotDrawer(), [&](const QString&) {
+      if (progress.isVisible()) progress.lblMessage->repaint();
+    });
   }
   log.step("Restore Printer");
   SetDefaultPrinter(previous);

@@ -38,7 +38,22 @@ bool isPdf(const QString& path) {
 
 bool isImage(const QString& path) { return !QImageReader::imageFormat(path).isEmpty(); }
 
+// Resolution of the print quality codes -1 draft to -4 high.
+int qualityDpi(int quality) {
+  switch (quality) {
+    case -1:
+      return 150;
+    case -2:
+      return 300;
+    case -3:
+      return 600;
+    default:
+      return 1200;
+  }
+}
+
 void setUp(QPrinter& printer, const PrintSettings& s) {
+  printer.setResolution(qualityDpi(s.quality));
   printer.setPageSize(QPageSize(s.paper == 9 ? QPageSize::A4 : QPageSize::Letter));
   printer.setPageOrientation(QPageLayout::Portrait);
   printer.setColorMode(s.colour ? QPrinter::Color : QPrinter::GrayScale);
