@@ -237,8 +237,9 @@ void ReportPrintout::subjectLines(PageForm& f, int family, int k) const {
           s.sSubjectID;
   label(f, "lblSubjectID", QRect(1800, 1140, 8640, 285), who, kSubjectPt);
   QString age;
-  double at =
-      k >= 0 && k < balanceCount() ? model_.balanceTests()[size_t(k)].test.record.dtDate : inputs_.now;
+  // The age at the page's test; pages of several tests take the first one's date.
+  const int test = std::clamp(k, 0, std::max(0, balanceCount() - 1));
+  const double at = balanceCount() > 0 ? model_.balanceTests()[size_t(test)].test.record.dtDate : inputs_.now;
   if (!missingDate(s.dtDoB) && !missingDate(at))
     age = QString::number(int(std::floor(AgeInYears(s.dtDoB, at) + 1e-9))) + FamilyText(family, 504);
   if (s.lIsMale == kSexMale) age += FamilyText(family, 505);

@@ -321,7 +321,7 @@ PagePlotDrawer frmTRPrint::plotDrawer() const {
 }
 
 bool frmTRPrint::copyFirstPage() const {
-  ProcLog log(kModule, "CopyPage");
+  ProcLog log(kModule, "Form_KeyDown", "Copy");
   const std::vector<FamilyPrintout> run = composeRun();
   for (const FamilyPrintout& f : run) {
     if (f.pages.empty()) continue;

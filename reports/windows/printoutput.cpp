@@ -132,7 +132,7 @@ bool Run::pages(QPrinter& printer, QPainter& p, const FamilyPrintout& f) {
 }
 
 void Run::appendDocument(QPrinter& printer, QPainter& p, const AdditionalDoc& d) {
-  ProcLog log(kModule, "PrintRefDoc", d.path);
+  ProcLog log(kModule, "PrintFamily", "Printing Referral Docs: " + d.path);
   tell(d.title);
   const QFileInfo info(d.path);
   if (!info.isFile() || !info.isReadable()) {
@@ -184,7 +184,7 @@ void Run::appendDocument(QPrinter& printer, QPainter& p, const AdditionalDoc& d)
 }
 
 PrintOutcome Run::pdf(const std::vector<FamilyPrintout>& run) {
-  ProcLog log(kModule, "Print", "PDF " + s_.pdfPath);
+  ProcLog log(kModule, "cmdPrint_Click", "Print to PDF file " + s_.pdfPath);
   const QFileInfo target(s_.pdfPath);
   const QString partial = target.absoluteFilePath() + ".part";
   QFile::remove(partial);
@@ -228,7 +228,7 @@ PrintOutcome Run::pdf(const std::vector<FamilyPrintout>& run) {
 }
 
 PrintOutcome Run::printer(const std::vector<FamilyPrintout>& run) {
-  ProcLog log(kModule, "Print", s_.printer);
+  ProcLog log(kModule, "cmdPrint_Click", "Print on " + s_.printer);
   for (const FamilyPrintout& f : run) {
     // One job per family, so that its additional documents come out right after its pages.
     {
