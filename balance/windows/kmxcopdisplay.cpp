@@ -1,17 +1,13 @@
 #include "balance/windows/kmxcopdisplay.h"
 
-#include <QApplication>
-#include <QBuffer>
-#include <QClipboard>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
-#include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 
+#include "balance/windows/plotexport.h"
 #include "support/strings/strings.h"
 #include "support/units/units.h"
 
@@ -525,35 +521,19 @@ void KMXCoPDisplay::mouseMoveEvent(QMouseEvent* e) {
   if (const auto m = positionAt(e->position())) emit PointerPosition(m->x(), m->y());
 }
 
+void KMXCoPDisplay::render(QPainter& p, const QRectF& area) const { renderAll(p, area, true); }
+
 QImage KMXCoPDisplay::toImage(const QSize& size) const {
-  QImage img(size, QImage::Format_ARGB32_Premultiplied);
-  img.fill(Qt::white);
-  QPainter p(&img);
-  renderAll(p, QRectF(QPointF(0, 0), size), true);
-  return img;
+  return PlotToImage([this](QPainter& p, const QRectF& area) { render(p, area); }, size);
 }
 
 QByteArray KMXCoPDisplay::toSvg(const QSize& size) const {
-  QByteArray out;
-  QBuffer buf(&out);
-  buf.open(QIODevice::WriteOnly);
-  QSvgGenerator gen;
-  gen.setOutputDevice(&buf);
-  gen.setSize(size);
-  gen.setViewBox(QRect(QPoint(0, 0), size));
-  gen.setTitle(Str(3500));
-  QPainter p(&gen);
-  renderAll(p, QRectF(QPointF(0, 0), size), true);
-  p.end();
-  return out;
+  return PlotToSvg([this](QPainter& p, const QRectF& area) { render(p, area); }, size, Str(3500));
 }
 
 void KMXCoPDisplay::CopyToClipboard() const {
-  auto* mime = new QMimeData;
-  const QSize sz = size().expandedTo(QSize(400, 400));
-  mime->setData("image/svg+xml", toSvg(sz));
-  mime->setImageData(toImage(sz));
-  QApplication::clipboard()->setMimeData(mime);
+  CopyPlotToClipboard([this](QPainter& p, const QRectF& area) { render(p, area); },
+                      size().expandedTo(QSize(400, 400)), Str(3500));
 }
 
 }  // namespace tarn

@@ -181,6 +181,8 @@ class KMXCoPDisplay : public QWidget {
   void setReferenceLevels(double xo, double yo, std::vector<ReferenceLevel> levels);
   const std::vector<ReferenceLevel>& referenceLevels() const { return levels_; }
 
+  // The whole picture drawn into `area` of any painter (a printed page draws it as vectors).
+  void render(QPainter& p, const QRectF& area) const;
   // Export of the whole picture.
   QByteArray toSvg(const QSize& size) const;
   QImage toImage(const QSize& size) const;

@@ -11,6 +11,7 @@
 #include "data/templates/comments.h"
 #include "data/templates/template.h"
 #include "data/tools/demodata.h"
+#include "support/strings/strings.h"
 
 namespace {
 int fail(const QString& text) {
@@ -57,7 +58,8 @@ int main(int argc, char** argv) {
   const QString commentsFile = QDir(commentsDir).filePath(tarn::settings::read(tarn::settings::CommentsFile));
   QDir().mkpath(commentsDir);
   if (!QFileInfo::exists(commentsFile)) {
-    tarn::KM_RQTComments c = tarn::MakeDefaultComments(0, nullptr);
+    // The generic notes, so that printed reports show the paragraphs a clinic would start from.
+    tarn::KM_RQTComments c = tarn::MakeDefaultComments(1, [](int id) { return tarn::Str(id); });
     c.sName = tarn::settings::read(tarn::settings::CommentsName);
     if (!c.Save(commentsFile)) return fail("cannot write the comment template " + commentsFile);
   }

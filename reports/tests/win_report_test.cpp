@@ -266,26 +266,6 @@ TEST(ResultsWindow, RenamingThroughTheDialogChangesTitleComparisonAndRecord) {
   EXPECT_EQ(other.lblTBTitle[1]->text(), "Test 1");
 }
 
-TEST(ResultsWindow, PrintSaysItIsNotAvailableAndPrintsItselfWhenAsked) {
-  Fixture f;
-  ScriptedMessages msgs;
-  {
-    frmTReport w;
-    f.fill(w);
-    w.cmdPrint->click();
-    ASSERT_EQ(msgs.requests().size(), 1);
-    EXPECT_EQ(msgs.texts()[0], "Printing the reports is not available in this version of the station yet.");
-  }
-  settings::writeBool(settings::PrintReportsAutomatically, true);
-  frmTReport w;
-  f.fill(w);
-  w.show();
-  QApplication::processEvents();
-  QApplication::processEvents();
-  EXPECT_EQ(msgs.requests().size(), 2) << "the window pressed Print by itself";
-  w.hide();
-}
-
 TEST(ResultsWindow, NoSubjectFileUnloadsAndTestsFromTwoSessionsKeepTheTextsReadOnly) {
   Fixture f;
   addSession(*f.file, day(2024, 10, 1), {{1}});

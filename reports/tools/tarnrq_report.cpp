@@ -2,13 +2,15 @@
 // for looking at them and taking pictures.
 //
 //   tarnrq-report --file F.kpf [--visit N] [--session N] [--reprint] [--units L,M] [--shot PREFIX]
-//                 [--expand K] [--time]
+//                 [--expand K] [--time] [--pdf OUT.pdf [--families ISE]]
 //   tarnrq-report --rmanager DIR [--list FILE.slf] [--select ID] [--choose 1,2] [--shot FILE.png] [--time]
 //
 // The results window shows every test of one session (default: the latest). --shot saves one
 // picture per enabled tab (PREFIX-tab0.png ...) or of the reports manager; --time prints how long
 // the window took from completing the tests to its first paint. Without --shot or --time the window
-// stays open. Settings go to TARNRQ_HOME (a temporary one when unset), never to the real home.
+// stays open. --pdf prints the report's families (default all three) into a PDF file through the
+// printing window, as the station prints it; with --time it prints how long that took and the size. Settings
+// go to TARNRQ_HOME (a temporary one when unset), never to the real home.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -24,6 +26,8 @@
 #include "data/subjectfile/subjectfile.h"
 #include "reports/windows/frmrmanager.h"
 #include "reports/windows/frmtreport.h"
+#include "reports/windows/frmtrprint.h"
+#include "reports/windows/printentry.h"
 
 namespace {
 
@@ -54,6 +58,27 @@ void settle() {
   for (int i = 0; i < 10; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
+int printPdf(tarn::frmTReport& w, const QCommandLineParser& p) {
+  namespace s = tarn::settings;
+  const QString families = p.isSet("families") ? p.value("families").toUpper() : QStringLiteral("ISE");
+  const char codes[] = {'I', 'S', 'E'};
+  for (int f = 0; f < 3; ++f) s::writeBool(s::ReportMasters[f], families.contains(QChar(codes[f])));
+  tarn::PrintReportsToPdfAutomatically(QFileInfo(p.value("pdf")).absoluteFilePath());
+  QElapsedTimer clock;
+  clock.start();
+  tarn::frmTRPrint print(w);
+  const bool ok = print.cmdPrint_Click();
+  const double ms = clock.nsecsElapsed() / 1e6;
+  tarn::StopPrintingReportsToPdfAutomatically();
+  if (!ok) return fail("the report was not printed completely: " + print.lastOutcome().failure);
+  if (p.isSet("time"))
+    std::printf("balance tests %d, families %s, pages %d, PDF in %.1f ms, %lld bytes\n",
+                int(w.model().balanceTests().size()), qPrintable(families), print.lastOutcome().pages, ms,
+                QFileInfo(p.value("pdf")).size());
+  std::printf("%s\n", qPrintable(p.value("pdf")));
+  return 0;
+}
+
 int showReport(const QCommandLineParser& p) {
   tarn::SubjectFile file;
   if (!file.Open(p.value("file"))) return fail("cannot open " + p.value("file") + ": " + file.LastError());
@@ -82,6 +107,7 @@ int showReport(const QCommandLineParser& p) {
     std::printf("tests %d, AddTestCompleted %.1f ms, first paint of the plot %.1f ms\n",
                 w.model().testCount(), built, shown);
   if (p.isSet("expand")) w.toggleExpanded(p.value("expand").toInt());
+  if (p.isSet("pdf")) return printPdf(w, p);
   if (p.isSet("shot")) {
     for (int t = 0; t < w.tabs->count(); ++t) {
       if (!w.tabs->isTabEnabled(t)) continue;
@@ -169,7 +195,9 @@ int main(int argc, char** argv) {
   p.addOption({"select", "Subject ID or file name to choose in the reports manager.", "ID"});
   p.addOption({"choose", "Balance test rows to choose, counted from 1.", "N,N"});
   p.addOption({"shot", "Picture file (manager) or prefix (results window).", "PATH"});
-  p.addOption({"time", "Print how long the window took to show."});
+  p.addOption({"time", "Print how long the window took to show (or the PDF to print)."});
+  p.addOption({"pdf", "Print the report into this PDF file and quit.", "OUT.pdf"});
+  p.addOption({"families", "Families to print into the PDF file: any of I, S, E (default ISE).", "ISE"});
   p.process(app);
 
   if (p.isSet("units")) {

@@ -19,8 +19,12 @@
 #include "core/messages.h"
 #include "core/settingkeys.h"
 #include "core/windows/buttoncolouring.h"
+#include "core/windows/showmodal.h"
 #include "core/wizard.h"
 #include "data/subjectfile/subjectfile.h"
+#include "reports/windows/frmtrprint.h"
+#include "reports/windows/printentry.h"
+#include "reports/windows/printoutput.h"
 #include "support/strings/strings.h"
 #include "support/units/units.h"
 
@@ -622,11 +626,29 @@ void frmTReport::toggleExpanded(int k) {
   d->update();
 }
 
+bool frmTReport::printsAutomatically() {
+  return settings::readBool(settings::PrintReportsAutomatically) || AutomaticPdfOutput().has_value();
+}
+
 void frmTReport::cmdPrint_Click() {
   ProcLog log(kModule, "cmdPrint_Click");
-  // The printed pages are not built yet: say so rather than pretend.
-  log.step("Printing not available");
-  showMessage(Str(17921), MsgIcon::Information);
+  // A PDF file needs no printer; a printer run needs one installed.
+  const bool pdf = AutomaticPdfOutput() || settings::read(settings::ReportPrinter) == Str(18051);
+  if (InstalledPrinters().isEmpty() && !pdf) {
+    log.step("No Printer");
+    showMessage(Str(17920), MsgIcon::Critical);
+    log.completed();
+    return;
+  }
+  print_ = std::make_unique<frmTRPrint>(*this, this);
+  if (!printsAutomatically() || bReprint()) {
+    log.step("Show print form");
+    KMX_cShowModal().ShowModal(*print_);
+  } else {
+    log.step("No Show - Just print");
+    print_->cmdPrint_Click();
+  }
+  print_.reset();
   cmdOK->setFocus();
   log.completed();
 }
@@ -636,10 +658,14 @@ void frmTReport::showEvent(QShowEvent* e) {
   if (activated_) return;
   activated_ = true;
   ProcLog log(kModule, "Form_Activate");
+  if (print_) {
+    log.step("Unload print form");
+    print_.reset();
+  }
   tabs->setCurrentIndex(firstTab());
   currentTabChanged(tabs->currentIndex());
   if (cmdPrint->isEnabled()) cmdPrint->setFocus();
-  if (settings::readBool(settings::PrintReportsAutomatically)) {
+  if (printsAutomatically()) {
     log.step("AutoPrint");
     QTimer::singleShot(0, this, [this] { cmdPrint->click(); });
   }

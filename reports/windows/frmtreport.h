@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <array>
 #include <functional>
+#include <memory>
 
 #include "balance/windows/kmxcopdisplay.h"
 #include "reports/reportmodel.h"
@@ -21,6 +22,8 @@ class QGridLayout;
 class QMenuBar;
 
 namespace tarn {
+
+class frmTRPrint;
 
 class frmTReport : public QDialog {
   Q_OBJECT
@@ -78,7 +81,11 @@ class frmTReport : public QDialog {
   ReportCoPMenu* mnuCoPOptions;
 
   // The button procedures and the double clicks, as the controls call them.
+  // Loads the printing window: shown for the operator's choice, or printing at once when reports
+  // print automatically (never in a reprint).
   void cmdPrint_Click();
+  // "PrintReportsAutomatically", or an unattended run that asked for a PDF file.
+  static bool printsAutomatically();
   void closeWith(int code);  // cmdOK 2, cmdNext 1, cmdBack -1, cmdCancel 0
   void renameTest(int tab);  // double click on the title of tab 1-4
   void toggleExpanded(int tab);
@@ -108,6 +115,7 @@ class frmTReport : public QDialog {
   int tabOfDisplay(QObject* o) const;
 
   ReportModel model_;
+  std::unique_ptr<frmTRPrint> print_;
   int exit_;
   bool activated_ = false;
   bool unloading_ = false;

@@ -1,18 +1,14 @@
 #include "reports/windows/progressplot.h"
 
-#include <QApplication>
-#include <QBuffer>
-#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDate>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
-#include <QMimeData>
 #include <QPainter>
-#include <QSvgGenerator>
 #include <cmath>
 
+#include "balance/windows/plotexport.h"
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "support/strings/strings.h"
@@ -200,35 +196,20 @@ void ProgressPlot::paintEvent(QPaintEvent*) {
 }
 
 QImage ProgressPlot::toImage(const QSize& size) const {
-  QImage img(size, QImage::Format_ARGB32_Premultiplied);
-  img.fill(Qt::white);
-  QPainter p(&img);
-  render(p, QRectF(QPointF(0, 0), size).adjusted(6, 6, -6, -6));
-  return img;
+  return PlotToImage([this](QPainter& p, const QRectF& area) { render(p, area.adjusted(6, 6, -6, -6)); },
+                     size);
 }
 
 QByteArray ProgressPlot::toSvg(const QSize& size) const {
-  QByteArray out;
-  QBuffer buf(&out);
-  buf.open(QIODevice::WriteOnly);
-  QSvgGenerator gen;
-  gen.setOutputDevice(&buf);
-  gen.setSize(size);
-  gen.setViewBox(QRect(QPoint(0, 0), size));
-  gen.setTitle(Str(9400));
-  QPainter p(&gen);
-  render(p, QRectF(QPointF(0, 0), size).adjusted(6, 6, -6, -6));
-  p.end();
-  return out;
+  return PlotToSvg([this](QPainter& p, const QRectF& area) { render(p, area.adjusted(6, 6, -6, -6)); }, size,
+                   Str(9400));
 }
 
 void ProgressPlot::CopyToClipboard() const {
   ProcLog log(kModule, "ProgressPlot_Copy");
-  auto* mime = new QMimeData;
   const int side = std::max(600, std::min(width(), height()));
-  mime->setData("image/svg+xml", toSvg(QSize(side, side)));
-  mime->setImageData(toImage(QSize(side, side)));
-  QApplication::clipboard()->setMimeData(mime);
+  CopyPlotToClipboard([this](QPainter& p, const QRectF& area) { render(p, area.adjusted(6, 6, -6, -6)); },
+                      QSize(side, side), Str(9400));
   log.completed();
 }
 

@@ -14,7 +14,7 @@
 //   9000-9999     reports manager
 //   17000-17999   results report window
 //   18000-18999   printing window
-//   20000-22999   report families 0-2 (family base + offset)
+//   19000-21999   report families 0-2: internal 19000, subject 20000, external 21000 (base + offset)
 //
 // "\n" inside a text is a line break. Placeholders are Qt's %1, %2, ... filled with QString::arg.
 #include <QString>
