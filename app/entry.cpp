@@ -1,5 +1,6 @@
 #include "app/entry.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include "app/stationapp.h"
 #include "core/commandline.h"
 #include "core/eventlog.h"
+#include "reports/windows/printentry.h"
 #include "session/windows/testsession.h"
 
 namespace tarn::app {
@@ -35,6 +37,7 @@ bool scheduleUnattendedSession(StationApp& station, int& exitCode) {
   if (ok && scale > 0) options.timeScale = scale;
   options.shotsFolder = qEnvironmentVariable("TARNRQ_SHOTS");
   exitCode = 1;
+  station.setReportPdfBesideFile(true);
   QObject::connect(
       &station, &StationApp::idle, &station,
       [&station, &exitCode, options] {
@@ -45,6 +48,8 @@ bool scheduleUnattendedSession(StationApp& station, int& exitCode) {
                                              : UnattendedReport{false, {}, QStringLiteral("no test session")};
           if (r.ok) {
             std::printf("Subject file: %s\n", qPrintable(r.fileName));
+            if (QFileInfo::exists(ReportPdfBeside(r.fileName)))
+              std::printf("Report (PDF): %s\n", qPrintable(ReportPdfBeside(r.fileName)));
             std::printf("Balance tests done: %d; session %lld ms; Next to saved file %lld ms\n", r.testsDone,
                         r.totalMs, r.nextToSavedMs);
             exitCode = 0;

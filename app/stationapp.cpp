@@ -37,6 +37,7 @@
 #include "options/passwordgate.h"
 #include "options/windows/frmpoptions.h"
 #include "reports/windows/frmrmanager.h"
+#include "reports/windows/printentry.h"
 #include "reports/windows/resultsentry.h"
 #include "session/currentfile.h"
 #include "session/windows/frmnotes.h"
@@ -421,7 +422,10 @@ void StationApp::createSession() {
     // The window writes renamed tests, notes and texts into the open file object.
     SubjectFile* file = currentFile_->file();
     if (!file) return int(kWizCancel);
+    // An unattended run leaves its report, the ticked families, as a PDF beside the subject file.
+    if (reportPdfBesideFile_) PrintReportsToPdfAutomatically(ReportPdfBeside(currentFile_->sFileName()));
     const SessionResultsOutcome r = ShowSessionResults(parent, *file, session, EditTestName);
+    if (reportPdfBesideFile_) StopPrintingReportsToPdfAutomatically();
     if (r.dataChanged) currentFile_->setDataChanged(true);
     return r.button;
   };

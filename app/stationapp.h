@@ -83,6 +83,8 @@ class StationApp : public QObject {
   KMTARNRQSF* subjectForms() const { return subjectForms_; }
   KM_RQList* lists() const { return lists_.get(); }
   bool unloaded() const { return unloaded_; }
+  // Unattended runs: the results of every session are also printed into a PDF beside its file.
+  void setReportPdfBesideFile(bool on) { reportPdfBesideFile_ = on; }
   KMX_Mouse& mouse() { return mouse_; }
   const KMX_cShowModal& showModal() const { return showModal_; }
   const KMX_HTMLHelp& help() const { return help_; }
@@ -162,6 +164,7 @@ class StationApp : public QObject {
   bool logStarted_ = false;
   bool loaded_ = false;
   bool unloaded_ = false;
+  bool reportPdfBesideFile_ = false;
   bool activating_ = false;
   int activations_ = 0;
   bool sessionRunning_ = false;

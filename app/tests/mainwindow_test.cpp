@@ -485,6 +485,10 @@ TEST_F(Unattended, TheStationRunsOneSessionThroughItsOwnDriverAndClosesNormally)
   EXPECT_EQ(steps("cmdBegin_Click").filter("Exiting Testing Step 7, Button: 1,").size(), 1);
   EXPECT_EQ(station->lists()->lFilesCount(), 1);
   EXPECT_TRUE(steps("Form_Unload").contains("Procedure completed"));
+  // The ticked family (the internal report) lies beside the file as a PDF.
+  QFile pdf(QDir(settings::read(settings::LastPath)).filePath("STF000001.pdf"));
+  ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(pdf.read(5).startsWith("%PDF-"));
 }
 
 TEST_F(Unattended, AnEmptyPlatformFailsTheRunWithoutHangingOnTheLeaveQuestion) {
