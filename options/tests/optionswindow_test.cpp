@@ -112,6 +112,8 @@ TEST_F(OptionsWindow, ControlsShowTheStoreAndOKWritesTheirChanges) {
   EXPECT_TRUE(w->optA4->isChecked());
   EXPECT_TRUE(w->optQuality[2]->isChecked());
   EXPECT_EQ(w->cboPrinter->currentText(), "Desk Printer") << "the default printer when none was chosen";
+  EXPECT_EQ(w->cboPrinter->itemText(w->cboPrinter->count() - 1), "PDF File")
+      << "a PDF file is always offered";
   EXPECT_EQ(w->txtFPMaxNoise->text(), "2048");
   EXPECT_EQ(w->grdTFile->rowCount(), 1);
   EXPECT_EQ(w->grdTTemplate->rowCount(), 4);

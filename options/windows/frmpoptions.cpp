@@ -799,11 +799,13 @@ void frmPOptions::fillControls() {
   for (int i = 0; i < kReportSwitchCount; ++i) chkReport[i]->setChecked(model_.reports.switches[i]);
   cboPrinter->clear();
   QStringList printers = installedPrinters();
+  const bool nonePrinting = printers.isEmpty();
   const QString printer = model_.reports.printer;
+  printers << Str(18051);  // the printing window's PDF file is a printer that is always there
   if (!printer.isEmpty() && !printers.contains(printer)) printers.prepend(printer);
   cboPrinter->addItems(printers);
   cboPrinter->setPlaceholderText(Str(6074));
-  cboPrinter->setCurrentIndex(printer.isEmpty() ? (printers.isEmpty() ? -1 : 0) : printers.indexOf(printer));
+  cboPrinter->setCurrentIndex(printer.isEmpty() ? (nonePrinting ? -1 : 0) : printers.indexOf(printer));
   model_.reports.printer = cboPrinter->currentText();  // the system's default when none was chosen
   (model_.reports.paper == kPaperA4 ? optA4 : optLetter)->setChecked(true);
   optQuality[std::clamp(-model_.reports.quality, 1, kQualityCount) - 1]->setChecked(true);
