@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QStringList>
 #include <optional>
-#include <ostream>
 #include <vector>
 
 #include "automation/automationhost.h"
@@ -18,11 +17,6 @@
 #include "data/lists/listrefresh.h"
 #include "data/tools/demodata.h"
 #include "session/currentfile.h"
-
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& l, std::ostream* os) {
-  *os << '{' << l.join(" | ").toStdString() << '}';
-}
 
 namespace tarn::automationtest {
 

@@ -20,6 +20,10 @@
 #include "data/templates/template.h"
 #include "session/windows/testsession.h"
 
+// Readable failures.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '{' << l.join(" | ").toStdString() << '}'; }
+
 namespace tarn {
 namespace {
 

@@ -11,6 +11,10 @@
 #include "data/templates/template.h"
 #include "testsupport/sandbox.h"
 
+// Readable failures.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '{' << l.join(" | ").toStdString() << '}'; }
+
 namespace tarn {
 namespace {
 

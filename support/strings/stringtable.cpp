@@ -895,6 +895,8 @@ constexpr Entry kTable[] = {
     {6401, "Copy of the Selected Set (%1)"},
     {6402, "&Note:"},
     {6403, "An empty note prints nothing."},
+    // Automation.
+    {7000, "Can't quit at this time!"},
     // ---- file manager column captions: 8100 + column (files) ----
     {8101, "Subject's ID"},
     {8102, "Subject's Name"},
