@@ -29,6 +29,10 @@ StationAutomation::StationAutomation(StationApp& station, bool activated)
   station_.setListRefreshNotices([this] { server_->ListRefreshStart(); },
                                  [this] { server_->ListRefreshEnd(); });
   station_.setQuietStart(activated);
+  closeWait_.setInterval(kCloseWaitPollMs);
+  QObject::connect(&closeWait_, &QTimer::timeout, station_.window(), [this] {
+    if (!station_.testSessionRunning() && !beginPending_) unloadMainWindow();
+  });
 }
 
 StationAutomation::~StationAutomation() {
@@ -39,10 +43,17 @@ StationAutomation::~StationAutomation() {
 
 bool StationAutomation::startService() {
   service_ = std::make_unique<AutomationBusService>(*server_, QDBusConnection::sessionBus());
-  // Started by a client and never shown: the program has no use once its clients are gone.
+  // Started by a client and never shown, the program has no use once its clients are gone. A script
+  // calls once per command, so it is given a while to come back before the program ends.
+  idle_.setSingleShot(true);
+  idle_.setInterval(kIdleEndMs);
+  QObject::connect(&idle_, &QTimer::timeout, station_.window(), [this] {
+    if (service_ && service_->instanceCount() == 0 && station_.started() && !station_.window()->isVisible() &&
+        !station_.testSessionRunning() && !beginPending_)
+      unloadMainWindow();
+  });
   service_->onLastClientGone = [this] {
-    if (activated_ && station_.started() && !station_.window()->isVisible() && !station_.testSessionRunning())
-      QTimer::singleShot(0, station_.window(), [this] { unloadMainWindow(); });
+    if (activated_) idle_.start();
   };
   QString why;
   if (service_->start(&why)) return true;
@@ -80,6 +91,15 @@ void StationAutomation::beginTest(const SessionStart& start) {
 }
 
 void StationAutomation::unloadMainWindow() {
+  if (station_.testSessionRunning() || beginPending_) {
+    // The session's windows are modal and own the file: the close waits for the session to end.
+    if (!closeWait_.isActive()) {
+      eventlog::logStep(kModule, "AppClose", "Testing in progress: closing when it ends");
+      closeWait_.start();
+    }
+    return;
+  }
+  closeWait_.stop();
   const bool wasVisible = station_.window()->isVisible();
   // A hidden window's closing does not end the event loop by itself.
   if (station_.window()->close() && !wasVisible) QCoreApplication::quit();

@@ -3,6 +3,7 @@
 // events wired to the session, the reports reprint, the list refresh and the shutdown, and the
 // service on the session bus.
 #include <QStringList>
+#include <QTimer>
 #include <memory>
 
 #include "automation/automationhost.h"
@@ -18,8 +19,13 @@ class StationApp;
 
 class StationAutomation final : public AutomationHost {
  public:
+  // The program started by the bus ends this long after its last client has gone, when its window
+  // was never shown and no session runs.
+  static constexpr int kIdleEndMs = 10000;
+  static constexpr int kCloseWaitPollMs = 200;
+
   // activated: the session bus started the program; the main window stays hidden until a client
-  // asks for it, and the program ends once it is hidden and its last client has gone.
+  // asks for it.
   StationAutomation(StationApp& station, bool activated);
   ~StationAutomation() override;
 
@@ -43,6 +49,8 @@ class StationAutomation final : public AutomationHost {
   StationApp& station_;
   bool activated_;
   bool beginPending_ = false;
+  QTimer idle_;
+  QTimer closeWait_;  // a close asked for during a session
   std::unique_ptr<AutomationServer> server_;
   std::unique_ptr<AutomationBusService> service_;
 };

@@ -30,11 +30,15 @@ int main(int argc, char** argv) {
   app::StationApp station;
   const bool byBus = app::startedByBus(args);
   app::StationAutomation automation(station, byBus);
-  automation.startService();
+  // Started by the bus, the name is taken once the station can answer: the bus holds the client's
+  // first call until then.
+  if (!byBus) automation.startService();
   app::SignalWatcher watcher;
   // A termination signal closes the main window the normal way (its unload logs the steps).
-  QObject::connect(&watcher, &app::SignalWatcher::terminationRequested, &station,
-                   [&](int) { automation.unloadMainWindow(); });
+  QObject::connect(&watcher, &app::SignalWatcher::terminationRequested, &station, [&](int) {
+    // A hidden window's closing does not end the event loop by itself.
+    if (station.window()->close() && byBus) QCoreApplication::quit();
+  });
   // Started by the bus, nobody may be at the screen: start-up messages take their default answer
   // and are logged.
   const QByteArray autoAnswer = qgetenv("TARNRQ_AUTOANSWER");
@@ -42,6 +46,7 @@ int main(int argc, char** argv) {
   const bool loaded = station.Form_Load();
   if (byBus) qputenv("TARNRQ_AUTOANSWER", autoAnswer);
   if (!loaded) return 0;
+  if (byBus && !automation.startService()) return 1;
   app::scheduleQuitAfterIdle(station);
   if (!byBus) station.window()->show();  // a client started it: it shows the window when it wants
   QTimer::singleShot(0, &station, [&] {

@@ -81,6 +81,27 @@ TEST_F(StationAutomationTest, ASessionBegunByAClientRunsWithItsChoicesAfterTheCa
   EXPECT_TRUE(app->bTestingEnabled()) << "enabled again when the session ended";
 }
 
+// AppClose while a client's session waits in a window: the station closes once the session has
+// ended, the normal way.
+TEST_F(StationAutomationTest, AppCloseDuringASessionWaitsForItsEnd) {
+  loadTestable();
+  modalAnswers.push_back([&](QDialog&) {
+    EXPECT_TRUE(app->AppClose());
+    waitFor([] { return false; }, 3 * KM_TARNRQ_APP::kAppCloseDelayMs);
+    EXPECT_TRUE(station->started()) << "not while the window is up";
+    log << "window cancelled";
+    return int(QDialog::Rejected);
+  });
+  ASSERT_TRUE(app->AppBeginTest(true, QString(), true, QString()));
+  ASSERT_TRUE(waitFor([&] { return !station->started(); }));
+  const QString file = QDir(settings::read(settings::LastPath)).filePath("STF000001.kpf");
+  const qsizetype cancelled = log.indexOf("window cancelled");
+  ASSERT_GE(cancelled, 0);
+  EXPECT_EQ(log.mid(cancelled + 1),
+            (QStringList{"c:ExitingSbjInfo(1,1)", "c:FileClosing(" + file + ")", "c:ExitingTest(true)",
+                         "c:ListRefreshStart()", "c:ListRefreshEnd()", "c:AppQueryClose()", "c:AppClose()"}));
+}
+
 TEST_F(StationAutomationTest, SwitchingTheDataFolderRefreshesTheList) {
   loadTestable();
   const QString other = QDir(folders::documentsFolder()).filePath("other");
