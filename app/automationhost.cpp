@@ -57,7 +57,7 @@ bool StationAutomation::startService() {
   };
   QString why;
   if (service_->start(&why)) return true;
-  eventlog::logError(kModule, "Starting automation", why);
+  eventlog::logError(kModule, "Form_Load", "The automation server is not offered: " + why);
   service_.reset();
   return false;
 }

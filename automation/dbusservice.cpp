@@ -102,7 +102,6 @@ AutomationBusService::~AutomationBusService() {
 bool AutomationBusService::start(QString* error) {
   if (started_) return true;
   auto fail = [&](const QString& why) {
-    eventlog::logError(kModule, "Start", why);
     if (error) *error = why;
     bus_.unregisterObject(QString::fromLatin1(automation::kPath));
     return false;
@@ -113,8 +112,6 @@ bool AutomationBusService::start(QString* error) {
   if (!bus_.registerService(QString::fromLatin1(automation::kService)))
     return fail("The service name is owned by another program: " + bus_.lastError().message());
   started_ = true;
-  eventlog::logStep(kModule, "Start",
-                    QStringLiteral("Serving %1 on the session bus").arg(automation::kService));
   return true;
 }
 
@@ -145,14 +142,12 @@ AutomationBusService::Peer* AutomationBusService::peerFor(const QString& uniqueN
     if (r.isValid() && !r.value()) peerGone(uniqueName);
     w->deleteLater();
   });
-  eventlog::logStep(kModule, "Class_Initialize", "Key = " + p->app.key() + ", client " + uniqueName);
   return p;
 }
 
 void AutomationBusService::peerGone(const QString& uniqueName) {
   auto it = peers_.find(uniqueName);
   if (it == peers_.end()) return;
-  eventlog::logStep(kModule, "Class_Terminate", "Key = " + it->second->app.key() + ", client " + uniqueName);
   watcher_->removeWatchedService(uniqueName);
   peers_.erase(it);  // an instance still registered leaves the collection as it goes
   if (peers_.empty() && onLastClientGone) onLastClientGone();

@@ -22,7 +22,9 @@
 
 // Readable failures.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '{' << l.join(" | ").toStdString() << '}'; }
+inline void PrintTo(const QStringList& l, std::ostream* os) {
+  *os << '{' << l.join(" | ").toStdString() << '}';
+}
 
 namespace tarn {
 namespace {
@@ -333,23 +335,6 @@ TEST_F(AutomationBus, SilentAndCrashedClientsAreUnregistered) {
   t.start();
   EXPECT_TRUE(server->AppQueryClose());
   EXPECT_LT(t.elapsed(), 100) << "nobody left to wait for";
-}
-
-TEST_F(AutomationBus, BeginAndCloseFromTheCommandLine) {
-  const ClientRun begin = ctl({"begin", "--new-file", "--template", "Quick"});
-  EXPECT_EQ(begin.code, 0) << begin.err.toStdString();
-  ASSERT_EQ(host.begun.size(), 1u);
-  EXPECT_TRUE(host.begun[0].bNoFileNameInterface);
-  EXPECT_EQ(host.begun[0].sFileName, "");
-  EXPECT_EQ(host.begun[0].sTemplateName, "Quick");
-  const ClientRun again = ctl({"begin"});
-  EXPECT_EQ(again.code, 1) << "testing is no longer enabled";
-  EXPECT_EQ(again.json().value("result").toBool(true), false);
-  EXPECT_EQ(host.begun.size(), 1u);
-
-  const ClientRun close = ctl({"close"});
-  EXPECT_EQ(close.code, 0);
-  EXPECT_TRUE(waitFor([&] { return host.unloads == 1; })) << "the window unloads after the client has gone";
 }
 
 // One whole session, unattended, through the real windows: the events a client hears, in order.
