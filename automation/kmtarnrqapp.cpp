@@ -109,6 +109,7 @@ bool KM_TARNRQ_APP::AppClose() {
   auto* timer = new QTimer(server_.context());
   timer->setSingleShot(true);
   timer->setInterval(kAppCloseDelayMs);
+  timer->setTimerType(Qt::PreciseTimer);  // a coarse timer may fire up to 5 % early
   AutomationHost* host = &server_.host();
   QObject::connect(timer, &QTimer::timeout, timer, [timer, host] {
     timer->stop();
