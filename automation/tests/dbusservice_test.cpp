@@ -335,6 +335,14 @@ TEST_F(AutomationBus, SilentAndCrashedClientsAreUnregistered) {
   t.start();
   EXPECT_TRUE(server->AppQueryClose());
   EXPECT_LT(t.elapsed(), 100) << "nobody left to wait for";
+
+  // A client that leaves before its answer: the answer goes nowhere, the instance goes with it.
+  const ClientRun gone =
+      run("dbus-send", {"--session", "--dest=" + QLatin1String(automation::kService), automation::kPath,
+                        QLatin1String(automation::kInterface) + ".GetFileList"});
+  EXPECT_EQ(gone.code, 0);
+  EXPECT_TRUE(waitFor([&] { return service->instanceCount() == 0; }));
+  EXPECT_EQ(ctl({"status"}).code, 0) << "still serving";
 }
 
 // One whole session, unattended, through the real windows: the events a client hears, in order.
