@@ -37,6 +37,8 @@ StationAutomation::StationAutomation(StationApp& station, bool activated)
 
 StationAutomation::~StationAutomation() {
   service_.reset();
+  // The station may outlive its automation: nothing it keeps may point at the server any more.
+  if (CurrentSubjectFile* f = station_.currentFile()) f->setNotices(nullptr);
   station_.setAutomation(nullptr);
   station_.setListRefreshNotices({}, {});
 }
