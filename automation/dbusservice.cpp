@@ -7,6 +7,7 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
+#include <cstring>
 
 #include "automation/dbusrecords.h"
 #include "automation/introspection_xml.h"
@@ -19,13 +20,21 @@ namespace {
 constexpr char kModule[] = "KM_TARNRQ_APP";
 constexpr char kPropertiesInterface[] = "org.freedesktop.DBus.Properties";
 
-// The interfaces of the object: the repository's introspection file without its <node> frame.
+// The interfaces of the object: the repository's introspection file without its <node> frame and
+// without the callback interface, which the clients implement.
 QString interfacesXml() {
-  const QString xml = QString::fromUtf8(kIntrospectionXml);
+  QString xml = QString::fromUtf8(kIntrospectionXml);
   const int open = xml.indexOf(QLatin1String("<node"));
   const int start = xml.indexOf('>', open) + 1;
   const int end = xml.lastIndexOf(QLatin1String("</node>"));
-  return open < 0 || end < start ? QString() : xml.mid(start, end - start);
+  if (open < 0 || end < start) return QString();
+  xml = xml.mid(start, end - start);
+  const int callback =
+      xml.indexOf(QStringLiteral("<interface name=\"%1\"").arg(automation::kCallbackInterface));
+  const int callbackEnd = xml.indexOf(QLatin1String("</interface>"), callback);
+  if (callback >= 0 && callbackEnd > callback)
+    xml.remove(callback, callbackEnd + int(strlen("</interface>")) - callback);
+  return xml;
 }
 }  // namespace
 

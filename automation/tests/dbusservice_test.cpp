@@ -251,6 +251,10 @@ TEST_F(AutomationBus, GdbusCallsTypedFromTheIntrospection) {
                                                          "(1.75, 70.0, 0, '', 0, '', 0, '', 1, 0, 'note')"});
   EXPECT_EQ(phys.out.trimmed(), "(true,)") << phys.err.toStdString();
   EXPECT_DOUBLE_EQ(file.file()->VisitItem(1)->phys.dHeight, 1.75);
+  const ClientRun intro = run("gdbus", {"introspect", "--session", "--dest", automation::kService,
+                                        "--object-path", automation::kPath});
+  EXPECT_TRUE(intro.out.contains("interface com.kamrithlabs.TarnRQ.Events"));
+  EXPECT_FALSE(intro.out.contains("com.kamrithlabs.TarnRQ.Callback")) << "the clients implement it";
   const ClientRun prop = run("gdbus", base + QStringList{"org.freedesktop.DBus.Properties.Get",
                                                          automation::kInterface, "bTestingEnabled"});
   EXPECT_EQ(prop.out.trimmed(), "(<true>,)");
