@@ -4,7 +4,6 @@
 
 #include "app/automationhost.h"
 #include "app/tests/apptest.h"
-#include "automation/activationfile.h"
 #include "automation/kmtarnrqapp.h"
 #include "automation/tests/automation_testutil.h"
 #include "data/templates/template.h"
@@ -112,15 +111,6 @@ TEST_F(StationAutomationTest, SwitchingTheDataFolderRefreshesTheList) {
   EXPECT_TRUE(app->bSetFilePath(other));
   EXPECT_EQ(app->sGetFilePath(), other + '/');
   EXPECT_EQ(log, (QStringList{"c:ListRefreshStart()", "c:ListRefreshEnd()"}));
-}
-
-TEST(StationEntry, RegisteringInstallsTheActivationFileForThisProgram) {
-  EXPECT_EQ(registerAutomation("/opt/tarn/tarnrq"), 0);
-  QFile f(automation::activationFilePath());
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(f.readAll().contains("Exec=/opt/tarn/tarnrq --automation\n"));
-  EXPECT_TRUE(startedByBus({"--automation"}));
-  EXPECT_FALSE(startedByBus({"/REGISTER"}));
 }
 
 }  // namespace

@@ -111,23 +111,6 @@ TEST(Automation, AppCloseReturnsAtOnceAndUnloadsTheWindowOnceAfterItsTimer) {
   EXPECT_EQ(host.unloads, 1);
 }
 
-TEST(Automation, AppBeginTestPassesTheChoicesOnlyWhileTestingIsEnabled) {
-  FakeHost host;
-  AutomationServer server(host);
-  KM_TARNRQ_APP app(server, nullptr);
-  EXPECT_TRUE(app.AppBeginTest(true, "STF000004.kpf", true, "Quick"));
-  ASSERT_EQ(host.begun.size(), 1u);
-  EXPECT_TRUE(host.begun[0].bNoFileNameInterface);
-  EXPECT_EQ(host.begun[0].sFileName, "STF000004.kpf");
-  EXPECT_TRUE(host.begun[0].bNoTemplateInterface);
-  EXPECT_EQ(host.begun[0].sTemplateName, "Quick");
-  EXPECT_FALSE(app.AppBeginTest()) << "a test is already running";
-  EXPECT_FALSE(app.bTestingEnabled());
-  host.testingEnabled = true;
-  EXPECT_FALSE(app.AppBeginTest(true, QString(1 << 20, 'x'))) << "a name no file system takes";
-  EXPECT_EQ(host.begun.size(), 1u) << "refused calls change nothing";
-}
-
 TEST(Automation, FileListAndBalanceTestsComeFromTheList) {
   FakeHost host;
   AutomationServer server(host);
@@ -191,8 +174,6 @@ TEST(Automation, TheTemplateListNamesEveryTemplateThatLoads) {
   ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
   junk.write("not a template");
   junk.close();
-  QFile other(QDir(folder).filePath("notes.cof"));
-  ASSERT_TRUE(other.open(QIODevice::WriteOnly));
 
   qint32 n = 0;
   QList<KM_RQTemplateListEntry> list;
@@ -287,14 +268,6 @@ TEST_F(AutomationOpenFile, SetsWriteTheOpenFileAndTellTheClients) {
   EXPECT_TRUE(app.bVMedContactsSet(1, c));
   EXPECT_EQ(file.file()->VisitItem(1)->contacts.referredBy.sName, "Dr Berg");
   EXPECT_EQ(file.file()->VisitItem(1)->contacts.sendResultsTo.sEmail, "dahl@example.org");
-
-  const KM_SubjPhysInfo p{1.81,      77.5, kAnswerYes, "knee",    kAnswerNo, "",
-                          kAnswerNo, "",   kSideLeft,  kAnswerNo, "ok"};
-  EXPECT_TRUE(app.bSubjectPhysInfoSet(2, p));
-  KM_SubjPhysInfo pBack;
-  EXPECT_TRUE(app.bSubjectPhysInfoGet(2, pBack));
-  EXPECT_EQ(pBack, p);
-  EXPECT_DOUBLE_EQ(file.file()->VisitItem(2)->phys.dHeight, 1.81);
 
   KM_SubjectInfo s;
   EXPECT_TRUE(app.bSubjectInfoGet(s));
