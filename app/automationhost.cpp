@@ -104,7 +104,7 @@ void StationAutomation::unloadMainWindow() {
   closeWait_.stop();
   const bool wasVisible = station_.window()->isVisible();
   // A hidden window's closing does not end the event loop by itself.
-  if (station_.window()->close() && !wasVisible) QCoreApplication::quit();
+  if (station_.window()->close() && !wasVisible && endProgram_) endProgram_();
 }
 
 bool StationAutomation::bFileAcceptable(const QString& fileName) const {

@@ -4,6 +4,7 @@
 // service on the session bus.
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "automation/automationhost.h"
@@ -20,7 +21,7 @@ class StationApp;
 class StationAutomation final : public AutomationHost {
  public:
   // The program started by the bus ends this long after its last client has gone, when its window
-  // was never shown and no session runs.
+  // is hidden and no session runs.
   static constexpr int kIdleEndMs = 10000;
   static constexpr int kCloseWaitPollMs = 200;
 
@@ -32,6 +33,9 @@ class StationAutomation final : public AutomationHost {
   // Offers the object on the session bus. Without a bus (or with the name taken) the station runs
   // on without automation; the reason is logged.
   bool startService();
+  // How the program ends once its hidden window has unloaded (the entry's event loop); unset in
+  // tests, where there is none.
+  void setEndProgram(std::function<void()> end) { endProgram_ = std::move(end); }
   AutomationServer& server() { return *server_; }
 
   bool bAppStarted() const override;
@@ -50,7 +54,8 @@ class StationAutomation final : public AutomationHost {
   bool activated_;
   bool beginPending_ = false;
   QTimer idle_;
-  QTimer closeWait_;  // a close asked for during a session
+  QTimer closeWait_;
+  std::function<void()> endProgram_;  // a close asked for during a session
   std::unique_ptr<AutomationServer> server_;
   std::unique_ptr<AutomationBusService> service_;
 };

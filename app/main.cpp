@@ -30,6 +30,8 @@ int main(int argc, char** argv) {
   app::StationApp station;
   const bool byBus = app::startedByBus(args);
   app::StationAutomation automation(station, byBus);
+  // exit(), not quit(): quitting first closes every window, and a wizard window still up would ask.
+  automation.setEndProgram([] { QCoreApplication::exit(0); });
   // Started by the bus, the name is taken once the station can answer: the bus holds the client's
   // first call until then.
   if (!byBus) automation.startService();
@@ -37,7 +39,7 @@ int main(int argc, char** argv) {
   // A termination signal closes the main window the normal way (its unload logs the steps).
   QObject::connect(&watcher, &app::SignalWatcher::terminationRequested, &station, [&](int) {
     // A hidden window's closing does not end the event loop by itself.
-    if (station.window()->close() && byBus) QCoreApplication::quit();
+    if (station.window()->close() && byBus) QCoreApplication::exit(0);
   });
   // Started by the bus, nobody may be at the screen: start-up messages take their default answer
   // and are logged.
