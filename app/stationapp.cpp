@@ -13,10 +13,12 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/frmpmain.h"
 #include "app/logo.h"
 #include "app/startupsequence.h"
+#include "automation/kmtarnrqapp.h"
 #include "balance/plate/plate.h"
 #include "core/clock.h"
 #include "core/eventlog.h"
@@ -116,11 +118,13 @@ bool StationApp::Form_Load() {
   logStarted_ = true;
   ProcLog load(kModule, "Form_Load");
 
-  splash_ = new frmPSplash;
-  splash_->centreOn(nullptr);
-  splash_->show();
-  splash_->raise();
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  if (!quietStart_) {
+    splash_ = new frmPSplash;
+    splash_->centreOn(nullptr);
+    splash_->show();
+    splash_->raise();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
   startTick_ = clock::tickCount();
 
   load.step("Making App Data Common File Path");
@@ -218,7 +222,7 @@ bool StationApp::Form_Load() {
 
   const qint32 delay = settings::read(settings::StartDelay);
   const qint64 elapsed = qint64(quint32(clock::tickCount() - startTick_));
-  if (delay > 0 && elapsed < delay) QThread::msleep(quint64(delay - elapsed));
+  if (!quietStart_ && delay > 0 && elapsed < delay) QThread::msleep(quint64(delay - elapsed));
 
   load.step("Changing Form Style");
   window_->changeToNormalStyle();
@@ -398,7 +402,7 @@ void StationApp::cmdBegin_Click() {
   }
   window_->setCommandsEnabled(false);
   sessionRunning_ = true;
-  session_->cmdBegin_Click();
+  session_->cmdBegin_Click(std::exchange(nextStart_, SessionStart{}));
   sessionRunning_ = false;
   dialogExitButton_ = session_->DialogExitButton();
   Commands_Update();
@@ -415,6 +419,7 @@ void StationApp::createSession() {
   ctx.subjectForms = subjectForms_;
   ctx.mouse = &mouse_;
   ctx.currentFile = currentFile_.get();
+  ctx.notices = automation_;
   ctx.parent = window_.get();
   ctx.listsRefresh = [this] { Lists_Refresh(); };
   ctx.mainWindowVisible = [this] { return window_->isVisible(); };
@@ -447,6 +452,7 @@ void StationApp::cmdReportReprint_Click() {
   {
     frmRManager manager(lists_.get(), window_.get());
     manager.setRenameEditor(EditTestName);
+    manager.setNotices(automation_);
     showModal_.ShowModal(manager);
   }
   Commands_Update();
@@ -616,6 +622,16 @@ bool StationApp::Form_Unload() {
   if (session_ && session_->fnFileClose(false)) {
     log.step("Closing file - Cancelled by user");
     return false;
+  }
+  if (automation_ && automation_->HasClients()) {
+    log.step("RaiseEventAppQueryClose");
+    if (!automation_->AppQueryClose()) {
+      log.step("Closing cancelled by server");
+      showMessage(Str(7000), MsgIcon::Exclamation);
+      return false;
+    }
+    log.step("RaiseEventAppClose");
+    automation_->AppClose();
   }
   log.step("Closing Down");
   log.step("Closing Servers");

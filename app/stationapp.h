@@ -18,6 +18,7 @@
 #include "core/windows/showmodal.h"
 #include "core/wizard.h"
 #include "options/windows/logogate.h"
+#include "session/sessiondriver.h"
 #include "support/windows/kmxmouse.h"
 
 class QWidget;
@@ -34,6 +35,7 @@ class frmPProgress;
 class CmdButtonColouring;
 class SingleInstanceLock;
 class ProcLog;
+class AutomationServer;
 }  // namespace tarn
 
 namespace tarn::app {
@@ -115,6 +117,13 @@ class StationApp : public QObject {
     listRefreshStart_ = std::move(start);
     listRefreshEnd_ = std::move(end);
   }
+  // The automation clients: told by the session, the reports reprint and the shutdown (null: none).
+  void setAutomation(AutomationServer* server) { automation_ = server; }
+  // What a client supplied for the next press of the begin-test command.
+  void setNextSessionStart(const SessionStart& start) { nextStart_ = start; }
+  // A start by the session bus: no splash, no start delay; the window stays hidden until asked.
+  void setQuietStart(bool quiet) { quietStart_ = quiet; }
+  bool started() const { return loaded_ && !unloaded_; }
 
  signals:
   void idle();  // the main window is up and waiting for the operator
@@ -153,6 +162,9 @@ class StationApp : public QObject {
   QList<QPointer<QWidget>> forms_;
   Notice listRefreshStart_;
   Notice listRefreshEnd_;
+  AutomationServer* automation_ = nullptr;
+  SessionStart nextStart_;
+  bool quietStart_ = false;
   QElapsedTimer progressPump_;          // since the progress window last processed events
   const char* progressPass_ = nullptr;  // the pass whose first event was logged
   bool listsRefreshing_ = false;

@@ -6,7 +6,7 @@ pkgs=(build-essential cmake ninja-build ccache pkg-config git
       libsqlite3-dev sqlite3 libliquid-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       clang libclang-rt-14-dev
-      xvfb xauth dbus dbus-x11 xdg-utils poppler-utils imagemagick
+      xvfb xauth dbus dbus-x11 libglib2.0-bin xdg-utils poppler-utils imagemagick
       libpoppler-qt6-dev cups cups-bsd cups-client printer-driver-cups-pdf
       fonts-liberation fonts-dejavu-core)
 missing=()

@@ -979,6 +979,8 @@ constexpr Entry kTable[] = {
     {6401, "Copy of the Selected Set (%1)"},
     {6402, "&Note:"},
     {6403, "An empty note prints nothing."},
+    // Automation.
+    {7000, "Can't quit at this time!"},
     // ---- units: names and the messages of reading a typed value ----
     {8000, "length"},
     {8001, "force"},
