@@ -1433,7 +1433,6 @@ constexpr Entry kTable[] = {
     {18120, "KM TARN™ RQ - Printing"},
     {18121, "Setting up Printer ..."},
     {18122, "Printing Reports ..."},
-    {18130, "Reports printed."},
     {18131,
      "The report could not be printed on \"%1\".\n\n%2\n\nNothing of this run was printed from that point "
      "on; the subject's file is not affected. Check the printer and print again."},
@@ -1451,8 +1450,6 @@ constexpr Entry kTable[] = {
     {18139, "The file could not be opened as a PDF document."},
     {18140, "The disk is full or the folder cannot be written to."},
     {18141, "Page %1 of the report could not be started."},
-    {18150, "Subject"},
-    {18151, "Date printed"},
     // ---- report families: internal 19000, subject 20000, external 21000 (base + offset) ----
     {19000, "I"},
     {19010, "Report ID:"},
