@@ -81,6 +81,7 @@ TEST(DemoData, PlateRecordingsFollowTheSeedAndLeaveThePlateClockAsFound) {
     EXPECT_TRUE(recorder->zero().valid);
     return std::make_pair(first, second);
   };
+  const bool before = plateclock::manual();  // other tests of this program run on the manual clock
   for (const bool callerHoldsClock : {false, true}) {
     SCOPED_TRACE(callerHoldsClock ? "clock held by the caller" : "real clock");
     plateclock::setManual(callerHoldsClock);
@@ -102,7 +103,7 @@ TEST(DemoData, PlateRecordingsFollowTheSeedAndLeaveThePlateClockAsFound) {
     // A standing subject of 64 kg loads the plate with about 628 N, pressing down.
     EXPECT_NEAR(a.first->Sample(0, 1000), -64.0 * 9.80665, 15.0);
   }
-  plateclock::setManual(false);
+  plateclock::setManual(before);
 }
 
 }  // namespace
