@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/eventlog.h"
+#include "core/folders.h"
 #include "data/storage/storagetree.h"
 
 namespace tarn {
@@ -167,6 +168,27 @@ StgValue decode(const QByteArray& c, qsizetype& pos) {
 }
 
 bool copyTree(Database& src, qint64 srcId, Database& dst, qint64 dstId, int depth, QString* why);
+
+// The tree of the storage file at path, remembering which file it is the image of.
+std::shared_ptr<Database> readImage(const QString& path, const QString& label, bool writable, QString* why) {
+  // Taken before reading: a file changed while it is read is then not taken for this image.
+  const QString stamp = folders::fileStamp(path);
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) {
+    *why = QStringLiteral("cannot open \"%1\": %2").arg(path, f.errorString());
+    return nullptr;
+  }
+  const QByteArray image = f.readAll();
+  f.close();
+  auto db = Database::openImage(image, label, writable, why);
+  if (!db) {
+    *why = QStringLiteral("\"%1\": %2").arg(path, *why);
+    return nullptr;
+  }
+  db->basePath = QFileInfo(path).absoluteFilePath();
+  db->baseStamp = stamp;
+  return db;
+}
 
 // Puts one element under parent in dst, replacing a same-named one, and copies what it holds.
 qint64 placeCopy(Database& src, const ChildRow& row, const QString& name, Database& dst, qint64 parent,
@@ -408,6 +430,25 @@ bool KMX_OLEStorage::Commit(int flags) {
   }
   log.completed();
   return true;
+}
+
+bool KMX_OLEStorage::WriteToFile(const QString& path) {
+  ProcLog log(kModule, "WriteToFile", QStringLiteral("File = %1").arg(path));
+  if (!isRoot() || isReverted() || path.trimmed().isEmpty()) {
+    log.error(QStringLiteral("only a root can be written to a file"));
+    return false;
+  }
+  QString why;
+  if (!db_->writeFile(path, &why)) {
+    log.error(why);
+    return false;
+  }
+  log.completed();
+  return true;
+}
+
+bool KMX_OLEStorage::IsSavedIn(const QString& path) const {
+  return isRoot() && !isReverted() && db_->isSavedIn(path);
 }
 
 StgElementType KMX_OLEStorage::EnumElements(int next, QString& name) {
@@ -740,23 +781,33 @@ std::shared_ptr<KMX_OLEStorage> KMX_OLEStgTool::OpenStorageFile(const QString& p
     log.error(QStringLiteral("mode %1 cannot open a storage file").arg(mode));
     return nullptr;
   }
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) {
-    log.error(QStringLiteral("cannot open \"%1\": %2").arg(path, f.errorString()));
-    return nullptr;
-  }
-  const QByteArray image = f.readAll();
-  f.close();
   const bool writable = (plain & kAccessMask) != 0;
   QString why;
-  auto db = Database::openImage(image, path, writable, &why);
+  auto db = readImage(path, path, writable, &why);
   if (!db) {
-    log.error(QStringLiteral("\"%1\": %2").arg(path, why));
+    log.error(why);
     return nullptr;
   }
-  if (writable) db->filePath = QFileInfo(path).absoluteFilePath();
+  if (writable) db->filePath = db->basePath;
   log.completed();
   return std::make_shared<KMX_OLEStorage>(std::move(db), RootId, QFileInfo(path).fileName(), writable);
+}
+
+std::shared_ptr<KMX_OLEStorage> KMX_OLEStgTool::LoadRootStorageOnMemory(const QString& name, qint64 handle,
+                                                                        const QString& path) {
+  ProcLog log(kModule, "LoadRootStorageOnMemory", QStringLiteral("Name = %1, File = %2").arg(name, path));
+  if (!blocks_.count(handle)) {
+    log.error(QStringLiteral("no memory block %1").arg(handle));
+    return nullptr;
+  }
+  QString why;
+  auto db = readImage(path, name, true, &why);
+  if (!db) {
+    log.error(why);
+    return nullptr;
+  }
+  log.completed();
+  return std::make_shared<KMX_OLEStorage>(std::move(db), RootId, name, true);
 }
 
 std::shared_ptr<KMX_OLEStorage> KMX_OLEStgTool::OpenStorageImage(const QByteArray& image,

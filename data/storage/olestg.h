@@ -145,6 +145,13 @@ class KMX_OLEStorage {
 
   // On a root: ends the pending transaction; a storage file is then written whole.
   bool Commit(int flags = stgcommit::Default);
+  // On a root: writes everything below it as the storage file at path, replacing the file whole.
+  // When the root was read from that file, or last written to it, and the file is still as it was
+  // then, only what changed since goes into a copy of that image; otherwise the image is built anew.
+  bool WriteToFile(const QString& path);
+  // On a root: the file at path holds exactly this root (read from or written to it, and neither
+  // side changed since), so writing it again would give the same file.
+  bool IsSavedIn(const QString& path) const;
 
   // next 0 starts over (taking a snapshot, so destroying elements meanwhile is safe), 1 goes on.
   // Gives the element's type and name; End with an empty name when there are no more.
@@ -242,6 +249,11 @@ class KMX_OLEStgTool {
   // Reads the whole file into memory. Modes 16 and 262208 give a read-only root; 18 a writable
   // one that writes the file back whole on commit. Null for a missing, damaged or foreign file.
   std::shared_ptr<KMX_OLEStorage> OpenStorageFile(const QString& path, int mode);
+  // A memory root holding the image of the storage file at path, read and checked as above but
+  // not copied element by element: its streams share the image's bytes. Writable; null for a
+  // missing, damaged or foreign file.
+  std::shared_ptr<KMX_OLEStorage> LoadRootStorageOnMemory(const QString& name, qint64 handle,
+                                                          const QString& path);
   // The same from bytes already in memory (a read-only root).
   std::shared_ptr<KMX_OLEStorage> OpenStorageImage(const QByteArray& image, const QString& label);
   // Cheap header test: a database file of this store's kind.

@@ -1,6 +1,7 @@
 #include "data/storage/storagetree.h"
 
 #include <sqlite3.h>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstring>
@@ -144,10 +145,20 @@ QString columnName(sqlite3_stmt* st, int col) {
   return p ? QString(reinterpret_cast<const QChar*>(p), bytes / 2) : QString();
 }
 
-QByteArray columnBlob(sqlite3_stmt* st, int col) {
-  const void* p = sqlite3_column_blob(st, col);
+// A blob that SQLite hands out as it lies in the image [from, to) is shared, not copied: the
+// image is read-only and outlives the tree's use of it.
+QByteArray columnBlob(sqlite3_stmt* st, int col, const char* from, const char* to) {
+  const auto* p = static_cast<const char*>(sqlite3_column_blob(st, col));
   const int n = sqlite3_column_bytes(st, col);
-  return p && n > 0 ? QByteArray(static_cast<const char*>(p), n) : QByteArray();
+  if (!p || n <= 0) return QByteArray();
+  if (p >= from && p + n <= to) return QByteArray::fromRawData(p, n);
+  return QByteArray(p, n);
+}
+
+// Contents that point into memory the tree does not own are copied before they are kept.
+QByteArray owned(const QByteArray& data) {
+  if (const_cast<QByteArray&>(data).data_ptr().d_ptr() != nullptr || data.isEmpty()) return data;
+  return QByteArray(data.constData(), data.size());
 }
 
 // First column of the first row of a one-off query; false when there is none.
@@ -346,6 +357,12 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   d->label = label;
   d->writable = writable;
   d->nodes.resize(1);
+  // Kept: streams share its bytes, and a later write of the same file patches it.
+  auto kept = std::make_shared<QByteArray>(image);
+  d->anchors.push_back(kept);
+  const char* from = kept->constData();
+  const char* to = from + kept->size();
+  qint64 skippedRows = 0;  // rows of the image left out of the tree
   Statement st(c.get(), "SELECT id, parent, name, kind, data FROM elements WHERE id >= 1 ORDER BY id");
   if (!st) return fail(c.errText("reading the elements"));
   std::vector<std::pair<qint64, qint64>> storageIds;  // file id -> our id, ascending (rows come in id order)
@@ -354,14 +371,19 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
     const qint64 fileId = sqlite3_column_int64(st.get(), 0);
     const qint64 fileParent = sqlite3_column_int64(st.get(), 1);
     const int kind = sqlite3_column_int(st.get(), 3);
+    ++skippedRows;  // until the row is taken
     if (kind != KindStorage && kind != KindStream) continue;
     qint64 parent = 0;
     if (fileId == RootId) {
       if (kind != KindStorage) continue;
     } else {
       if (fileParent >= fileId) continue;
-      const auto p =
-          std::lower_bound(storageIds.begin(), storageIds.end(), std::make_pair(fileParent, qint64(0)));
+      // Rows come in id order, so the parent is nearly always one of the last storages met.
+      auto p = storageIds.end();
+      for (int back = 0; back < 8 && p != storageIds.begin(); ++back)
+        if ((--p)->first <= fileParent) break;
+      if (p == storageIds.end() || p->first != fileParent)
+        p = std::lower_bound(storageIds.begin(), storageIds.end(), std::make_pair(fileParent, qint64(0)));
       if (p == storageIds.end() || p->first != fileParent) continue;
       parent = p->second;
     }
@@ -369,14 +391,19 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
     const quint64 h = NameIndex::hash(parent, name);
     // One probe both finds a second row of one name (left out) and files the new element.
     if (parent != 0 && !d->index.addUnique(d->nodes, parent, name, h, qint64(d->nodes.size()))) continue;
-    const QByteArray data = kind == KindStream ? columnBlob(st.get(), 4) : QByteArray();
+    const QByteArray data = kind == KindStream ? columnBlob(st.get(), 4, from, to) : QByteArray();
     const qint64 id = d->addNode(parent, name, 0, kind, data, false);
+    d->nodes[size_t(id)].row = fileId;
     if (kind == KindStorage) storageIds.push_back({fileId, id});
+    --skippedRows;
   }
   if (rc != SQLITE_DONE)
     return fail(QStringLiteral("damaged file: %1").arg(c.errText("reading the elements")));
   if (d->nodes.size() < 2 || d->nodes[RootId].kind != KindStorage)
     return fail(QStringLiteral("damaged file: no root storage"));
+  // Only an image whose every row made it into the tree can be patched later; anything left
+  // out (a damaged file) goes when the file is next written whole.
+  if (skippedRows == 0) d->base = FileImage{kept, reinterpret_cast<const unsigned char*>(from), kept->size()};
   return d;
 }
 
@@ -406,7 +433,8 @@ qint64 Database::insert(qint64 parent, const QString& name, int kind, const QByt
   }
   const quint64 h = NameIndex::hash(parent, name);
   if (index.find(nodes, parent, name, h)) return 0;
-  return addNode(parent, name, h, kind, kind == KindStream && data ? *data : QByteArray());
+  touched = true;
+  return addNode(parent, name, h, kind, kind == KindStream && data ? owned(*data) : QByteArray());
 }
 
 qint64 Database::find(qint64 parent, const QString& name, int* kind, QByteArray* data) {
@@ -424,7 +452,10 @@ bool Database::setData(qint64 id, const QByteArray& data, QString* why) {
     if (why) *why = QStringLiteral("the stream no longer exists");
     return false;
   }
-  nodes[size_t(id)].data = data;
+  Node& n = nodes[size_t(id)];
+  n.data = owned(data);
+  n.changed = true;
+  touched = true;
   return true;
 }
 
@@ -463,6 +494,7 @@ bool Database::destroyTree(qint64 id, QString* why) {
     const auto it = std::lower_bound(siblings.begin(), siblings.end(), id);
     if (it != siblings.end() && *it == id) siblings.erase(it);
   }
+  touched = true;
   // Without recursion: a tree read from a file may be nested arbitrarily deep.
   std::vector<qint64> pending{id};
   while (!pending.empty()) {
@@ -470,6 +502,7 @@ bool Database::destroyTree(qint64 id, QString* why) {
     pending.pop_back();
     Node& n = nodes[size_t(cur)];
     index.remove(NameIndex::hash(n.parent, n.name), cur);
+    if (n.row > 0) droppedRows.push_back(n.row);
     pending.insert(pending.end(), n.kids.begin(), n.kids.end());
     n = Node{};  // kind None: objects still held for it go stale
     --liveCount;
@@ -532,10 +565,11 @@ bool Database::backupInto(Database& dest, QString* why) {
   dest.nodes = nodes;
   dest.index = index;
   dest.liveCount = liveCount;
+  dest.anchors = anchors;  // the copy shares the contents read from file images
   return true;
 }
 
-FileImage Database::serialize(QString* why) {
+FileImage Database::serialize(QString* why, std::vector<qint64>* rows) {
   if (!commitTransaction(why)) return FileImage();
   auto owner = std::make_shared<Connection>();
   Connection& c = *owner;
@@ -585,6 +619,7 @@ FileImage Database::serialize(QString* why) {
       ids.push_back(id);
       fileIds[id] = qint64(ids.size());
     }
+    if (rows) *rows = fileIds;
     // Texts bound without copying must stay put until their statement has run.
     std::vector<QString> keys(kBatch);
     std::vector<std::string> bufs(2 * kBatch);
@@ -636,13 +671,124 @@ FileImage Database::serialize(QString* why) {
   return image;
 }
 
+FileImage Database::patchBase(QString* why) {
+  if (!commitTransaction(why)) return FileImage();
+  auto owner = std::make_shared<Connection>();
+  Connection& c = *owner;
+  // A writable copy of the image with room for what is added; it grows if that is not enough.
+  qint64 added = 0;
+  for (const Node& n : nodes)
+    if (n.kind != KindNone && (n.row == 0 || n.changed)) added += n.data.size() + 2 * n.name.size() + 48;
+  const qint64 capacity = base.size + added + added / 2 + 65536;
+  auto* block = static_cast<unsigned char*>(sqlite3_malloc64(sqlite3_uint64(capacity)));
+  if (!c.open() || !block) {
+    sqlite3_free(block);
+    if (why) *why = QStringLiteral("out of memory preparing the file image");
+    return FileImage();
+  }
+  std::memcpy(block, base.bytes, size_t(base.size));
+  if (sqlite3_deserialize(c.get(), "main", block, base.size, capacity,
+                          SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_RESIZEABLE) != SQLITE_OK ||
+      !c.exec("PRAGMA journal_mode = OFF; BEGIN", why)) {
+    if (why && why->isEmpty()) *why = c.errText("preparing the file image");
+    return FileImage();
+  }
+  Statement del(c.get(), "DELETE FROM elements WHERE id = ?");
+  Statement ins(c.get(), "INSERT INTO elements(parent, name, name_key, kind, data) VALUES (?,?,?,?,?)");
+  Statement upd(c.get(), "UPDATE elements SET data = ? WHERE id = ?");
+  if (!del || !ins || !upd) {
+    if (why) *why = c.errText("preparing the file image");
+    return FileImage();
+  }
+  auto run = [&](sqlite3_stmt* st) {
+    const int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    if (rc == SQLITE_DONE) return true;
+    if (why) *why = c.errText("patching the file image");
+    return false;
+  };
+  auto bindData = [](sqlite3_stmt* st, int col, const Node& n) {
+    if (n.kind != KindStream)
+      sqlite3_bind_null(st, col);
+    else if (n.data.isEmpty())
+      sqlite3_bind_zeroblob(st, col, 0);
+    else
+      sqlite3_bind_blob64(st, col, n.data.constData(), sqlite3_uint64(n.data.size()), SQLITE_STATIC);
+  };
+  for (const qint64 row : droppedRows) {
+    sqlite3_bind_int64(del.get(), 1, row);
+    if (!run(del.get())) return FileImage();
+  }
+  // In id order, so that a new storage gets its row before its children refer to it.
+  std::vector<qint64> rows(nodes.size(), 0);
+  std::string nameBuf, keyBuf;
+  for (size_t id = RootId; id < nodes.size(); ++id) {
+    const Node& n = nodes[id];
+    if (n.kind == KindNone) continue;
+    rows[id] = n.row;
+    if (n.row > 0) {
+      if (!n.changed) continue;
+      bindData(upd.get(), 1, n);
+      sqlite3_bind_int64(upd.get(), 2, n.row);
+      if (!run(upd.get())) return FileImage();
+      continue;
+    }
+    const QString key = nameKey(n.name);
+    sqlite3_bind_int64(ins.get(), 1, n.parent == 0 ? 0 : rows[size_t(n.parent)]);
+    bindNameFast(ins.get(), 2, n.name, nameBuf);
+    bindNameFast(ins.get(), 3, key, keyBuf);
+    sqlite3_bind_int(ins.get(), 4, n.kind);
+    bindData(ins.get(), 5, n);
+    if (!run(ins.get())) return FileImage();
+    rows[id] = sqlite3_last_insert_rowid(c.get());
+  }
+  if (!c.exec("COMMIT", why)) return FileImage();
+  FileImage image;
+  sqlite3_int64 size = 0;
+  image.bytes = sqlite3_serialize(c.get(), "main", &size, SQLITE_SERIALIZE_NOCOPY);
+  image.size = size;
+  if (!image.bytes || size <= 0) {
+    if (why) *why = QStringLiteral("out of memory preparing the file image");
+    return FileImage();
+  }
+  image.owner = std::move(owner);
+  patchedRows_ = std::move(rows);
+  return image;
+}
+
+void Database::adoptAsBase(const FileImage& image, const QString& path, const std::vector<qint64>* rows) {
+  base = image;
+  basePath = path;
+  baseStamp = folders::fileStamp(path);
+  droppedRows.clear();
+  touched = false;
+  for (size_t id = RootId; id < nodes.size(); ++id) {
+    Node& n = nodes[id];
+    n.changed = false;
+    n.row = rows && id < rows->size() ? (*rows)[id] : 0;
+  }
+}
+
+bool Database::canPatch(const QString& path) const {
+  return base.bytes && !basePath.isEmpty() && basePath == QFileInfo(path).absoluteFilePath() &&
+         !baseStamp.isEmpty() && baseStamp == folders::fileStamp(basePath);
+}
+
+bool Database::isSavedIn(const QString& path) const { return !touched && dirty.empty() && canPatch(path); }
+
 bool Database::writeFile(const QString& path, QString* why) {
-  const FileImage image = serialize(why);
+  const QString target = QFileInfo(path).absoluteFilePath();
+  std::vector<qint64> rows;
+  const bool patch = canPatch(target);
+  const FileImage image = patch ? patchBase(why) : serialize(why, &rows);
   if (!image.bytes) return false;
   // A private temporary file beside the target, renamed over it only when every byte is on
   // disk; on failure the old file stays as it was.
   const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(image.bytes), image.size);
-  return folders::writePrivateFile(path, bytes, why);
+  if (!folders::writePrivateFile(target, bytes, why)) return false;
+  if (patch) rows = std::move(patchedRows_);
+  adoptAsBase(image, target, &rows);
+  return true;
 }
 
 }  // namespace tarn::stgdetail

@@ -35,8 +35,10 @@ struct Node {
   qint64 parent = 0;
   int kind = KindNone;
   QString name;
-  QByteArray data;           // a stream's contents
+  QByteArray data;           // a stream's contents; may point into the file image it came from
   std::vector<qint64> kids;  // a storage's children, ascending ids (creation order)
+  qint64 row = 0;            // its row in the root's file image; 0 when not there
+  bool changed = false;      // contents differ from its row in the file image
 };
 
 // Children by parent and name without regard to case: open addressing over (hash, id) pairs, the
@@ -70,6 +72,7 @@ struct FileImage {
 
 struct Database {
   // A fresh empty tree in memory, or a tree read from a file image (validated; null when unfit).
+  // Streams of a tree read from an image share its bytes rather than copy them.
   static std::shared_ptr<Database> createEmpty(const QString& label, QString* why);
   static std::shared_ptr<Database> openImage(const QByteArray& image, const QString& label, bool writable,
                                              QString* why);
@@ -95,8 +98,17 @@ struct Database {
   void flushAll();
   // Whole-tree copy into a root that never held anything; false when dest is not such a root.
   bool backupInto(Database& dest, QString* why);
-  FileImage serialize(QString* why);
+  // rows (when given) receives each element's row in the image, by id.
+  FileImage serialize(QString* why, std::vector<qint64>* rows = nullptr);
+  // Writes the tree as the file at path, replaced whole. When the tree was read from that file
+  // (or last written to it) and the file is still as it was then, only the elements changed
+  // since are put into a copy of its image; otherwise the image is built anew.
   bool writeFile(const QString& path, QString* why);
+  // Whether the next writeFile to path would only patch the image it holds.
+  bool canPatch(const QString& path) const;
+  // The file at path is the image of this tree as it is: nothing changed since it was read
+  // from or written to it, on either side.
+  bool isSavedIn(const QString& path) const;
 
   // Streams with values not yet handed to their element, written before anything reads the tree.
   void markDirty(KMX_OLEStream* s);
@@ -112,9 +124,22 @@ struct Database {
   qint64 liveCount = 0;
   std::vector<KMX_OLEStream*> dirty;
 
+  // The file image the tree was read from or last written as; rows refer to it. Its path and
+  // the file's stamp then tell whether the file on disk is still that image.
+  FileImage base;
+  QString basePath;
+  QString baseStamp;
+  std::vector<qint64> droppedRows;  // rows of the image whose elements were destroyed since
+  // Owners of memory that stream contents may point into (file images read).
+  std::vector<std::shared_ptr<void>> anchors;
+  bool touched = false;  // an element added, changed or destroyed since the image was taken
+
  private:
   qint64 addNode(qint64 parent, const QString& name, quint64 hash, int kind, const QByteArray& data,
                  bool toIndex = true);
+  FileImage patchBase(QString* why);
+  std::vector<qint64> patchedRows_;  // rows of the image patchBase made, by id
+  void adoptAsBase(const FileImage& image, const QString& path, const std::vector<qint64>* rows);
 };
 
 // Upper-cases per UTF-16 unit, as compound-file names compare.
