@@ -170,7 +170,8 @@ StgValue decode(const QByteArray& c, qsizetype& pos) {
 bool copyTree(Database& src, qint64 srcId, Database& dst, qint64 dstId, int depth, QString* why);
 
 // The tree of the storage file at path, remembering which file it is the image of.
-std::shared_ptr<Database> readImage(const QString& path, const QString& label, bool writable, QString* why) {
+std::shared_ptr<Database> readImage(const QString& path, const QString& label, bool writable, QString* why,
+                                    Database::Check check = Database::Check::Whole) {
   // Taken before reading: a file changed while it is read is then not taken for this image.
   const QString stamp = folders::fileStamp(path);
   QFile f(path);
@@ -180,7 +181,7 @@ std::shared_ptr<Database> readImage(const QString& path, const QString& label, b
   }
   const QByteArray image = f.readAll();
   f.close();
-  auto db = Database::openImage(image, label, writable, why);
+  auto db = Database::openImage(image, label, writable, why, check);
   if (!db) {
     *why = QStringLiteral("\"%1\": %2").arg(path, *why);
     return nullptr;
@@ -620,6 +621,51 @@ StgValue KMX_OLEStream::ReadNext(StgType asked, bool flagA, bool flagB) {
   return v;
 }
 
+bool KMX_OLEStream::alive() const { return db_->alive(id_); }
+
+bool KMX_OLEStream::ReadDouble(double& v) {
+  StgType t;
+  if (!peek(t, 2)) return false;
+  switch (t) {
+    case StgType::Double:
+    case StgType::Date:
+      return ReadDate(v);
+    case StgType::Single: {
+      float f;
+      if (!ReadSingle(f)) return false;
+      v = double(f);
+      return true;
+    }
+    case StgType::Long:
+    case StgType::Integer: {
+      qint32 x;
+      if (!ReadLong(x)) return false;
+      v = double(x);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+bool KMX_OLEStream::ReadString(QString& v) {
+  StgType t;
+  const char* p = peek(t, 4);
+  if (!p || t != StgType::String) return false;
+  const quint32 units = get<quint32>(p);
+  if (qsizetype(units) > (content_.size() - pos_ - 5) / 2) return false;
+  const char* q = p + 4;
+  if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+    v = QString(reinterpret_cast<const QChar*>(q), qsizetype(units));
+  } else {
+    v.resize(qsizetype(units));
+    QChar* d = v.data();
+    for (quint32 k = 0; k < units; ++k) d[k] = QChar(get<quint16>(q + 2 * k));
+  }
+  pos_ += 5 + 2 * qsizetype(units);
+  return true;
+}
+
 bool KMX_OLEStream::Commit(int flags) {
   if (flags & ~0xF) {
     logError("Commit", QStringLiteral("unknown flags %1").arg(flags));
@@ -801,7 +847,7 @@ std::shared_ptr<KMX_OLEStorage> KMX_OLEStgTool::LoadRootStorageOnMemory(const QS
     return nullptr;
   }
   QString why;
-  auto db = readImage(path, name, true, &why);
+  auto db = readImage(path, name, true, &why, Database::Check::Own);
   if (!db) {
     log.error(why);
     return nullptr;

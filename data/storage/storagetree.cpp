@@ -31,8 +31,10 @@ constexpr const char* kSchema =
 
 // Every check of a file from elsewhere is bounded: a hostile file cannot hold the station up
 // for more than this, whatever its contents make SQLite do. Counted in the thread's processor
-// time (ms), so that a busy machine does not turn a sound file away.
+// time (ms), so that a busy machine does not turn a sound file away, and growing with the size
+// of the file, so that a slow one does not turn a large sound file away.
 constexpr qint64 kCheckBudget = 500;
+constexpr qint64 kCheckBudgetPerMiB = 20;
 
 int pastDeadline(void* deadline) { return clock::threadCpuMs() > *static_cast<qint64*>(deadline); }
 
@@ -139,28 +141,39 @@ void bindNameFast(sqlite3_stmt* st, int col, const QString& s, std::string& buf)
   sqlite3_bind_text(st, col, buf.data(), int(buf.size()), SQLITE_STATIC);
 }
 
-QString columnName(sqlite3_stmt* st, int col) {
-  const void* p = sqlite3_column_text16(st, col);
-  const int bytes = sqlite3_column_bytes16(st, col);
-  return p ? QString(reinterpret_cast<const QChar*>(p), bytes / 2) : QString();
-}
+// Names taken as the file holds them (UTF-8), sparing SQLite a conversion per row. Most repeat
+// ("Version", "Data", "TestB 1"), so the last name met at each of a few places is kept and
+// shared instead of made again.
+class NameReader {
+ public:
+  QString read(sqlite3_stmt* st, int col) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+    const int bytes = sqlite3_column_bytes(st, col);
+    if (!p) return QString();
+    quint32 h = 2166136261u;
+    bool ascii = true;
+    for (int i = 0; i < bytes; ++i) {
+      const auto c = static_cast<unsigned char>(p[i]);
+      ascii = ascii && c < 0x80;
+      h = (h ^ c) * 16777619u;
+    }
+    if (!ascii) return QString::fromUtf8(p, bytes);
+    QString& slot = slots_[(h ^ (h >> 15)) % kSlots];
+    const QLatin1StringView text(p, bytes);
+    if (slot.size() != bytes || slot != text) slot = QString(text);
+    return slot;
+  }
 
-// A blob that SQLite hands out as it lies in the image [from, to) is shared, not copied: the
-// image is read-only and outlives the tree's use of it.
-QByteArray columnBlob(sqlite3_stmt* st, int col, const char* from, const char* to) {
-  const auto* p = static_cast<const char*>(sqlite3_column_blob(st, col));
+ private:
+  static constexpr quint32 kSlots = 251;
+  QString slots_[kSlots];
+};
+
+QByteArray columnBlob(sqlite3_stmt* st, int col) {
+  const void* p = sqlite3_column_blob(st, col);
   const int n = sqlite3_column_bytes(st, col);
-  if (!p || n <= 0) return QByteArray();
-  if (p >= from && p + n <= to) return QByteArray::fromRawData(p, n);
-  return QByteArray(p, n);
+  return p && n > 0 ? QByteArray(static_cast<const char*>(p), n) : QByteArray();
 }
-
-// Contents that point into memory the tree does not own are copied before they are kept.
-QByteArray owned(const QByteArray& data) {
-  if (const_cast<QByteArray&>(data).data_ptr().d_ptr() != nullptr || data.isEmpty()) return data;
-  return QByteArray(data.constData(), data.size());
-}
-
 // First column of the first row of a one-off query; false when there is none.
 bool queryInt(sqlite3* db, const char* sql, qint64* out) {
   Statement st(db, sql);
@@ -271,9 +284,14 @@ void NameIndex::remove(quint64 h, qint64 id) {
   }
 }
 
-void NameIndex::grow() {
+void NameIndex::reserve(size_t n) {
+  if ((n + 1) * 2 <= slots_.size()) return;
+  grow(n);
+}
+
+void NameIndex::grow(size_t atLeast) {
   size_t size = 64;
-  while (size < (used_ + 1) * 4) size *= 2;
+  while (size < (std::max(used_, atLeast) + 1) * 4) size *= 2;
   std::vector<Slot> old(size, Slot{0, 0});
   old.swap(slots_);
   removed_ = 0;
@@ -309,7 +327,7 @@ std::shared_ptr<Database> Database::createEmpty(const QString& label, QString* w
 }
 
 std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QString& label, bool writable,
-                                              QString* why) {
+                                              QString* why, Check check) {
   auto fail = [why](const QString& text) {
     if (why) *why = text;
     return nullptr;
@@ -320,7 +338,7 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   Connection c;
   if (!c.open()) return fail(QStringLiteral("cannot open an in-memory database"));
   c.harden();
-  qint64 deadline = clock::threadCpuMs() + kCheckBudget;
+  qint64 deadline = clock::threadCpuMs() + kCheckBudget + kCheckBudgetPerMiB * (image.size() >> 20);
   sqlite3_progress_handler(c.get(), 1000, pastDeadline, &deadline);
   // Read in place: a read-only database never writes into the caller's bytes, which outlive c.
   const auto n = sqlite3_int64(image.size());
@@ -340,9 +358,14 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   if (schema.isEmpty() || schema != expectedSchema())
     return fail(QStringLiteral("damaged file: unexpected database layout"));
 
-  QString check;
-  if (!queryText(c.get(), "PRAGMA quick_check(1)", &check) || check != QLatin1String("ok"))
-    return fail(QStringLiteral("damaged file: %1").arg(check.isEmpty() ? c.errText("check") : check));
+  // The structural check costs as much as reading every row again. The station's own files skip
+  // it: damage SQLite meets while reading still fails the open cleanly, and what such a file
+  // caches can be made again.
+  if (check == Check::Whole) {
+    QString verdict;
+    if (!queryText(c.get(), "PRAGMA quick_check(1)", &verdict) || verdict != QLatin1String("ok"))
+      return fail(QStringLiteral("damaged file: %1").arg(verdict.isEmpty() ? c.errText("check") : verdict));
+  }
 
   qint64 rootKind = 0, rootParent = -1;
   if (!queryInt(c.get(), "SELECT kind FROM elements WHERE id = 1", &rootKind) ||
@@ -357,15 +380,22 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   d->label = label;
   d->writable = writable;
   d->nodes.resize(1);
-  // Kept: streams share its bytes, and a later write of the same file patches it.
+  // Room for every row at once (ids grow with rows, so the largest is a bound of their number):
+  // the table is then never moved while it fills. A damaged file may claim anything.
+  qint64 maxId = 0;
+  if (queryInt(c.get(), "SELECT max(id) FROM elements", &maxId) && maxId > 0) {
+    const size_t rows = size_t(std::min<qint64>(maxId, image.size() / 16) + 1);
+    d->nodes.reserve(rows);
+    d->index.reserve(rows);
+  }
+  // Kept: a later write of the same file patches it.
   auto kept = std::make_shared<QByteArray>(image);
-  d->anchors.push_back(kept);
   const char* from = kept->constData();
-  const char* to = from + kept->size();
   qint64 skippedRows = 0;  // rows of the image left out of the tree
   Statement st(c.get(), "SELECT id, parent, name, kind, data FROM elements WHERE id >= 1 ORDER BY id");
   if (!st) return fail(c.errText("reading the elements"));
   std::vector<std::pair<qint64, qint64>> storageIds;  // file id -> our id, ascending (rows come in id order)
+  NameReader names;
   int rc;
   while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
     const qint64 fileId = sqlite3_column_int64(st.get(), 0);
@@ -387,11 +417,11 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
       if (p == storageIds.end() || p->first != fileParent) continue;
       parent = p->second;
     }
-    const QString name = columnName(st.get(), 2);
+    const QString name = names.read(st.get(), 2);
     const quint64 h = NameIndex::hash(parent, name);
     // One probe both finds a second row of one name (left out) and files the new element.
     if (parent != 0 && !d->index.addUnique(d->nodes, parent, name, h, qint64(d->nodes.size()))) continue;
-    const QByteArray data = kind == KindStream ? columnBlob(st.get(), 4, from, to) : QByteArray();
+    const QByteArray data = kind == KindStream ? columnBlob(st.get(), 4) : QByteArray();
     const qint64 id = d->addNode(parent, name, 0, kind, data, false);
     d->nodes[size_t(id)].row = fileId;
     if (kind == KindStorage) storageIds.push_back({fileId, id});
@@ -434,7 +464,7 @@ qint64 Database::insert(qint64 parent, const QString& name, int kind, const QByt
   const quint64 h = NameIndex::hash(parent, name);
   if (index.find(nodes, parent, name, h)) return 0;
   touched = true;
-  return addNode(parent, name, h, kind, kind == KindStream && data ? owned(*data) : QByteArray());
+  return addNode(parent, name, h, kind, kind == KindStream && data ? *data : QByteArray());
 }
 
 qint64 Database::find(qint64 parent, const QString& name, int* kind, QByteArray* data) {
@@ -453,7 +483,7 @@ bool Database::setData(qint64 id, const QByteArray& data, QString* why) {
     return false;
   }
   Node& n = nodes[size_t(id)];
-  n.data = owned(data);
+  n.data = data;
   n.changed = true;
   touched = true;
   return true;
@@ -565,7 +595,6 @@ bool Database::backupInto(Database& dest, QString* why) {
   dest.nodes = nodes;
   dest.index = index;
   dest.liveCount = liveCount;
-  dest.anchors = anchors;  // the copy shares the contents read from file images
   return true;
 }
 

@@ -35,7 +35,7 @@ struct Node {
   qint64 parent = 0;
   int kind = KindNone;
   QString name;
-  QByteArray data;           // a stream's contents; may point into the file image it came from
+  QByteArray data;           // a stream's contents
   std::vector<qint64> kids;  // a storage's children, ascending ids (creation order)
   qint64 row = 0;            // its row in the root's file image; 0 when not there
   bool changed = false;      // contents differ from its row in the file image
@@ -52,13 +52,15 @@ class NameIndex {
   // Files id unless the parent already has a child of that name; false then.
   bool addUnique(const std::vector<Node>& nodes, qint64 parent, const QString& name, quint64 h, qint64 id);
   void remove(quint64 h, qint64 id);
+  // Room for n elements without growing.
+  void reserve(size_t n);
 
  private:
   struct Slot {
     quint64 hash;
     qint64 id;  // 0 never used, -1 removed
   };
-  void grow();
+  void grow(size_t atLeast = 0);
   std::vector<Slot> slots_;
   size_t used_ = 0, removed_ = 0;
 };
@@ -72,10 +74,12 @@ struct FileImage {
 
 struct Database {
   // A fresh empty tree in memory, or a tree read from a file image (validated; null when unfit).
-  // Streams of a tree read from an image share its bytes rather than copy them.
   static std::shared_ptr<Database> createEmpty(const QString& label, QString* why);
+  // Whole: the image also passes SQLite's structural check (files from elsewhere); Own: a file
+  // the station wrote itself, whose damage costs only what it caches.
+  enum class Check { Whole, Own };
   static std::shared_ptr<Database> openImage(const QByteArray& image, const QString& label, bool writable,
-                                             QString* why);
+                                             QString* why, Check check = Check::Whole);
 
   // Errors come back as false / -1 with the reason in *why. Names compare without regard to case.
   // New element's id; 0 when the name is taken, -1 on error. data: a stream's contents.
@@ -130,9 +134,7 @@ struct Database {
   QString basePath;
   QString baseStamp;
   std::vector<qint64> droppedRows;  // rows of the image whose elements were destroyed since
-  // Owners of memory that stream contents may point into (file images read).
-  std::vector<std::shared_ptr<void>> anchors;
-  bool touched = false;  // an element added, changed or destroyed since the image was taken
+  bool touched = false;             // an element added, changed or destroyed since the image was taken
 
  private:
   qint64 addNode(qint64 parent, const QString& name, quint64 hash, int kind, const QByteArray& data,
