@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <QFile>
 #include <QString>
+
+#include "core/folders.h"
 
 #include "data/storage/olestg.h"
 #include "data/tests/storage_testutil.h"
@@ -112,6 +115,57 @@ TEST(StorageImage, EmptyStreamsAndEmptyRootsRoundTrip) {
   auto s = back->OpenStream("nothing");
   ASSERT_TRUE(s);
   EXPECT_TRUE(s->atEnd());
+}
+
+// A memory root holding a file's image knows whether the file is still that image: it is then
+// patched; a file replaced meanwhile by another writer is written whole, so nothing of the other
+// writer's rows survives.
+TEST(StorageImage, AFileReplacedMeanwhileIsWrittenWholeNotPatched) {
+  const QString path = sandboxPath("shared.slf");
+  KMX_OLEStgTool tool;
+  {
+    auto file = tool.CreateStorageFile(path, stgmode::CreateReplace);
+    ASSERT_TRUE(file);
+    buildSampleTree(*file);
+  }
+  const qint64 block = tool.AllocMemoryBlock(KMX_OLEStgTool::DefaultMemoryBlockSize, 0);
+  auto root = tool.LoadRootStorageOnMemory("MEM_shared", block, path);
+  ASSERT_TRUE(root);
+  EXPECT_TRUE(root->IsSavedIn(path));
+  EXPECT_FALSE(root->IsSavedIn(sandboxPath("other.slf")));
+  auto list = root->OpenStorage("List", stgmode::ReadWrite);
+  ASSERT_TRUE(list && writeStream(*list, "FileData", {StgValue::fromLong(9)}));
+  EXPECT_FALSE(root->IsSavedIn(path));
+
+  {  // another writer
+    auto file = tool.CreateStorageFile(path, stgmode::CreateReplace);
+    ASSERT_TRUE(file && writeStream(*file, "Intruder", {StgValue::fromLong(1)}));
+    ASSERT_TRUE(file->Commit(stgcommit::Overwrite));
+  }
+  ASSERT_TRUE(root->WriteToFile(path));
+  EXPECT_TRUE(root->IsSavedIn(path));
+  EXPECT_EQ(queryText(path, "SELECT count(*) = max(id) FROM elements"), "1");
+  EXPECT_EQ(queryText(path, "SELECT count(*) FROM elements WHERE name = 'Intruder'"), "0");
+  auto back = tool.OpenStorageFile(path, stgmode::Read);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(StgListTree(*back), StgListTree(*root));
+
+  // Patched from now on: only the changed stream's row differs.
+  ASSERT_TRUE(writeStream(*list, "FileData", {StgValue::fromLong(10)}));
+  const QString rowsBefore = queryText(path, "SELECT group_concat(id) FROM elements");
+  ASSERT_TRUE(root->WriteToFile(path));
+  EXPECT_EQ(queryText(path, "SELECT group_concat(id) FROM elements"), rowsBefore);
+  back = tool.OpenStorageFile(path, stgmode::Read);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(StgListTree(*back), StgListTree(*root));
+
+  // The same bytes written again by someone else still count as another file.
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray bytes = f.readAll();
+  f.close();
+  ASSERT_TRUE(folders::writePrivateFile(path, bytes));
+  EXPECT_FALSE(root->IsSavedIn(path));
 }
 
 }  // namespace
