@@ -244,33 +244,6 @@ void NameIndex::add(quint64 h, qint64 id) {
   ++used_;
 }
 
-bool NameIndex::addUnique(const std::vector<Node>& nodes, qint64 parent, const QString& name, quint64 h,
-                          qint64 id) {
-  if ((used_ + removed_ + 1) * 2 > slots_.size()) grow();
-  const size_t mask = slots_.size() - 1;
-  size_t i = size_t(h) & mask;
-  size_t freeSlot = size_t(-1);
-  for (;; i = (i + 1) & mask) {
-    const Slot& s = slots_[i];
-    if (s.id == 0) break;
-    if (s.id < 0) {
-      if (freeSlot == size_t(-1)) freeSlot = i;
-      continue;
-    }
-    if (s.hash == h) {
-      const Node& n = nodes[size_t(s.id)];
-      if (n.parent == parent && sameKey(n.name, name)) return false;
-    }
-  }
-  if (freeSlot != size_t(-1)) {
-    i = freeSlot;
-    --removed_;
-  }
-  slots_[i] = Slot{h, id};
-  ++used_;
-  return true;
-}
-
 void NameIndex::remove(quint64 h, qint64 id) {
   if (slots_.empty()) return;
   const size_t mask = slots_.size() - 1;
@@ -284,14 +257,9 @@ void NameIndex::remove(quint64 h, qint64 id) {
   }
 }
 
-void NameIndex::reserve(size_t n) {
-  if ((n + 1) * 2 <= slots_.size()) return;
-  grow(n);
-}
-
-void NameIndex::grow(size_t atLeast) {
+void NameIndex::grow() {
   size_t size = 64;
-  while (size < (std::max(used_, atLeast) + 1) * 4) size *= 2;
+  while (size < (used_ + 1) * 4) size *= 2;
   std::vector<Slot> old(size, Slot{0, 0});
   old.swap(slots_);
   removed_ = 0;
@@ -383,11 +351,8 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   // Room for every row at once (ids grow with rows, so the largest is a bound of their number):
   // the table is then never moved while it fills. A damaged file may claim anything.
   qint64 maxId = 0;
-  if (queryInt(c.get(), "SELECT max(id) FROM elements", &maxId) && maxId > 0) {
-    const size_t rows = size_t(std::min<qint64>(maxId, image.size() / 16) + 1);
-    d->nodes.reserve(rows);
-    d->index.reserve(rows);
-  }
+  if (queryInt(c.get(), "SELECT max(id) FROM elements", &maxId) && maxId > 0)
+    d->nodes.reserve(size_t(std::min<qint64>(maxId, image.size() / 16) + 1));
   // Kept: a later write of the same file patches it.
   auto kept = std::make_shared<QByteArray>(image);
   const char* from = kept->constData();
@@ -418,11 +383,9 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
       parent = p->second;
     }
     const QString name = names.read(st.get(), 2);
-    const quint64 h = NameIndex::hash(parent, name);
-    // One probe both finds a second row of one name (left out) and files the new element.
-    if (parent != 0 && !d->index.addUnique(d->nodes, parent, name, h, qint64(d->nodes.size()))) continue;
+    if (parent != 0 && d->child(parent, name) != 0) continue;  // a second row of one name: left out
     const QByteArray data = kind == KindStream ? columnBlob(st.get(), 4) : QByteArray();
-    const qint64 id = d->addNode(parent, name, 0, kind, data, false);
+    const qint64 id = d->addNode(parent, name, kind, data);
     d->nodes[size_t(id)].row = fileId;
     if (kind == KindStorage) storageIds.push_back({fileId, id});
     --skippedRows;
@@ -437,8 +400,7 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   return d;
 }
 
-qint64 Database::addNode(qint64 parent, const QString& name, quint64 hash, int kind, const QByteArray& data,
-                         bool toIndex) {
+qint64 Database::addNode(qint64 parent, const QString& name, int kind, const QByteArray& data) {
   // Built apart first: the arguments may refer to texts inside the table, which can move.
   Node n;
   n.parent = parent;
@@ -448,11 +410,27 @@ qint64 Database::addNode(qint64 parent, const QString& name, quint64 hash, int k
   const auto id = qint64(nodes.size());
   nodes.push_back(std::move(n));
   if (parent != 0) {
-    if (toIndex) index.add(hash, id);
-    nodes[size_t(parent)].kids.push_back(id);
+    Node& p = nodes[size_t(parent)];
+    p.kids.push_back(id);
+    if (p.indexed) {
+      index.add(NameIndex::hash(parent, nodes[size_t(id)].name), id);
+    } else if (p.kids.size() > kFewChildren) {
+      // From now on this storage's children are found through the index.
+      p.indexed = true;
+      for (const qint64 kid : p.kids) index.add(NameIndex::hash(parent, nodes[size_t(kid)].name), kid);
+    }
   }
   ++liveCount;
   return id;
+}
+
+qint64 Database::child(qint64 parent, const QString& name) const {
+  const Node& p = nodes[size_t(parent)];
+  if (p.indexed) return index.find(nodes, parent, name, NameIndex::hash(parent, name));
+  // A few children lie side by side in the table, and their names are mostly shared texts.
+  for (const qint64 kid : p.kids)
+    if (sameKey(nodes[size_t(kid)].name, name)) return kid;
+  return 0;
 }
 
 qint64 Database::insert(qint64 parent, const QString& name, int kind, const QByteArray* data, QString* why) {
@@ -461,14 +439,14 @@ qint64 Database::insert(qint64 parent, const QString& name, int kind, const QByt
     if (why) *why = QStringLiteral("the storage no longer exists");
     return -1;
   }
-  const quint64 h = NameIndex::hash(parent, name);
-  if (index.find(nodes, parent, name, h)) return 0;
+  if (child(parent, name)) return 0;
   touched = true;
-  return addNode(parent, name, h, kind, kind == KindStream && data ? *data : QByteArray());
+  return addNode(parent, name, kind, kind == KindStream && data ? *data : QByteArray());
 }
 
 qint64 Database::find(qint64 parent, const QString& name, int* kind, QByteArray* data) {
-  const qint64 id = index.find(nodes, parent, name, NameIndex::hash(parent, name));
+  if (!alive(parent)) return 0;
+  const qint64 id = child(parent, name);
   if (id == 0) return 0;
   const Node& n = nodes[size_t(id)];
   if (kind) *kind = n.kind;
@@ -525,15 +503,16 @@ bool Database::destroyTree(qint64 id, QString* why) {
     if (it != siblings.end() && *it == id) siblings.erase(it);
   }
   touched = true;
-  // Without recursion: a tree read from a file may be nested arbitrarily deep.
-  std::vector<qint64> pending{id};
+  // Without recursion: a tree read from a file may be nested arbitrarily deep. Each element goes
+  // with whether its parent's children are in the index (the parent may be gone by then).
+  std::vector<std::pair<qint64, bool>> pending{{id, nodes[size_t(nodes[size_t(id)].parent)].indexed}};
   while (!pending.empty()) {
-    const qint64 cur = pending.back();
+    const auto [cur, inIndex] = pending.back();
     pending.pop_back();
     Node& n = nodes[size_t(cur)];
-    index.remove(NameIndex::hash(n.parent, n.name), cur);
+    if (inIndex) index.remove(NameIndex::hash(n.parent, n.name), cur);
     if (n.row > 0) droppedRows.push_back(n.row);
-    pending.insert(pending.end(), n.kids.begin(), n.kids.end());
+    for (const qint64 kid : n.kids) pending.emplace_back(kid, n.indexed);
     n = Node{};  // kind None: objects still held for it go stale
     --liveCount;
   }

@@ -39,28 +39,27 @@ struct Node {
   std::vector<qint64> kids;  // a storage's children, ascending ids (creation order)
   qint64 row = 0;            // its row in the root's file image; 0 when not there
   bool changed = false;      // contents differ from its row in the file image
+  bool indexed = false;      // a storage whose children are in the name index (it had many)
 };
 
 // Children by parent and name without regard to case: open addressing over (hash, id) pairs, the
-// names themselves staying in the node table. No allocation per element.
+// names themselves staying in the node table. No allocation per element. Only the children of
+// storages with many of them are filed (a list's entries): the few children of the others are
+// compared in place, which keeps the index small enough to stay in the processor's caches.
 class NameIndex {
  public:
   static quint64 hash(qint64 parent, const QString& name);
   // The child's id, 0 when absent.
   qint64 find(const std::vector<Node>& nodes, qint64 parent, const QString& name, quint64 h) const;
   void add(quint64 h, qint64 id);
-  // Files id unless the parent already has a child of that name; false then.
-  bool addUnique(const std::vector<Node>& nodes, qint64 parent, const QString& name, quint64 h, qint64 id);
   void remove(quint64 h, qint64 id);
-  // Room for n elements without growing.
-  void reserve(size_t n);
 
  private:
   struct Slot {
     quint64 hash;
     qint64 id;  // 0 never used, -1 removed
   };
-  void grow(size_t atLeast = 0);
+  void grow();
   std::vector<Slot> slots_;
   size_t used_ = 0, removed_ = 0;
 };
@@ -137,8 +136,10 @@ struct Database {
   bool touched = false;             // an element added, changed or destroyed since the image was taken
 
  private:
-  qint64 addNode(qint64 parent, const QString& name, quint64 hash, int kind, const QByteArray& data,
-                 bool toIndex = true);
+  qint64 addNode(qint64 parent, const QString& name, int kind, const QByteArray& data);
+  // The child of that name, 0 when there is none.
+  qint64 child(qint64 parent, const QString& name) const;
+  static constexpr size_t kFewChildren = 16;
   FileImage patchBase(QString* why);
   std::vector<qint64> patchedRows_;  // rows of the image patchBase made, by id
   void adoptAsBase(const FileImage& image, const QString& path, const std::vector<qint64>* rows);

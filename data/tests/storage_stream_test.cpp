@@ -167,7 +167,7 @@ TEST_F(StorageStream, DirectReadsAgreeWithTheValueConversions) {
        [](const StgValue& v) { return v.toString(); }},
       {"long",
        [](KMX_OLEStream& s, QString& out) {
-         qint32 x;
+         qint32 x = 0;
          const bool ok = s.ReadLong(x);
          out = QString::number(x);
          return ok;
@@ -175,7 +175,7 @@ TEST_F(StorageStream, DirectReadsAgreeWithTheValueConversions) {
        [](const StgValue& v) { return QString::number(v.toLong()); }},
       {"single",
        [&](KMX_OLEStream& s, QString& out) {
-         float x;
+         float x = 0;
          const bool ok = s.ReadSingle(x);
          out = num(x);
          return ok;
@@ -183,7 +183,7 @@ TEST_F(StorageStream, DirectReadsAgreeWithTheValueConversions) {
        [&](const StgValue& v) { return num(v.toSingle()); }},
       {"double",
        [&](KMX_OLEStream& s, QString& out) {
-         double x;
+         double x = 0;
          const bool ok = s.ReadDouble(x);
          out = num(x);
          return ok;
@@ -191,7 +191,7 @@ TEST_F(StorageStream, DirectReadsAgreeWithTheValueConversions) {
        [&](const StgValue& v) { return num(v.toDouble()); }},
       {"date",
        [&](KMX_OLEStream& s, QString& out) {
-         double x;
+         double x = 0;
          const bool ok = s.ReadDate(x);
          out = num(x);
          return ok;
@@ -199,7 +199,7 @@ TEST_F(StorageStream, DirectReadsAgreeWithTheValueConversions) {
        [&](const StgValue& v) { return num(v.toDate()); }},
       {"bool",
        [](KMX_OLEStream& s, QString& out) {
-         bool x;
+         bool x = false;
          const bool ok = s.ReadBool(x);
          out = x ? "1" : "0";
          return ok;
