@@ -222,8 +222,12 @@ TEST_F(StorageStream, DirectReadsAgreeWithTheValueConversions) {
         converts = false;
       }
       EXPECT_EQ(taken, converts);
-      if (taken && converts) EXPECT_EQ(got, expected);
-      if (!taken) EXPECT_EQ(direct->ReadNext(), v);  // left in place: the long way reads it next
+      if (taken && converts) {
+        EXPECT_EQ(got, expected);
+      }
+      if (!taken) {  // left in place: the long way reads it next
+        EXPECT_EQ(direct->ReadNext(), v);
+      }
     }
     QString nothing;
     EXPECT_FALSE(kind.direct(*direct, nothing));  // past the end

@@ -216,7 +216,9 @@ TEST_F(StorageTree, ChildrenAreFoundWhateverTheirNumber) {
         auto s = holder.OpenStream(QString("Item %1").arg(k).toUpper());
         const bool there = k % 2 == 0 || k % 4 == 1;
         ASSERT_EQ(bool(s), there) << k;
-        if (s) EXPECT_EQ(s->ReadNext().toLong(), k % 2 == 0 ? k : -k);
+        if (s) {
+          EXPECT_EQ(s->ReadNext().toLong(), k % 2 == 0 ? k : -k);
+        }
       }
       EXPECT_FALSE(holder.OpenStream("Item 0"));
       EXPECT_EQ(enumerate(holder).size(), count / 2 + (count + 3) / 4);
