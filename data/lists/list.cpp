@@ -376,6 +376,15 @@ bool KM_RQList::FileLoad(const QString& path, const QString& identification) {
   ProcLog log("KM_RQList", "FileLoad", path);
   KMX_OLEStgTool tool;
   const QString p = path.trimmed();
+  // The list already holds exactly what the file holds (it was read from or written to it, and
+  // neither side changed since): reading it again would give the same list.
+  if (image_ && p == sFileName_ && identification == imageIdentification_ && !isModified() &&
+      image_->IsSavedIn(p)) {
+    sLoadedDataPath_ = imageHeader_.path;
+    log.step(QStringLiteral("The list is the list file as it is: nothing read"));
+    log.completed();
+    return true;
+  }
   if (p.isEmpty() || !QFileInfo(p).isFile() || !tool.IsStorageFile(p)) {
     log.step(QStringLiteral("No list file: the list starts empty"));
     clear();
@@ -396,6 +405,7 @@ bool KM_RQList::FileLoad(const QString& path, const QString& identification) {
         const QString stored = root->GetSummaryProperty(QString::fromLatin1(kPropIdentification));
         if (identificationMatches(stored, identification)) {
           loaded = Load(root.get(), QString::fromLatin1(kDefaultStorageName));
+          imageIdentification_ = identification;
         } else {
           log.error("Foreign file, identification \"" + stored + "\"");
         }
@@ -482,6 +492,7 @@ bool KM_RQList::FileSave(const QString& path) {
       image_ = std::move(root);
       inImage_.assign(files_.size(), 1);
       imageHeader_ = header(sDataPath_);
+      imageIdentification_ = QString::fromLatin1(kListIdentification);
     }
   }
   tool.ReleaseMemoryBlock(block);

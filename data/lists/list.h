@@ -70,7 +70,8 @@ class KM_RQList {
   void requestStop() { stopRequested_.store(true); }
 
   // The list file: load with the expected identification (a missing, damaged or foreign file
-  // leaves the list empty and returns false), save (blank path: the one last used).
+  // leaves the list empty and returns false), save (blank path: the one last used). A list that
+  // already is what the file holds reads nothing; a save writes only what differs from the file.
   bool FileLoad(const QString& path,
                 const QString& identification = QString::fromLatin1(kListIdentification));
   bool FileSave(const QString& path = QString());
@@ -143,6 +144,7 @@ class KM_RQList {
   std::shared_ptr<KMX_OLEStorage> image_;
   std::vector<char> inImage_;
   Header imageHeader_;
+  QString imageIdentification_;  // the identification the image was read with or written under
 };
 
 }  // namespace tarn

@@ -515,8 +515,9 @@ TEST(ListsRefresh, TheListFileIsWrittenOnlyWithWhatChanged) {
     bool written;    // the list file was replaced
   };
   const Step steps[] = {
-      {"nothing changed, new start", [] {}, true, 0, false},
+      // The kept list was written but never read: it is what its file holds, of this folder.
       {"nothing changed, same list", [] {}, false, 0, false},
+      {"nothing changed, new start", [] {}, true, 0, false},
       {"one subject file saved again",
        [&] { ASSERT_TRUE(writeSimpleFile(at(d, "b.kpf"), "B2", 45001.5, 0.002, 1)); }, false, 1, true},
       {"a file removed: later entries move down", [&] { ASSERT_TRUE(QFile::remove(at(d, "a.kpf"))); }, false,
@@ -542,6 +543,7 @@ TEST(ListsRefresh, TheListFileIsWrittenOnlyWithWhatChanged) {
     KM_RQList& l = step.freshList ? fresh : list;
     const ListsRefreshResult r = ListsRefresh(l, p);
     EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(r.loaded);
     EXPECT_EQ(r.rebuilt, step.rebuilt);
     expectedOpened += step.rebuilt;
     EXPECT_EQ(folders::fileStamp(first.listFile) != before, step.written);
