@@ -91,6 +91,21 @@ void ListsRefreshUnchanged(benchmark::State& state) {
 }
 BENCHMARK(ListsRefreshUnchanged)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The list the main window keeps, refreshed again with nothing changed: the list file is neither
+// read nor written, every subject file's stamp is taken.
+void ListsRefreshKeptUnchanged(benchmark::State& state) {
+  const int n = scaled(static_cast<int>(state.range(0)));
+  listFile(n);
+  tarn::KM_RQList list;
+  tarn::ListsRefresh(list, params(n));
+  for (auto _ : state) {
+    const tarn::ListsRefreshResult r = tarn::ListsRefresh(list, params(n));
+    if (!r.ok || r.rebuilt != 0) state.SkipWithError("entries were rebuilt or the list was not saved");
+  }
+  state.counters["files"] = n;
+}
+BENCHMARK(ListsRefreshKeptUnchanged)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The same list object refreshed again after one subject file changed (a test was saved): the
 // entry is read again and the list file written.
 void ListsRefreshOneChanged(benchmark::State& state) {
