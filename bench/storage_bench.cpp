@@ -1,8 +1,12 @@
 // Structured storage at list-file scale: 10,000 subject entries of 17 streams each (the entry's
 // five streams and six balance tests of two streams), written into a memory root, copied into a
-// storage file, then opened, copied back into memory and read value by value. Argument 0 fills the
+// storage file, then opened, copied back into memory (or loaded as the memory root, as the list
+// does) and read value by value, beside the same rows read with plain SQLite. Argument 0 fills the
 // streams as a list file does (about 3.7 million values), 1 with only a few values per stream.
 #include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <QFile>
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -144,6 +148,68 @@ void StorageOpenFileAndReadAll(benchmark::State& state) {
   state.counters["values"] = double(values);
 }
 BENCHMARK(StorageOpenFileAndReadAll)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+QString writeListFile(QTemporaryDir& dir) {
+  KMX_OLEStgTool tool;
+  const QString path = dir.filePath(QStringLiteral("RQList000001.slf"));
+  auto mem = buildList(tool);
+  mem->WriteToFile(path);
+  return path;
+}
+
+// The list's way: the file's image loaded as the memory root, then every stream read.
+void StorageLoadImageAndReadAll(benchmark::State& state) {
+  g_few = state.range(0) == 1;
+  QTemporaryDir dir;
+  const QString path = writeListFile(dir);
+  KMX_OLEStgTool tool;
+  qint64 values = 0;
+  for (auto _ : state) {
+    const qint64 h = tool.AllocMemoryBlock(KMX_OLEStgTool::DefaultMemoryBlockSize, 0);
+    auto mem = tool.LoadRootStorageOnMemory(QStringLiteral("MEM_") + path, h, path);
+    if (!mem) {
+      state.SkipWithError("load failed");
+      break;
+    }
+    values = readAll(*mem);
+    tool.ReleaseMemoryBlock(h);
+  }
+  state.counters["values"] = double(values);
+}
+BENCHMARK(StorageLoadImageAndReadAll)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The floor beside it: the same file read and every row stepped through, each column fetched.
+void StoragePlainSqliteReadAll(benchmark::State& state) {
+  g_few = state.range(0) == 1;
+  QTemporaryDir dir;
+  const QString path = writeListFile(dir);
+  qint64 rows = 0;
+  for (auto _ : state) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    const QByteArray image = f.readAll();
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr);
+    auto* buf = reinterpret_cast<unsigned char*>(const_cast<char*>(image.constData()));
+    sqlite3_deserialize(db, "main", buf, image.size(), image.size(), SQLITE_DESERIALIZE_READONLY);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT id, parent, name, kind, data FROM elements ORDER BY id", -1, &st, nullptr);
+    rows = 0;
+    qint64 sum = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      sum += sqlite3_column_int64(st, 0) + sqlite3_column_int64(st, 1) + sqlite3_column_int(st, 3);
+      sum += sqlite3_column_bytes(st, 2) + reinterpret_cast<const char*>(sqlite3_column_text(st, 2))[0];
+      const void* blob = sqlite3_column_blob(st, 4);
+      sum += sqlite3_column_bytes(st, 4) + (blob ? *static_cast<const char*>(blob) : 0);
+      ++rows;
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    benchmark::DoNotOptimize(sum);
+  }
+  state.counters["rows"] = double(rows);
+}
+BENCHMARK(StoragePlainSqliteReadAll)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The read half alone: every stream of a memory root read value by value.
 void StorageReadAllFromMemoryRoot(benchmark::State& state) {

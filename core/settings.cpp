@@ -76,6 +76,16 @@ struct Connection {
 
 thread_local Connection t_conn;
 
+// Set before SQLite starts, for every database of the process: no connection is ever shared
+// between threads (each thread has its own here, and the station's files are opened per thread),
+// so SQLite's own locking is not needed, and its global memory statistics would take a
+// process-wide lock on every allocation, which threads reading subject files fight over.
+[[maybe_unused]] const bool g_sqliteConfigured = [] {
+  sqlite3_config(SQLITE_CONFIG_MULTITHREAD);
+  sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+  return true;
+}();
+
 // An open WriteBatch of this thread: its writes join the batch's transaction.
 struct Batch {
   bool open = false;

@@ -85,12 +85,22 @@ qint32 firstImplausibleSample(const KMX_PlateTestData& data) {
   const qint32 n = data.Count();
   if (n > 0 && !isPlausible(Quantity::Frequency, data.Frequency())) return 0;
   // Comparisons against the limits are false for NaN, so one test per value catches both.
-  for (qint32 i = 0; i < n; ++i) {
-    const float fz = data.Sample(0, i), m1 = data.Sample(1, i), m2 = data.Sample(2, i);
-    if (!(std::fabs(fz) <= kMaxForceN) || !(std::fabs(m1) <= kMaxMomentNm) ||
-        !(std::fabs(m2) <= kMaxMomentNm))
-      return i;
+  auto bad = [](float fz, float m1, float m2) {
+    return !(std::fabs(fz) <= kMaxForceN) || !(std::fabs(m1) <= kMaxMomentNm) ||
+           !(std::fabs(m2) <= kMaxMomentNm);
+  };
+  // Stored recordings hold their channels whole: read them straight, without a call per value.
+  if (const auto* buffer = dynamic_cast<const PlateTestDataBuffer*>(&data)) {
+    const float *fz = buffer->channel(0), *m1 = buffer->channel(1), *m2 = buffer->channel(2);
+    if (n > 0 && fz && m1 && m2) {
+      // A pass without early exit vectorises; only a recording that fails it is searched again.
+      bool any = false;
+      for (qint32 i = 0; i < n; ++i) any |= bad(fz[i], m1[i], m2[i]);
+      if (!any) return -1;
+    }
   }
+  for (qint32 i = 0; i < n; ++i)
+    if (bad(data.Sample(0, i), data.Sample(1, i), data.Sample(2, i))) return i;
   return -1;
 }
 

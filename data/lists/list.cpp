@@ -64,11 +64,28 @@ const KM_RQListFile* KM_RQList::lfFile(qint32 index) const {
 
 void KM_RQList::clear() {
   files_.clear();
+  image_.reset();
+  inImage_.clear();
   sLoadedDataPath_.clear();
   stats_ = Stats{};
   fMinCoPFz_ = 0;
   sVersion_ = QString::fromLatin1(recordio::kVersionText);
   fVersion_ = recordio::kVersionNumber;
+}
+
+KM_RQList::Header KM_RQList::header(const QString& path) const {
+  return Header{stats_, fMinCoPFz_, path, lFilesCount(), sVersion_, fVersion_};
+}
+
+bool KM_RQList::isModified() const {
+  if (!image_ || inImage_.size() != files_.size()) return true;
+  for (const char in : inImage_)
+    if (!in) return true;
+  return !(header(sDataPath_) == imageHeader_);
+}
+
+void KM_RQList::entryMoved(size_t from) {
+  for (size_t i = from; i < inImage_.size(); ++i) inImage_[i] = 0;
 }
 
 qint64 KM_RQList::approximateBytes() const {
@@ -135,6 +152,10 @@ qint32 KM_RQList::Refresh(float minCoPFz, const QString& dataPath, const QString
       ++i;
     } else {
       files_.erase(files_.begin() + (i - 1));  // later entries move down; i is examined again
+      if (inImage_.size() > static_cast<size_t>(i - 1)) {
+        inImage_.erase(inImage_.begin() + (i - 1));
+        entryMoved(static_cast<size_t>(i - 1));
+      }
     }
   }
 
@@ -147,6 +168,7 @@ qint32 KM_RQList::Refresh(float minCoPFz, const QString& dataPath, const QString
     auto e = std::make_unique<KM_RQListFile>();
     e->sFileName = added[k - 1];
     files_.push_back(std::move(e));
+    if (image_) inImage_.push_back(0);
   }
 
   fMinCoPFz_ = minCoPFz;
@@ -159,6 +181,8 @@ qint32 KM_RQList::Refresh(float minCoPFz, const QString& dataPath, const QString
   for (qint32 i = 0; i < n; ++i)
     if (!files_[static_cast<size_t>(i)]->isUpToDate(sDataPath_, minCoPFz))
       jobs.push_back(static_cast<size_t>(i));
+  for (const size_t idx : jobs)
+    if (idx < inImage_.size()) inImage_[idx] = 0;
 
   const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
   const size_t threads =
@@ -294,22 +318,7 @@ bool KM_RQList::Save(KMX_OLEStorage* storage, const QString& name) {
   auto sub = recordio::openForCollectionSave(storage, name, sStorageName_, kDefaultStorageName, log, stgName);
   if (!sub) return false;
 
-  bool ok = recordio::writeVersionIfCurrent(*sub, sVersion_, fVersion_);
-  if (auto s = recordio::openOrCreateStream(*sub, QStringLiteral("Data"))) {
-    recordio::Writer wr(*s);
-    QString path = sDataPath_;
-    dataFields(wr, *this, path);
-    ok = wr.commit() && ok;
-  } else {
-    ok = false;
-  }
-  if (auto s = recordio::openOrCreateStream(*sub, QStringLiteral("FileData"))) {
-    recordio::Writer wr(*s);
-    wr.long32(lFilesCount());
-    ok = wr.commit() && ok;
-  } else {
-    ok = false;
-  }
+  bool ok = saveHeader(*sub);
   for (qint32 i = 1; i <= lFilesCount(); ++i)
     ok = files_[static_cast<size_t>(i - 1)]->Save(sub.get(), recordio::elementName("File", i)) && ok;
   ok = sub->Commit(stgcommit::Default) && ok;
@@ -318,10 +327,64 @@ bool KM_RQList::Save(KMX_OLEStorage* storage, const QString& name) {
   return ok;
 }
 
+bool KM_RQList::saveHeader(KMX_OLEStorage& sub) {
+  bool ok = recordio::writeVersionIfCurrent(sub, sVersion_, fVersion_);
+  if (auto s = recordio::openOrCreateStream(sub, QStringLiteral("Data"))) {
+    recordio::Writer wr(*s);
+    QString path = sDataPath_;
+    dataFields(wr, *this, path);
+    ok = wr.commit() && ok;
+  } else {
+    ok = false;
+  }
+  if (auto s = recordio::openOrCreateStream(sub, QStringLiteral("FileData"))) {
+    recordio::Writer wr(*s);
+    wr.long32(lFilesCount());
+    ok = wr.commit() && ok;
+  } else {
+    ok = false;
+  }
+  return ok;
+}
+
+// Into the image of the list file: the list's own streams and the entries that are not there
+// as they are now; [File n] storages past the end go.
+bool KM_RQList::saveChanged(KMX_OLEStorage& root, const QString& name) {
+  ProcLog log("KM_RQList", "Save", name);
+  auto sub = root.OpenStorage(name, stgmode::ReadWrite);
+  if (!sub) {
+    log.error("Storage " + name + " not found");
+    return false;
+  }
+  bool ok = saveHeader(*sub);
+  qint32 written = 0;
+  for (qint32 i = 1; i <= lFilesCount(); ++i) {
+    if (inImage_[static_cast<size_t>(i - 1)]) continue;
+    ok = files_[static_cast<size_t>(i - 1)]->Save(sub.get(), recordio::elementName("File", i)) && ok;
+    ++written;
+  }
+  for (qint32 i = lFilesCount() + 1; i <= imageHeader_.files; ++i)
+    ok = sub->DestroyElement(recordio::elementName("File", i)) && ok;
+  ok = sub->Commit(stgcommit::Default) && ok;
+  log.step(QStringLiteral("%1 entries written").arg(written));
+  if (!ok) log.error("List " + name + " not saved completely");
+  log.completed();
+  return ok;
+}
+
 bool KM_RQList::FileLoad(const QString& path, const QString& identification) {
   ProcLog log("KM_RQList", "FileLoad", path);
   KMX_OLEStgTool tool;
   const QString p = path.trimmed();
+  // The list already holds exactly what the file holds (it was read from or written to it, and
+  // neither side changed since): reading it again would give the same list.
+  if (image_ && p == sFileName_ && identification == imageIdentification_ && !isModified() &&
+      image_->IsSavedIn(p)) {
+    sLoadedDataPath_ = imageHeader_.path;
+    log.step(QStringLiteral("The list is the list file as it is: nothing read"));
+    log.completed();
+    return true;
+  }
   if (p.isEmpty() || !QFileInfo(p).isFile() || !tool.IsStorageFile(p)) {
     log.step(QStringLiteral("No list file: the list starts empty"));
     clear();
@@ -331,17 +394,18 @@ bool KM_RQList::FileLoad(const QString& path, const QString& identification) {
   const qint64 len = QFileInfo(p).size();
   const qint64 block = tool.AllocMemoryBlock(kMemoryBlockBytes, 0);
   tool.ResizeMemoryBlock(block, std::llround(static_cast<double>(len) / 4096.0) * 4096 + kMemoryHeadroom);
+  std::shared_ptr<KMX_OLEStorage> root;
   {
-    auto root = tool.CreateRootStorageOnMemory("MEM_" + p, stgmode::CreateReplace, block, 0, true);
-    auto file = root ? tool.OpenStorageFile(p, stgmode::PriorityDenyNone) : nullptr;
-    if (root && file && file->CopyTo(*root) && root->Commit(stgcommit::Default)) {
-      file.reset();
+    // The file's image becomes the memory root as it is: nothing is copied element by element.
+    root = tool.LoadRootStorageOnMemory("MEM_" + p, block, p);
+    if (root) {
       if (!root->OpenSummaryInfo()) {
         log.error(QStringLiteral("Summary information unreadable"));
       } else {
         const QString stored = root->GetSummaryProperty(QString::fromLatin1(kPropIdentification));
         if (identificationMatches(stored, identification)) {
           loaded = Load(root.get(), QString::fromLatin1(kDefaultStorageName));
+          imageIdentification_ = identification;
         } else {
           log.error("Foreign file, identification \"" + stored + "\"");
         }
@@ -355,6 +419,13 @@ bool KM_RQList::FileLoad(const QString& path, const QString& identification) {
   if (!loaded) {
     log.step(QStringLiteral("Nothing loaded: the list starts empty"));
     clear();
+  } else {
+    // Kept for the next save. An entry whose cache was turned away holds less than its storage.
+    image_ = std::move(root);
+    inImage_.assign(files_.size(), 1);
+    for (size_t i = 0; i < files_.size(); ++i)
+      if (files_[i]->fileStamp().isEmpty()) inImage_[i] = 0;
+    imageHeader_ = header(sLoadedDataPath_);
   }
   log.completed();
   return loaded;
@@ -368,6 +439,23 @@ bool KM_RQList::FileSave(const QString& path) {
     log.completed();
     return false;
   }
+  if (image_ && p == sFileName_ && inImage_.size() == files_.size()) {
+    if (!isModified() && image_->IsSavedIn(p)) {
+      log.step(QStringLiteral("List unchanged: the file is not written again"));
+      log.completed();
+      return true;
+    }
+    if (saveChanged(*image_, QString::fromLatin1(kDefaultStorageName)) && image_->WriteToFile(p)) {
+      inImage_.assign(files_.size(), 1);
+      imageHeader_ = header(sDataPath_);
+      log.completed();
+      return true;
+    }
+    // The image may now hold part of the changes: the list is written whole below.
+    log.error(QStringLiteral("The changes could not be written alone: the list is written whole"));
+  }
+  image_.reset();
+  inImage_.clear();
   KMX_OLEStgTool tool;
   const QFileInfo fi(p);
   const qint64 len = fi.exists() ? fi.size() : 0;
@@ -394,13 +482,17 @@ bool KM_RQList::FileSave(const QString& path) {
         log.error(QStringLiteral("The list could not be written into the memory image"));
       } else {
         folders::ensureFolder(fi.absolutePath());
-        // The new file replaces the old one whole on commit, so the old one is never half gone.
-        auto file = tool.CreateStorageFile(p, stgmode::CreateReplace, 0, true);
-        ok = file && root->CopyTo(*file) &&
-             root->CopyElementTo(KMX_OLEStorage::summaryInfoStreamName(), *file) &&
-             file->Commit(stgcommit::Overwrite);
+        // The memory image, summary information included, replaces the old file whole, so the
+        // old one is never half gone.
+        ok = root->WriteToFile(p);
         if (!ok) log.error("Cannot write " + p);
       }
+    }
+    if (ok) {
+      image_ = std::move(root);
+      inImage_.assign(files_.size(), 1);
+      imageHeader_ = header(sDataPath_);
+      imageIdentification_ = QString::fromLatin1(kListIdentification);
     }
   }
   tool.ReleaseMemoryBlock(block);

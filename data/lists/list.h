@@ -70,7 +70,8 @@ class KM_RQList {
   void requestStop() { stopRequested_.store(true); }
 
   // The list file: load with the expected identification (a missing, damaged or foreign file
-  // leaves the list empty and returns false), save (blank path: the one last used).
+  // leaves the list empty and returns false), save (blank path: the one last used). A list that
+  // already is what the file holds reads nothing; a save writes only what differs from the file.
   bool FileLoad(const QString& path,
                 const QString& identification = QString::fromLatin1(kListIdentification));
   bool FileSave(const QString& path = QString());
@@ -91,6 +92,9 @@ class KM_RQList {
   // Clears entries and statistics (path and extension stay).
   void clear();
 
+  // Something would differ in the list file from what was last loaded from or saved to it.
+  bool isModified() const;
+
   // Memory held by the entries, roughly; for the statistics of the tools.
   qint64 approximateBytes() const;
 
@@ -100,10 +104,25 @@ class KM_RQList {
     qint32 lSTTestBalanceCount = 0, lSTTestVisionCount = 0, lSTTestBMICount = 0, lSTFilesCount = 0;
     qint32 lSTBadBalanceFilesCount = 0, lSTBadVisionFilesCount = 0;
     qint32 lSTUnderweightFilesCount = 0, lSTOverweightFilesCount = 0;
+    bool operator==(const Stats&) const = default;
+  };
+  // What the list's own streams hold besides the entries.
+  struct Header {
+    Stats stats;
+    float minCoPFz = 0;
+    QString path;
+    qint32 files = 0;
+    QString version;
+    float versionNumber = 0;
+    bool operator==(const Header&) const = default;
   };
   template <class IO, class Self>
   static void dataFields(IO& io, Self& self, QString& path);
   void addToStats(const KM_RQListFile& e);
+  Header header(const QString& path) const;
+  bool saveHeader(KMX_OLEStorage& sub);
+  bool saveChanged(KMX_OLEStorage& root, const QString& name);
+  void entryMoved(size_t from);  // entries from this index on no longer match the image
 
   QString sDataPath_;
   QString sDataExt_;
@@ -119,6 +138,13 @@ class KM_RQList {
   QString sVersion_;
   float fVersion_;
   QString sStorageName_;
+
+  // The list file as last loaded or saved, in memory: a save puts only what changed into it.
+  // inImage_[i] says whether entry i + 1 is the one its [File i + 1] holds.
+  std::shared_ptr<KMX_OLEStorage> image_;
+  std::vector<char> inImage_;
+  Header imageHeader_;
+  QString imageIdentification_;  // the identification the image was read with or written under
 };
 
 }  // namespace tarn

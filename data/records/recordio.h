@@ -49,12 +49,26 @@ bool writeVersionIfCurrent(KMX_OLEStorage& storage, const QString& text, float& 
 class Reader {
  public:
   explicit Reader(KMX_OLEStream& s) : s_(s) {}
-  void text(QString& v) { v = next().toString(); }
-  void long32(qint32& v) { v = next().toLong(); }
-  void single(float& v) { v = next().toSingle(); }
-  void dbl(double& v) { v = next().toDouble(); }
-  void date(double& v) { v = next().toDate(); }
-  void boolean(bool& v) { v = next().toBool(); }
+  // Straight from the stream's bytes; a value that cannot be read so is read again the long way,
+  // which gives the reason.
+  void text(QString& v) {
+    if (!s_.ReadString(v)) v = next().toString();
+  }
+  void long32(qint32& v) {
+    if (!s_.ReadLong(v)) v = next().toLong();
+  }
+  void single(float& v) {
+    if (!s_.ReadSingle(v)) v = next().toSingle();
+  }
+  void dbl(double& v) {
+    if (!s_.ReadDouble(v)) v = next().toDouble();
+  }
+  void date(double& v) {
+    if (!s_.ReadDate(v)) v = next().toDate();
+  }
+  void boolean(bool& v) {
+    if (!s_.ReadBool(v)) v = next().toBool();
+  }
 
  private:
   StgValue next() { return s_.ReadNext(true, false); }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/eventlog.h"
+#include "core/folders.h"
 #include "data/storage/storagetree.h"
 
 namespace tarn {
@@ -167,6 +168,28 @@ StgValue decode(const QByteArray& c, qsizetype& pos) {
 }
 
 bool copyTree(Database& src, qint64 srcId, Database& dst, qint64 dstId, int depth, QString* why);
+
+// The tree of the storage file at path, remembering which file it is the image of.
+std::shared_ptr<Database> readImage(const QString& path, const QString& label, bool writable, QString* why,
+                                    Database::Check check = Database::Check::Whole) {
+  // Taken before reading: a file changed while it is read is then not taken for this image.
+  const QString stamp = folders::fileStamp(path);
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) {
+    *why = QStringLiteral("cannot open \"%1\": %2").arg(path, f.errorString());
+    return nullptr;
+  }
+  const QByteArray image = f.readAll();
+  f.close();
+  auto db = Database::openImage(image, label, writable, why, check);
+  if (!db) {
+    *why = QStringLiteral("\"%1\": %2").arg(path, *why);
+    return nullptr;
+  }
+  db->basePath = QFileInfo(path).absoluteFilePath();
+  db->baseStamp = stamp;
+  return db;
+}
 
 // Puts one element under parent in dst, replacing a same-named one, and copies what it holds.
 qint64 placeCopy(Database& src, const ChildRow& row, const QString& name, Database& dst, qint64 parent,
@@ -410,6 +433,25 @@ bool KMX_OLEStorage::Commit(int flags) {
   return true;
 }
 
+bool KMX_OLEStorage::WriteToFile(const QString& path) {
+  ProcLog log(kModule, "WriteToFile", QStringLiteral("File = %1").arg(path));
+  if (!isRoot() || isReverted() || path.trimmed().isEmpty()) {
+    log.error(QStringLiteral("only a root can be written to a file"));
+    return false;
+  }
+  QString why;
+  if (!db_->writeFile(path, &why)) {
+    log.error(why);
+    return false;
+  }
+  log.completed();
+  return true;
+}
+
+bool KMX_OLEStorage::IsSavedIn(const QString& path) const {
+  return isRoot() && !isReverted() && db_->isSavedIn(path);
+}
+
 StgElementType KMX_OLEStorage::EnumElements(int next, QString& name) {
   name.clear();
   if (next == 0 || !enumStarted_) {
@@ -579,6 +621,51 @@ StgValue KMX_OLEStream::ReadNext(StgType asked, bool flagA, bool flagB) {
   return v;
 }
 
+bool KMX_OLEStream::alive() const { return db_->alive(id_); }
+
+bool KMX_OLEStream::ReadDouble(double& v) {
+  StgType t;
+  if (!peek(t, 2)) return false;
+  switch (t) {
+    case StgType::Double:
+    case StgType::Date:
+      return ReadDate(v);
+    case StgType::Single: {
+      float f;
+      if (!ReadSingle(f)) return false;
+      v = double(f);
+      return true;
+    }
+    case StgType::Long:
+    case StgType::Integer: {
+      qint32 x;
+      if (!ReadLong(x)) return false;
+      v = double(x);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+bool KMX_OLEStream::ReadString(QString& v) {
+  StgType t;
+  const char* p = peek(t, 4);
+  if (!p || t != StgType::String) return false;
+  const quint32 units = get<quint32>(p);
+  if (qsizetype(units) > (content_.size() - pos_ - 5) / 2) return false;
+  const char* q = p + 4;
+  if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+    v = QString(reinterpret_cast<const QChar*>(q), qsizetype(units));
+  } else {
+    v.resize(qsizetype(units));
+    QChar* d = v.data();
+    for (quint32 k = 0; k < units; ++k) d[k] = QChar(get<quint16>(q + 2 * k));
+  }
+  pos_ += 5 + 2 * qsizetype(units);
+  return true;
+}
+
 bool KMX_OLEStream::Commit(int flags) {
   if (flags & ~0xF) {
     logError("Commit", QStringLiteral("unknown flags %1").arg(flags));
@@ -740,23 +827,33 @@ std::shared_ptr<KMX_OLEStorage> KMX_OLEStgTool::OpenStorageFile(const QString& p
     log.error(QStringLiteral("mode %1 cannot open a storage file").arg(mode));
     return nullptr;
   }
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) {
-    log.error(QStringLiteral("cannot open \"%1\": %2").arg(path, f.errorString()));
-    return nullptr;
-  }
-  const QByteArray image = f.readAll();
-  f.close();
   const bool writable = (plain & kAccessMask) != 0;
   QString why;
-  auto db = Database::openImage(image, path, writable, &why);
+  auto db = readImage(path, path, writable, &why);
   if (!db) {
-    log.error(QStringLiteral("\"%1\": %2").arg(path, why));
+    log.error(why);
     return nullptr;
   }
-  if (writable) db->filePath = QFileInfo(path).absoluteFilePath();
+  if (writable) db->filePath = db->basePath;
   log.completed();
   return std::make_shared<KMX_OLEStorage>(std::move(db), RootId, QFileInfo(path).fileName(), writable);
+}
+
+std::shared_ptr<KMX_OLEStorage> KMX_OLEStgTool::LoadRootStorageOnMemory(const QString& name, qint64 handle,
+                                                                        const QString& path) {
+  ProcLog log(kModule, "LoadRootStorageOnMemory", QStringLiteral("Name = %1, File = %2").arg(name, path));
+  if (!blocks_.count(handle)) {
+    log.error(QStringLiteral("no memory block %1").arg(handle));
+    return nullptr;
+  }
+  QString why;
+  auto db = readImage(path, name, true, &why, Database::Check::Own);
+  if (!db) {
+    log.error(why);
+    return nullptr;
+  }
+  log.completed();
+  return std::make_shared<KMX_OLEStorage>(std::move(db), RootId, name, true);
 }
 
 std::shared_ptr<KMX_OLEStorage> KMX_OLEStgTool::OpenStorageImage(const QByteArray& image,

@@ -12,8 +12,10 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QtEndian>
 #include <QtGlobal>
 
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <unordered_map>
@@ -145,6 +147,13 @@ class KMX_OLEStorage {
 
   // On a root: ends the pending transaction; a storage file is then written whole.
   bool Commit(int flags = stgcommit::Default);
+  // On a root: writes everything below it as the storage file at path, replacing the file whole.
+  // When the root was read from that file, or last written to it, and the file is still as it was
+  // then, only what changed since goes into a copy of that image; otherwise the image is built anew.
+  bool WriteToFile(const QString& path);
+  // On a root: the file at path holds exactly this root (read from or written to it, and neither
+  // side changed since), so writing it again would give the same file.
+  bool IsSavedIn(const QString& path) const;
 
   // next 0 starts over (taking a snapshot, so destroying elements meanwhile is safe), 1 goes on.
   // Gives the element's type and name; End with an empty name when there are no more.
@@ -190,6 +199,42 @@ class KMX_OLEStream {
   StgValue ReadNext(StgType asked, bool flagA = true, bool flagB = false);
   bool Commit(int flags = stgcommit::Default);
 
+  // The next value straight into a member, converted as StgValue's conversions allow (Long from
+  // Long, Integer or Boolean; Double from any number or a Date; Date from Date or Double). False,
+  // with nothing consumed, when the next value is not one of those kinds or not there at all:
+  // the caller then reads it with ReadNext to learn why. For loaders reading many values.
+  bool ReadLong(qint32& v) {
+    StgType t;
+    const char* p = peek(t, 2);
+    if (p && (t == StgType::Integer || t == StgType::Boolean)) {
+      const auto x = fixed<qint16>(p);
+      v = t == StgType::Boolean ? (x != 0 ? -1 : 0) : x;
+      pos_ += 3;
+      return true;
+    }
+    return p && t == StgType::Long && take(4, p, v);
+  }
+  bool ReadSingle(float& v) {
+    StgType t;
+    const char* p = peek(t, 4);
+    return p && t == StgType::Single && take(4, p, v);
+  }
+  bool ReadDate(double& v) {
+    StgType t;
+    const char* p = peek(t, 8);
+    return p && (t == StgType::Date || t == StgType::Double) && take(8, p, v);
+  }
+  bool ReadDouble(double& v);
+  bool ReadBool(bool& v) {
+    StgType t;
+    const char* p = peek(t, 2);
+    if (!p || t != StgType::Boolean) return false;
+    v = fixed<qint16>(p) != 0;
+    pos_ += 3;
+    return true;
+  }
+  bool ReadString(QString& v);
+
   QString name() const { return name_; }
   bool isWritable() const { return writable_; }
   bool atEnd();
@@ -198,6 +243,36 @@ class KMX_OLEStream {
   friend struct stgdetail::Database;
   bool flush();
   bool ensureLoaded();
+  // The tag of the next value and the bytes after it, when at least need of them are there;
+  // nullptr otherwise.
+  const char* peek(StgType& type, qsizetype need) {
+    if (!loaded_ || pos_ >= content_.size() || !alive()) return nullptr;
+    const char* p = content_.constData() + pos_;
+    type = StgType(quint8(*p) & 0x0F);
+    return content_.size() - pos_ - 1 >= need ? p + 1 : nullptr;
+  }
+  // A little-endian value of the stream's bytes.
+  template <typename T>
+  static T fixed(const char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return qFromLittleEndian(v);
+  }
+  // Takes a value of bytes bytes (4 or 8) at p when the stream holds all of them.
+  template <typename T>
+  bool take(qsizetype bytes, const char* p, T& v) {
+    if (content_.size() - pos_ - 1 < bytes) return false;
+    if constexpr (sizeof(T) == 4) {
+      const auto bits = fixed<quint32>(p);
+      std::memcpy(&v, &bits, 4);
+    } else {
+      const auto bits = fixed<quint64>(p);
+      std::memcpy(&v, &bits, 8);
+    }
+    pos_ += 1 + bytes;
+    return true;
+  }
+  bool alive() const;
 
   bool reverted() const;
 
@@ -242,6 +317,12 @@ class KMX_OLEStgTool {
   // Reads the whole file into memory. Modes 16 and 262208 give a read-only root; 18 a writable
   // one that writes the file back whole on commit. Null for a missing, damaged or foreign file.
   std::shared_ptr<KMX_OLEStorage> OpenStorageFile(const QString& path, int mode);
+  // A memory root holding the image of a storage file the station wrote itself (the list file),
+  // read in one pass rather than copied element by element from a file root. Checked as above but for
+  // the structural check of the whole database, which costs as much as reading it again: damage
+  // met while reading still fails the open. Writable; null for a missing, damaged or foreign file.
+  std::shared_ptr<KMX_OLEStorage> LoadRootStorageOnMemory(const QString& name, qint64 handle,
+                                                          const QString& path);
   // The same from bytes already in memory (a read-only root).
   std::shared_ptr<KMX_OLEStorage> OpenStorageImage(const QByteArray& image, const QString& label);
   // Cheap header test: a database file of this store's kind.

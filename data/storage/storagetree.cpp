@@ -1,6 +1,7 @@
 #include "data/storage/storagetree.h"
 
 #include <sqlite3.h>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstring>
@@ -30,8 +31,10 @@ constexpr const char* kSchema =
 
 // Every check of a file from elsewhere is bounded: a hostile file cannot hold the station up
 // for more than this, whatever its contents make SQLite do. Counted in the thread's processor
-// time (ms), so that a busy machine does not turn a sound file away.
+// time (ms), so that a busy machine does not turn a sound file away, and growing with the size
+// of the file, so that a slow one does not turn a large sound file away.
 constexpr qint64 kCheckBudget = 500;
+constexpr qint64 kCheckBudgetPerMiB = 20;
 
 int pastDeadline(void* deadline) { return clock::threadCpuMs() > *static_cast<qint64*>(deadline); }
 
@@ -138,18 +141,39 @@ void bindNameFast(sqlite3_stmt* st, int col, const QString& s, std::string& buf)
   sqlite3_bind_text(st, col, buf.data(), int(buf.size()), SQLITE_STATIC);
 }
 
-QString columnName(sqlite3_stmt* st, int col) {
-  const void* p = sqlite3_column_text16(st, col);
-  const int bytes = sqlite3_column_bytes16(st, col);
-  return p ? QString(reinterpret_cast<const QChar*>(p), bytes / 2) : QString();
-}
+// Names taken as the file holds them (UTF-8), sparing SQLite a conversion per row. Most repeat
+// ("Version", "Data", "TestB 1"), so the last name met at each of a few places is kept and
+// shared instead of made again.
+class NameReader {
+ public:
+  QString read(sqlite3_stmt* st, int col) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+    const int bytes = sqlite3_column_bytes(st, col);
+    if (!p) return QString();
+    quint32 h = 2166136261u;
+    bool ascii = true;
+    for (int i = 0; i < bytes; ++i) {
+      const auto c = static_cast<unsigned char>(p[i]);
+      ascii = ascii && c < 0x80;
+      h = (h ^ c) * 16777619u;
+    }
+    if (!ascii) return QString::fromUtf8(p, bytes);
+    QString& slot = slots_[(h ^ (h >> 15)) % kSlots];
+    const QLatin1StringView text(p, bytes);
+    if (slot.size() != bytes || slot != text) slot = QString(text);
+    return slot;
+  }
+
+ private:
+  static constexpr quint32 kSlots = 251;
+  QString slots_[kSlots];
+};
 
 QByteArray columnBlob(sqlite3_stmt* st, int col) {
   const void* p = sqlite3_column_blob(st, col);
   const int n = sqlite3_column_bytes(st, col);
   return p && n > 0 ? QByteArray(static_cast<const char*>(p), n) : QByteArray();
 }
-
 // First column of the first row of a one-off query; false when there is none.
 bool queryInt(sqlite3* db, const char* sql, qint64* out) {
   Statement st(db, sql);
@@ -220,33 +244,6 @@ void NameIndex::add(quint64 h, qint64 id) {
   ++used_;
 }
 
-bool NameIndex::addUnique(const std::vector<Node>& nodes, qint64 parent, const QString& name, quint64 h,
-                          qint64 id) {
-  if ((used_ + removed_ + 1) * 2 > slots_.size()) grow();
-  const size_t mask = slots_.size() - 1;
-  size_t i = size_t(h) & mask;
-  size_t freeSlot = size_t(-1);
-  for (;; i = (i + 1) & mask) {
-    const Slot& s = slots_[i];
-    if (s.id == 0) break;
-    if (s.id < 0) {
-      if (freeSlot == size_t(-1)) freeSlot = i;
-      continue;
-    }
-    if (s.hash == h) {
-      const Node& n = nodes[size_t(s.id)];
-      if (n.parent == parent && sameKey(n.name, name)) return false;
-    }
-  }
-  if (freeSlot != size_t(-1)) {
-    i = freeSlot;
-    --removed_;
-  }
-  slots_[i] = Slot{h, id};
-  ++used_;
-  return true;
-}
-
 void NameIndex::remove(quint64 h, qint64 id) {
   if (slots_.empty()) return;
   const size_t mask = slots_.size() - 1;
@@ -298,7 +295,7 @@ std::shared_ptr<Database> Database::createEmpty(const QString& label, QString* w
 }
 
 std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QString& label, bool writable,
-                                              QString* why) {
+                                              QString* why, Check check) {
   auto fail = [why](const QString& text) {
     if (why) *why = text;
     return nullptr;
@@ -309,7 +306,7 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   Connection c;
   if (!c.open()) return fail(QStringLiteral("cannot open an in-memory database"));
   c.harden();
-  qint64 deadline = clock::threadCpuMs() + kCheckBudget;
+  qint64 deadline = clock::threadCpuMs() + kCheckBudget + kCheckBudgetPerMiB * (image.size() >> 20);
   sqlite3_progress_handler(c.get(), 1000, pastDeadline, &deadline);
   // Read in place: a read-only database never writes into the caller's bytes, which outlive c.
   const auto n = sqlite3_int64(image.size());
@@ -329,9 +326,14 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   if (schema.isEmpty() || schema != expectedSchema())
     return fail(QStringLiteral("damaged file: unexpected database layout"));
 
-  QString check;
-  if (!queryText(c.get(), "PRAGMA quick_check(1)", &check) || check != QLatin1String("ok"))
-    return fail(QStringLiteral("damaged file: %1").arg(check.isEmpty() ? c.errText("check") : check));
+  // The structural check costs as much as reading every row again. The station's own files skip
+  // it: damage SQLite meets while reading still fails the open cleanly, and what such a file
+  // caches can be made again.
+  if (check == Check::Whole) {
+    QString verdict;
+    if (!queryText(c.get(), "PRAGMA quick_check(1)", &verdict) || verdict != QLatin1String("ok"))
+      return fail(QStringLiteral("damaged file: %1").arg(verdict.isEmpty() ? c.errText("check") : verdict));
+  }
 
   qint64 rootKind = 0, rootParent = -1;
   if (!queryInt(c.get(), "SELECT kind FROM elements WHERE id = 1", &rootKind) ||
@@ -346,42 +348,59 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   d->label = label;
   d->writable = writable;
   d->nodes.resize(1);
+  // Room for every row at once (ids grow with rows, so the largest is a bound of their number):
+  // the table is then never moved while it fills. A damaged file may claim anything.
+  qint64 maxId = 0;
+  if (queryInt(c.get(), "SELECT max(id) FROM elements", &maxId) && maxId > 0)
+    d->nodes.reserve(size_t(std::min<qint64>(maxId, image.size() / 16) + 1));
+  // Kept: a later write of the same file patches it.
+  auto kept = std::make_shared<QByteArray>(image);
+  const char* from = kept->constData();
+  qint64 skippedRows = 0;  // rows of the image left out of the tree
   Statement st(c.get(), "SELECT id, parent, name, kind, data FROM elements WHERE id >= 1 ORDER BY id");
   if (!st) return fail(c.errText("reading the elements"));
   std::vector<std::pair<qint64, qint64>> storageIds;  // file id -> our id, ascending (rows come in id order)
+  NameReader names;
   int rc;
   while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
     const qint64 fileId = sqlite3_column_int64(st.get(), 0);
     const qint64 fileParent = sqlite3_column_int64(st.get(), 1);
     const int kind = sqlite3_column_int(st.get(), 3);
+    ++skippedRows;  // until the row is taken
     if (kind != KindStorage && kind != KindStream) continue;
     qint64 parent = 0;
     if (fileId == RootId) {
       if (kind != KindStorage) continue;
     } else {
       if (fileParent >= fileId) continue;
-      const auto p =
-          std::lower_bound(storageIds.begin(), storageIds.end(), std::make_pair(fileParent, qint64(0)));
+      // Rows come in id order, so the parent is nearly always one of the last storages met.
+      auto p = storageIds.end();
+      for (int back = 0; back < 8 && p != storageIds.begin(); ++back)
+        if ((--p)->first <= fileParent) break;
+      if (p == storageIds.end() || p->first != fileParent)
+        p = std::lower_bound(storageIds.begin(), storageIds.end(), std::make_pair(fileParent, qint64(0)));
       if (p == storageIds.end() || p->first != fileParent) continue;
       parent = p->second;
     }
-    const QString name = columnName(st.get(), 2);
-    const quint64 h = NameIndex::hash(parent, name);
-    // One probe both finds a second row of one name (left out) and files the new element.
-    if (parent != 0 && !d->index.addUnique(d->nodes, parent, name, h, qint64(d->nodes.size()))) continue;
+    const QString name = names.read(st.get(), 2);
+    if (parent != 0 && d->child(parent, name) != 0) continue;  // a second row of one name: left out
     const QByteArray data = kind == KindStream ? columnBlob(st.get(), 4) : QByteArray();
-    const qint64 id = d->addNode(parent, name, 0, kind, data, false);
+    const qint64 id = d->addNode(parent, name, kind, data);
+    d->nodes[size_t(id)].row = fileId;
     if (kind == KindStorage) storageIds.push_back({fileId, id});
+    --skippedRows;
   }
   if (rc != SQLITE_DONE)
     return fail(QStringLiteral("damaged file: %1").arg(c.errText("reading the elements")));
   if (d->nodes.size() < 2 || d->nodes[RootId].kind != KindStorage)
     return fail(QStringLiteral("damaged file: no root storage"));
+  // Only an image whose every row made it into the tree can be patched later; anything left
+  // out (a damaged file) goes when the file is next written whole.
+  if (skippedRows == 0) d->base = FileImage{kept, reinterpret_cast<const unsigned char*>(from), kept->size()};
   return d;
 }
 
-qint64 Database::addNode(qint64 parent, const QString& name, quint64 hash, int kind, const QByteArray& data,
-                         bool toIndex) {
+qint64 Database::addNode(qint64 parent, const QString& name, int kind, const QByteArray& data) {
   // Built apart first: the arguments may refer to texts inside the table, which can move.
   Node n;
   n.parent = parent;
@@ -391,11 +410,27 @@ qint64 Database::addNode(qint64 parent, const QString& name, quint64 hash, int k
   const auto id = qint64(nodes.size());
   nodes.push_back(std::move(n));
   if (parent != 0) {
-    if (toIndex) index.add(hash, id);
-    nodes[size_t(parent)].kids.push_back(id);
+    Node& p = nodes[size_t(parent)];
+    p.kids.push_back(id);
+    if (p.indexed) {
+      index.add(NameIndex::hash(parent, nodes[size_t(id)].name), id);
+    } else if (p.kids.size() > kFewChildren) {
+      // From now on this storage's children are found through the index.
+      p.indexed = true;
+      for (const qint64 kid : p.kids) index.add(NameIndex::hash(parent, nodes[size_t(kid)].name), kid);
+    }
   }
   ++liveCount;
   return id;
+}
+
+qint64 Database::child(qint64 parent, const QString& name) const {
+  const Node& p = nodes[size_t(parent)];
+  if (p.indexed) return index.find(nodes, parent, name, NameIndex::hash(parent, name));
+  // A few children lie side by side in the table, and their names are mostly shared texts.
+  for (const qint64 kid : p.kids)
+    if (sameKey(nodes[size_t(kid)].name, name)) return kid;
+  return 0;
 }
 
 qint64 Database::insert(qint64 parent, const QString& name, int kind, const QByteArray* data, QString* why) {
@@ -404,13 +439,14 @@ qint64 Database::insert(qint64 parent, const QString& name, int kind, const QByt
     if (why) *why = QStringLiteral("the storage no longer exists");
     return -1;
   }
-  const quint64 h = NameIndex::hash(parent, name);
-  if (index.find(nodes, parent, name, h)) return 0;
-  return addNode(parent, name, h, kind, kind == KindStream && data ? *data : QByteArray());
+  if (child(parent, name)) return 0;
+  touched = true;
+  return addNode(parent, name, kind, kind == KindStream && data ? *data : QByteArray());
 }
 
 qint64 Database::find(qint64 parent, const QString& name, int* kind, QByteArray* data) {
-  const qint64 id = index.find(nodes, parent, name, NameIndex::hash(parent, name));
+  if (!alive(parent)) return 0;
+  const qint64 id = child(parent, name);
   if (id == 0) return 0;
   const Node& n = nodes[size_t(id)];
   if (kind) *kind = n.kind;
@@ -424,7 +460,10 @@ bool Database::setData(qint64 id, const QByteArray& data, QString* why) {
     if (why) *why = QStringLiteral("the stream no longer exists");
     return false;
   }
-  nodes[size_t(id)].data = data;
+  Node& n = nodes[size_t(id)];
+  n.data = data;
+  n.changed = true;
+  touched = true;
   return true;
 }
 
@@ -463,14 +502,17 @@ bool Database::destroyTree(qint64 id, QString* why) {
     const auto it = std::lower_bound(siblings.begin(), siblings.end(), id);
     if (it != siblings.end() && *it == id) siblings.erase(it);
   }
-  // Without recursion: a tree read from a file may be nested arbitrarily deep.
-  std::vector<qint64> pending{id};
+  touched = true;
+  // Without recursion: a tree read from a file may be nested arbitrarily deep. Each element goes
+  // with whether its parent's children are in the index (the parent may be gone by then).
+  std::vector<std::pair<qint64, bool>> pending{{id, nodes[size_t(nodes[size_t(id)].parent)].indexed}};
   while (!pending.empty()) {
-    const qint64 cur = pending.back();
+    const auto [cur, inIndex] = pending.back();
     pending.pop_back();
     Node& n = nodes[size_t(cur)];
-    index.remove(NameIndex::hash(n.parent, n.name), cur);
-    pending.insert(pending.end(), n.kids.begin(), n.kids.end());
+    if (inIndex) index.remove(NameIndex::hash(n.parent, n.name), cur);
+    if (n.row > 0) droppedRows.push_back(n.row);
+    for (const qint64 kid : n.kids) pending.emplace_back(kid, n.indexed);
     n = Node{};  // kind None: objects still held for it go stale
     --liveCount;
   }
@@ -535,7 +577,7 @@ bool Database::backupInto(Database& dest, QString* why) {
   return true;
 }
 
-FileImage Database::serialize(QString* why) {
+FileImage Database::serialize(QString* why, std::vector<qint64>* rows) {
   if (!commitTransaction(why)) return FileImage();
   auto owner = std::make_shared<Connection>();
   Connection& c = *owner;
@@ -585,6 +627,7 @@ FileImage Database::serialize(QString* why) {
       ids.push_back(id);
       fileIds[id] = qint64(ids.size());
     }
+    if (rows) *rows = fileIds;
     // Texts bound without copying must stay put until their statement has run.
     std::vector<QString> keys(kBatch);
     std::vector<std::string> bufs(2 * kBatch);
@@ -636,13 +679,124 @@ FileImage Database::serialize(QString* why) {
   return image;
 }
 
+FileImage Database::patchBase(QString* why) {
+  if (!commitTransaction(why)) return FileImage();
+  auto owner = std::make_shared<Connection>();
+  Connection& c = *owner;
+  // A writable copy of the image with room for what is added; it grows if that is not enough.
+  qint64 added = 0;
+  for (const Node& n : nodes)
+    if (n.kind != KindNone && (n.row == 0 || n.changed)) added += n.data.size() + 2 * n.name.size() + 48;
+  const qint64 capacity = base.size + added + added / 2 + 65536;
+  auto* block = static_cast<unsigned char*>(sqlite3_malloc64(sqlite3_uint64(capacity)));
+  if (!c.open() || !block) {
+    sqlite3_free(block);
+    if (why) *why = QStringLiteral("out of memory preparing the file image");
+    return FileImage();
+  }
+  std::memcpy(block, base.bytes, size_t(base.size));
+  if (sqlite3_deserialize(c.get(), "main", block, base.size, capacity,
+                          SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_RESIZEABLE) != SQLITE_OK ||
+      !c.exec("PRAGMA journal_mode = OFF; BEGIN", why)) {
+    if (why && why->isEmpty()) *why = c.errText("preparing the file image");
+    return FileImage();
+  }
+  Statement del(c.get(), "DELETE FROM elements WHERE id = ?");
+  Statement ins(c.get(), "INSERT INTO elements(parent, name, name_key, kind, data) VALUES (?,?,?,?,?)");
+  Statement upd(c.get(), "UPDATE elements SET data = ? WHERE id = ?");
+  if (!del || !ins || !upd) {
+    if (why) *why = c.errText("preparing the file image");
+    return FileImage();
+  }
+  auto run = [&](sqlite3_stmt* st) {
+    const int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    if (rc == SQLITE_DONE) return true;
+    if (why) *why = c.errText("patching the file image");
+    return false;
+  };
+  auto bindData = [](sqlite3_stmt* st, int col, const Node& n) {
+    if (n.kind != KindStream)
+      sqlite3_bind_null(st, col);
+    else if (n.data.isEmpty())
+      sqlite3_bind_zeroblob(st, col, 0);
+    else
+      sqlite3_bind_blob64(st, col, n.data.constData(), sqlite3_uint64(n.data.size()), SQLITE_STATIC);
+  };
+  for (const qint64 row : droppedRows) {
+    sqlite3_bind_int64(del.get(), 1, row);
+    if (!run(del.get())) return FileImage();
+  }
+  // In id order, so that a new storage gets its row before its children refer to it.
+  std::vector<qint64> rows(nodes.size(), 0);
+  std::string nameBuf, keyBuf;
+  for (size_t id = RootId; id < nodes.size(); ++id) {
+    const Node& n = nodes[id];
+    if (n.kind == KindNone) continue;
+    rows[id] = n.row;
+    if (n.row > 0) {
+      if (!n.changed) continue;
+      bindData(upd.get(), 1, n);
+      sqlite3_bind_int64(upd.get(), 2, n.row);
+      if (!run(upd.get())) return FileImage();
+      continue;
+    }
+    const QString key = nameKey(n.name);
+    sqlite3_bind_int64(ins.get(), 1, n.parent == 0 ? 0 : rows[size_t(n.parent)]);
+    bindNameFast(ins.get(), 2, n.name, nameBuf);
+    bindNameFast(ins.get(), 3, key, keyBuf);
+    sqlite3_bind_int(ins.get(), 4, n.kind);
+    bindData(ins.get(), 5, n);
+    if (!run(ins.get())) return FileImage();
+    rows[id] = sqlite3_last_insert_rowid(c.get());
+  }
+  if (!c.exec("COMMIT", why)) return FileImage();
+  FileImage image;
+  sqlite3_int64 size = 0;
+  image.bytes = sqlite3_serialize(c.get(), "main", &size, SQLITE_SERIALIZE_NOCOPY);
+  image.size = size;
+  if (!image.bytes || size <= 0) {
+    if (why) *why = QStringLiteral("out of memory preparing the file image");
+    return FileImage();
+  }
+  image.owner = std::move(owner);
+  patchedRows_ = std::move(rows);
+  return image;
+}
+
+void Database::adoptAsBase(const FileImage& image, const QString& path, const std::vector<qint64>* rows) {
+  base = image;
+  basePath = path;
+  baseStamp = folders::fileStamp(path);
+  droppedRows.clear();
+  touched = false;
+  for (size_t id = RootId; id < nodes.size(); ++id) {
+    Node& n = nodes[id];
+    n.changed = false;
+    n.row = rows && id < rows->size() ? (*rows)[id] : 0;
+  }
+}
+
+bool Database::canPatch(const QString& path) const {
+  return base.bytes && !basePath.isEmpty() && basePath == QFileInfo(path).absoluteFilePath() &&
+         !baseStamp.isEmpty() && baseStamp == folders::fileStamp(basePath);
+}
+
+bool Database::isSavedIn(const QString& path) const { return !touched && dirty.empty() && canPatch(path); }
+
 bool Database::writeFile(const QString& path, QString* why) {
-  const FileImage image = serialize(why);
+  const QString target = QFileInfo(path).absoluteFilePath();
+  std::vector<qint64> rows;
+  const bool patch = canPatch(target);
+  const FileImage image = patch ? patchBase(why) : serialize(why, &rows);
   if (!image.bytes) return false;
   // A private temporary file beside the target, renamed over it only when every byte is on
   // disk; on failure the old file stays as it was.
   const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(image.bytes), image.size);
-  return folders::writePrivateFile(path, bytes, why);
+  if (!folders::writePrivateFile(target, bytes, why)) return false;
+  if (patch) rows = std::move(patchedRows_);
+  adoptAsBase(image, target, &rows);
+  return true;
 }
 
 }  // namespace tarn::stgdetail

@@ -37,18 +37,21 @@ struct Node {
   QString name;
   QByteArray data;           // a stream's contents
   std::vector<qint64> kids;  // a storage's children, ascending ids (creation order)
+  qint64 row = 0;            // its row in the root's file image; 0 when not there
+  bool changed = false;      // contents differ from its row in the file image
+  bool indexed = false;      // a storage whose children are in the name index (it had many)
 };
 
 // Children by parent and name without regard to case: open addressing over (hash, id) pairs, the
-// names themselves staying in the node table. No allocation per element.
+// names themselves staying in the node table. No allocation per element. Only the children of
+// storages with many of them are filed (a list's entries): the few children of the others are
+// compared in place, which keeps the index small enough to stay in the processor's caches.
 class NameIndex {
  public:
   static quint64 hash(qint64 parent, const QString& name);
   // The child's id, 0 when absent.
   qint64 find(const std::vector<Node>& nodes, qint64 parent, const QString& name, quint64 h) const;
   void add(quint64 h, qint64 id);
-  // Files id unless the parent already has a child of that name; false then.
-  bool addUnique(const std::vector<Node>& nodes, qint64 parent, const QString& name, quint64 h, qint64 id);
   void remove(quint64 h, qint64 id);
 
  private:
@@ -71,8 +74,11 @@ struct FileImage {
 struct Database {
   // A fresh empty tree in memory, or a tree read from a file image (validated; null when unfit).
   static std::shared_ptr<Database> createEmpty(const QString& label, QString* why);
+  // Whole: the image also passes SQLite's structural check (files from elsewhere); Own: a file
+  // the station wrote itself, whose damage costs only what it caches.
+  enum class Check { Whole, Own };
   static std::shared_ptr<Database> openImage(const QByteArray& image, const QString& label, bool writable,
-                                             QString* why);
+                                             QString* why, Check check = Check::Whole);
 
   // Errors come back as false / -1 with the reason in *why. Names compare without regard to case.
   // New element's id; 0 when the name is taken, -1 on error. data: a stream's contents.
@@ -95,8 +101,17 @@ struct Database {
   void flushAll();
   // Whole-tree copy into a root that never held anything; false when dest is not such a root.
   bool backupInto(Database& dest, QString* why);
-  FileImage serialize(QString* why);
+  // rows (when given) receives each element's row in the image, by id.
+  FileImage serialize(QString* why, std::vector<qint64>* rows = nullptr);
+  // Writes the tree as the file at path, replaced whole. When the tree was read from that file
+  // (or last written to it) and the file is still as it was then, only the elements changed
+  // since are put into a copy of its image; otherwise the image is built anew.
   bool writeFile(const QString& path, QString* why);
+  // Whether the next writeFile to path would only patch the image it holds.
+  bool canPatch(const QString& path) const;
+  // The file at path is the image of this tree as it is: nothing changed since it was read
+  // from or written to it, on either side.
+  bool isSavedIn(const QString& path) const;
 
   // Streams with values not yet handed to their element, written before anything reads the tree.
   void markDirty(KMX_OLEStream* s);
@@ -112,9 +127,22 @@ struct Database {
   qint64 liveCount = 0;
   std::vector<KMX_OLEStream*> dirty;
 
+  // The file image the tree was read from or last written as; rows refer to it. Its path and
+  // the file's stamp then tell whether the file on disk is still that image.
+  FileImage base;
+  QString basePath;
+  QString baseStamp;
+  std::vector<qint64> droppedRows;  // rows of the image whose elements were destroyed since
+  bool touched = false;             // an element added, changed or destroyed since the image was taken
+
  private:
-  qint64 addNode(qint64 parent, const QString& name, quint64 hash, int kind, const QByteArray& data,
-                 bool toIndex = true);
+  qint64 addNode(qint64 parent, const QString& name, int kind, const QByteArray& data);
+  // The child of that name, 0 when there is none.
+  qint64 child(qint64 parent, const QString& name) const;
+  static constexpr size_t kFewChildren = 16;
+  FileImage patchBase(QString* why);
+  std::vector<qint64> patchedRows_;  // rows of the image patchBase made, by id
+  void adoptAsBase(const FileImage& image, const QString& path, const std::vector<qint64>* rows);
 };
 
 // Upper-cases per UTF-16 unit, as compound-file names compare.

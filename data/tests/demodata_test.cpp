@@ -6,6 +6,7 @@
 
 #include <set>
 
+#include "balance/plate/plateclock.h"
 #include "data/lists/list.h"
 #include "data/subjectfile/subjectfile.h"
 #include "data/tools/demodata.h"
@@ -65,6 +66,44 @@ TEST(DemoData, TestsAreStoredWithMeasuresZeroAndBMIAndTheClassesSpread) {
   EXPECT_GE(bmiClasses.size(), 4u);
   EXPECT_GT(list.lSTBadBalanceFilesCount(), 0);
   EXPECT_LT(list.lSTBadBalanceFilesCount(), list.lFilesCount());
+}
+
+// The platform recorder moves plate time itself: the same seed gives the same samples however
+// loaded the machine is, and the plate clock is handed back as it was found.
+TEST(DemoData, PlateRecordingsFollowTheSeedAndLeaveThePlateClockAsFound) {
+  SimulatedSubject subject;
+  subject.weightKg = 64.0;
+  subject.eyesClosed = true;
+  auto record = [&](quint64 seed) {
+    auto recorder = demodata::makePlateRecorder(seed);
+    auto first = recorder->record(subject, 100.0f, 20.0, 45500.25);
+    auto second = recorder->record(subject, 100.0f, 5.0, 45500.5);
+    EXPECT_TRUE(recorder->zero().valid);
+    return std::make_pair(first, second);
+  };
+  const bool before = plateclock::manual();  // other tests of this program run on the manual clock
+  for (const bool callerHoldsClock : {false, true}) {
+    SCOPED_TRACE(callerHoldsClock ? "clock held by the caller" : "real clock");
+    plateclock::setManual(callerHoldsClock);
+    const auto a = record(3), b = record(3), c = record(4);
+    EXPECT_EQ(plateclock::manual(), callerHoldsClock);
+    ASSERT_TRUE(a.first && a.second && b.first && c.first);
+    EXPECT_EQ(a.first->Count(), 2000);
+    EXPECT_EQ(a.second->Count(), 500);
+    EXPECT_EQ(a.first->DateTime(), 45500.25);
+    bool sameAsB = true, sameAsC = true;
+    for (qint32 i = 0; i < a.first->Count(); ++i) {
+      for (int ch = 0; ch < 3; ++ch) {
+        sameAsB = sameAsB && a.first->Sample(ch, i) == b.first->Sample(ch, i);
+        sameAsC = sameAsC && a.first->Sample(ch, i) == c.first->Sample(ch, i);
+      }
+    }
+    EXPECT_TRUE(sameAsB);
+    EXPECT_FALSE(sameAsC);
+    // A standing subject of 64 kg loads the plate with about 628 N, pressing down.
+    EXPECT_NEAR(a.first->Sample(0, 1000), -64.0 * 9.80665, 15.0);
+  }
+  plateclock::setManual(before);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // damaged and foreign list files, the folder index, and parallel rebuilds.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -469,6 +471,92 @@ TEST(ListsRefresh, NamesListFilesPerFolderAndReusesThem) {
   EXPECT_FALSE(QFile::exists(p.listFolder + "/RQList000003.slf"));
   EXPECT_EQ(folderindex::readValue(p.listFolder + "/RQFoldLst.lst", "KMTARNRQFolders", p.dataPath + "/", ""),
             "");
+}
+
+// What the list file holds, read back into a new list: names, subjects and statistics.
+QStringList fileContents(const QString& listFile) {
+  KM_RQList back;
+  if (!back.FileLoad(listFile)) return {"<not loaded>"};
+  QStringList out;
+  for (qint32 i = 1; i <= back.lFilesCount(); ++i)
+    out << back.lfFile(i)->sFileName + "=" + back.lfFile(i)->sSubjLName + "/" +
+               QString::number(back.lfFile(i)->lTestBalanceCount());
+  out << QStringLiteral("tests %1 visits %2").arg(back.lSTTestBalanceCount()).arg(back.lVisitCount());
+  return out;
+}
+
+QStringList listContents(const KM_RQList& list) {
+  QStringList out;
+  for (qint32 i = 1; i <= list.lFilesCount(); ++i)
+    out << list.lfFile(i)->sFileName + "=" + list.lfFile(i)->sSubjLName + "/" +
+               QString::number(list.lfFile(i)->lTestBalanceCount());
+  out << QStringLiteral("tests %1 visits %2").arg(list.lSTTestBalanceCount()).arg(list.lVisitCount());
+  return out;
+}
+
+// A refresh writes the list file only when something changed, then only the entries that did;
+// whatever happened, the file reads back as the list in memory.
+TEST(ListsRefresh, TheListFileIsWrittenOnlyWithWhatChanged) {
+  const QString d = dataFolder();
+  for (const char* n : {"a", "b", "c", "d"}) ASSERT_TRUE(writeSimpleFile(at(d, QString(n) + ".kpf"), n));
+  ListsRefreshParams p;
+  p.listFolder = testsupport::sandboxFolder() + "/common";
+  p.dataPath = d;
+  KM_RQList list;
+  const ListsRefreshResult first = ListsRefresh(list, p);
+  ASSERT_TRUE(first.ok);
+  const qint64 opened = KM_RQListFile::subjectFilesOpened();
+
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    bool freshList;  // as at a new start of the station
+    qint32 rebuilt;  // entries read again
+    bool written;    // the list file was replaced
+  };
+  const Step steps[] = {
+      // The kept list was written but never read: it is what its file holds, of this folder.
+      {"nothing changed, same list", [] {}, false, 0, false},
+      {"nothing changed, new start", [] {}, true, 0, false},
+      {"one subject file saved again",
+       [&] { ASSERT_TRUE(writeSimpleFile(at(d, "b.kpf"), "B2", 45001.5, 0.002, 1)); }, false, 1, true},
+      {"a file removed: later entries move down", [&] { ASSERT_TRUE(QFile::remove(at(d, "a.kpf"))); }, false,
+       0, true},
+      {"a file added", [&] { ASSERT_TRUE(writeSimpleFile(at(d, "e.kpf"), "E")); }, true, 1, true},
+      {"another process wrote the list file meanwhile",
+       [&] {
+         KM_RQList other;
+         ASSERT_TRUE(other.FileLoad(first.listFile));
+         ASSERT_TRUE(writeSimpleFile(at(d, "c.kpf"), "C2"));
+         other.Refresh(p.minCoPFz, d, ".kpf");
+         ASSERT_TRUE(other.FileSave(first.listFile));
+         ASSERT_TRUE(writeSimpleFile(at(d, "d.kpf"), "D2"));
+       },
+       false, 1, true},  // c as the other process read it comes with the list file; d is read
+  };
+  qint64 expectedOpened = opened;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.change();
+    const QString before = folders::fileStamp(first.listFile);
+    KM_RQList fresh;
+    KM_RQList& l = step.freshList ? fresh : list;
+    const ListsRefreshResult r = ListsRefresh(l, p);
+    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(r.loaded);
+    EXPECT_EQ(r.rebuilt, step.rebuilt);
+    expectedOpened += step.rebuilt;
+    EXPECT_EQ(folders::fileStamp(first.listFile) != before, step.written);
+    EXPECT_FALSE(l.isModified());
+    EXPECT_EQ(fileContents(first.listFile), listContents(l));
+    if (step.freshList) {  // the kept list takes this step's change from the file, reading nothing
+      list.clear();
+      ASSERT_EQ(ListsRefresh(list, p).rebuilt, 0);
+    }
+  }
+  EXPECT_EQ(fileContents(first.listFile),
+            (QStringList{"b.kpf=B2/2", "c.kpf=C2/1", "d.kpf=D2/1", "e.kpf=E/1", "tests 5 visits 4"}));
+  EXPECT_EQ(KM_RQListFile::subjectFilesOpened(), expectedOpened + 1);  // and the other process's one
 }
 
 }  // namespace

@@ -195,7 +195,9 @@ TEST(StorageFile, DamagedValuesAndStrayRowsInASoundDatabase) {
           "INSERT INTO elements VALUES(1002, 1, 'Short', 'SHORT', 2, X'0201000000' || X'0501');"
           "INSERT INTO elements VALUES(1003, 1004, 'Orphan', 'ORPHAN', 1, NULL);"
           "INSERT INTO elements VALUES(1004, 1004, 'Loop', 'LOOP', 1, NULL);"
-          "INSERT INTO elements VALUES(1005, 1, 'Odd', 'ODD', 9, NULL);");
+          "INSERT INTO elements VALUES(1005, 1, 'Odd', 'ODD', 9, NULL);"
+          // The same name under another key: a second element of one name is left out.
+          "INSERT INTO elements VALUES(1006, 1, 'badtag', 'ELSE', 2, X'0201000000');");
   KMX_OLEStgTool tool;
   auto root = tool.OpenStorageFile(path, stgmode::Read);
   ASSERT_TRUE(root);
@@ -207,6 +209,7 @@ TEST(StorageFile, DamagedValuesAndStrayRowsInASoundDatabase) {
   EXPECT_TRUE(listing.filter("Orphan").isEmpty());
   EXPECT_TRUE(listing.filter("Loop").isEmpty());
   EXPECT_TRUE(listing.filter("Odd").isEmpty());
+  EXPECT_TRUE(listing.filter("badtag").isEmpty());
   EXPECT_FALSE(root->OpenStorage("Odd"));
   auto s = root->OpenStream("BadLen");
   EXPECT_EQ(s->ReadNext(StgType::Long).toLong(), 7);

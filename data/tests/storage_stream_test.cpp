@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "data/storage/olestg.h"
@@ -135,6 +136,103 @@ TEST_F(StorageStream, FailedReadsGiveErrorValuesAndRefusedWritesChangeNothing) {
   EXPECT_FALSE(rw->Write(StgValue()));
   EXPECT_FALSE(rw->Write(StgValue::error("x")));
   EXPECT_FLOAT_EQ(root->OpenStream("Data", stgmode::Read)->ReadNext().toSingle(), 2.5f);
+}
+
+// The loaders' direct reads take exactly what the value conversions take, give the same values,
+// and leave a value they cannot take where it is, so that the long way reports the same reason.
+TEST_F(StorageStream, DirectReadsAgreeWithTheValueConversions) {
+  const StgValue values[] = {StgValue::fromString(QString::fromUtf8("Zoë")),
+                             StgValue::fromLong(-70000),
+                             StgValue::fromInteger(-7),
+                             StgValue::fromSingle(0.1f),
+                             StgValue::fromDouble(2.5e-300),
+                             StgValue::fromDate(45000.75),
+                             StgValue::fromBoolean(true),
+                             StgValue::fromBoolean(false)};
+  {
+    auto all = root->CreateStream("All");
+    ASSERT_TRUE(all);
+    for (const StgValue& v : values) ASSERT_TRUE(all->Write(v));
+    ASSERT_TRUE(all->Commit());
+  }
+  // Each kind of read, once the direct way and once the long way (ReadNext and a conversion).
+  struct Kind {
+    const char* name;
+    std::function<bool(KMX_OLEStream&, QString&)> direct;
+    std::function<QString(const StgValue&)> converted;
+  };
+  auto num = [](double v) { return QString::number(v, 'g', 17); };
+  const Kind kinds[] = {
+      {"text", [](KMX_OLEStream& s, QString& out) { return s.ReadString(out); },
+       [](const StgValue& v) { return v.toString(); }},
+      {"long",
+       [](KMX_OLEStream& s, QString& out) {
+         qint32 x = 0;
+         const bool ok = s.ReadLong(x);
+         out = QString::number(x);
+         return ok;
+       },
+       [](const StgValue& v) { return QString::number(v.toLong()); }},
+      {"single",
+       [&](KMX_OLEStream& s, QString& out) {
+         float x = 0;
+         const bool ok = s.ReadSingle(x);
+         out = num(x);
+         return ok;
+       },
+       [&](const StgValue& v) { return num(v.toSingle()); }},
+      {"double",
+       [&](KMX_OLEStream& s, QString& out) {
+         double x = 0;
+         const bool ok = s.ReadDouble(x);
+         out = num(x);
+         return ok;
+       },
+       [&](const StgValue& v) { return num(v.toDouble()); }},
+      {"date",
+       [&](KMX_OLEStream& s, QString& out) {
+         double x = 0;
+         const bool ok = s.ReadDate(x);
+         out = num(x);
+         return ok;
+       },
+       [&](const StgValue& v) { return num(v.toDate()); }},
+      {"bool",
+       [](KMX_OLEStream& s, QString& out) {
+         bool x = false;
+         const bool ok = s.ReadBool(x);
+         out = x ? "1" : "0";
+         return ok;
+       },
+       [](const StgValue& v) { return QString(v.toBool() ? "1" : "0"); }},
+  };
+  for (const Kind& kind : kinds) {
+    auto direct = root->OpenStream("All");
+    auto longWay = root->OpenStream("All");
+    ASSERT_TRUE(direct && longWay);
+    for (const StgValue& v : values) {
+      SCOPED_TRACE(std::string(kind.name) + " of a " + stgTypeName(v.type()));
+      QString got;
+      const bool taken = kind.direct(*direct, got);
+      QString expected;
+      bool converts = true;
+      try {
+        expected = kind.converted(longWay->ReadNext());
+      } catch (const StorageError&) {
+        converts = false;
+      }
+      EXPECT_EQ(taken, converts);
+      if (taken && converts) {
+        EXPECT_EQ(got, expected);
+      }
+      if (!taken) {  // left in place: the long way reads it next
+        EXPECT_EQ(direct->ReadNext(), v);
+      }
+    }
+    QString nothing;
+    EXPECT_FALSE(kind.direct(*direct, nothing));  // past the end
+    EXPECT_TRUE(direct->ReadNext().isError());
+  }
 }
 
 }  // namespace

@@ -198,5 +198,41 @@ TEST(StorageTool, MemoryBlocksAndModes) {
   EXPECT_FALSE(root->Commit(0x100));
 }
 
+// Children are found by name without regard to case however many a storage holds, before and
+// after some are destroyed and made again, in memory and read back from a file.
+TEST_F(StorageTree, ChildrenAreFoundWhateverTheirNumber) {
+  for (const int count : {3, 16, 17, 40}) {
+    SCOPED_TRACE(count);
+    auto st = root->CreateStorage(QString("Holder %1").arg(count));
+    ASSERT_TRUE(st);
+    for (int k = 1; k <= count; ++k)
+      ASSERT_TRUE(writeStream(*st, QString("Item %1").arg(k), {StgValue::fromLong(k)}));
+    for (int k = 1; k <= count; k += 2) ASSERT_TRUE(st->DestroyElement(QString("ITEM %1").arg(k)));
+    for (int k = 1; k <= count; k += 4)
+      ASSERT_TRUE(writeStream(*st, QString("item %1").arg(k), {StgValue::fromLong(-k)}));
+    EXPECT_FALSE(st->CreateStream("iTeM 2", stgmode::ReadWrite));  // taken, whatever the case
+    auto check = [count](KMX_OLEStorage& holder) {
+      for (int k = 1; k <= count; ++k) {
+        auto s = holder.OpenStream(QString("Item %1").arg(k).toUpper());
+        const bool there = k % 2 == 0 || k % 4 == 1;
+        ASSERT_EQ(bool(s), there) << k;
+        if (s) {
+          EXPECT_EQ(s->ReadNext().toLong(), k % 2 == 0 ? k : -k);
+        }
+      }
+      EXPECT_FALSE(holder.OpenStream("Item 0"));
+      EXPECT_EQ(enumerate(holder).size(), count / 2 + (count + 3) / 4);
+    };
+    check(*st);
+    const QString path = stgtest::sandboxPath(QString("holder%1.slf").arg(count));
+    ASSERT_TRUE(root->WriteToFile(path));
+    auto back = tool.LoadRootStorageOnMemory("MEM_back", tool.AllocMemoryBlock(), path);
+    ASSERT_TRUE(back);
+    auto holder = back->OpenStorage(QString("holder %1").arg(count));
+    ASSERT_TRUE(holder);
+    check(*holder);
+  }
+}
+
 }  // namespace
 }  // namespace tarn

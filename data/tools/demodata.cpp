@@ -2,16 +2,20 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <limits>
+#include <mutex>
 #include <random>
+#include <thread>
 
 #include "balance/analysis/analysis.h"
 #include "balance/norms/norms.h"
 #include "balance/norms/normtypes.h"
+#include "balance/plate/plateclock.h"
 #include "core/clock.h"
 #include "core/eventlog.h"
 #include "data/records/recordfromrun.h"
@@ -58,12 +62,14 @@ double typicalBMI(double age) {
 
 class PlateRecorder final : public Recorder {
  public:
-  explicit PlateRecorder(quint64 seed) {
+  explicit PlateRecorder(quint64 seed) : ownsClock_(!plateclock::manual()) {
+    // The recorder moves plate time itself: recording runs at processor speed, with no wait
+    // on the wall clock, and the samples are the same on a fast or a loaded machine.
+    if (ownsClock_) plateclock::setManual(true);
     SimulatedPlateConfig cfg;
     cfg.seed = seed == 0 ? 1 : seed;
     cfg.temperatureC = 26.0;
     plate_ = std::make_unique<SimulatedPlate>(1, cfg);
-    plate_->setTimeScale(2000.0);
     QObject::connect(plate_.get(), &KMX_BalancePlate::ZeroDone, &ctx_,
                      [this](QVariant, QVariant, QVariant) { zeroDone_ = true; });
     QObject::connect(plate_.get(), &KMX_BalancePlate::TestDone, &ctx_, [this](bool pre) {
@@ -102,18 +108,25 @@ class PlateRecorder final : public Recorder {
 
   PlateZero zero() const override { return plate_->AcceptedZero(); }
 
+  ~PlateRecorder() override {
+    plate_.reset();
+    if (ownsClock_) plateclock::setManual(false);
+  }
+
  private:
+  // Plate time moves on in steps until the plate reports; a plate that never does gives up
+  // after a minute of plate time.
   bool waitFor(const bool& flag) {
-    QElapsedTimer t;
-    t.start();
-    while (!flag) {
-      if (t.elapsed() > 60000) return false;
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-      if (!flag) QThread::usleep(200);
+    constexpr double kStepMs = 250.0;
+    for (double waited = 0.0; !flag; waited += kStepMs) {
+      if (waited > 60000.0) return false;
+      plateclock::advance(kStepMs);
+      QCoreApplication::processEvents();  // what the plate queued rather than sent at once
     }
     return true;
   }
 
+  bool ownsClock_;
   QObject ctx_;
   std::unique_ptr<SimulatedPlate> plate_;
   bool zeroDone_ = false;
@@ -192,6 +205,80 @@ void storeZero(BalanceTest& t, const PlateZero& z, double date, qint32 surface) 
   }
 }
 
+// Saves finished files on a few threads while the next ones are recorded: a save mostly waits
+// for the disk to confirm the file, and those waits then overlap with the recording.
+class Savers {
+ public:
+  Savers() {
+    for (auto& t : threads_) t = std::thread([this] { run(); });
+  }
+  ~Savers() { finish(nullptr); }
+
+  // Waits while too many files are pending, so memory stays bounded.
+  void add(int number, const QString& path, std::unique_ptr<SubjectFile> file) {
+    std::unique_lock lock(m_);
+    room_.wait(lock, [&] { return queue_.size() < kPending; });
+    queue_.push_back(Job{number, path, std::move(file)});
+    work_.notify_one();
+  }
+  bool failed() {
+    std::lock_guard lock(m_);
+    return firstFailed_ != kNone;
+  }
+  // Waits for every save; the files written in order before the first that failed.
+  int finish(QString* error) {
+    {
+      std::lock_guard lock(m_);
+      closing_ = true;
+    }
+    work_.notify_all();
+    for (auto& t : threads_)
+      if (t.joinable()) t.join();
+    if (firstFailed_ != kNone && error) *error = failure_;
+    return firstFailed_ != kNone ? firstFailed_ - 1 : saved_;
+  }
+
+ private:
+  static constexpr size_t kPending = 8;
+  static constexpr int kNone = std::numeric_limits<int>::max();
+  struct Job {
+    int number;
+    QString path;
+    std::unique_ptr<SubjectFile> file;
+  };
+  void run() {
+    while (true) {
+      Job job;
+      {
+        std::unique_lock lock(m_);
+        work_.wait(lock, [&] { return closing_ || !queue_.empty(); });
+        if (queue_.empty()) return;
+        job = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      room_.notify_one();
+      const bool ok = job.file->Save(job.path);
+      std::lock_guard lock(m_);
+      if (ok) {
+        ++saved_;
+      } else if (job.number < firstFailed_) {
+        firstFailed_ = job.number;
+        failure_ = job.file->LastError();
+        ProcLog("DemoData", "WriteDemoFolder").error("Cannot save " + job.path + ": " + failure_);
+      }
+    }
+  }
+
+  std::mutex m_;
+  std::condition_variable work_, room_;
+  std::deque<Job> queue_;
+  bool closing_ = false;
+  int saved_ = 0;
+  int firstFailed_ = kNone;
+  QString failure_;
+  std::thread threads_[4];
+};
+
 }  // namespace
 
 std::unique_ptr<Recorder> makePlateRecorder(quint64 seed) { return std::make_unique<PlateRecorder>(seed); }
@@ -210,12 +297,17 @@ int writeDemoFolder(const QString& folder, const Options& o, Recorder& recorder,
   const double today = o.today != 0 ? o.today : std::floor(clock::nowDays());
   const int minV = std::max(1, o.minVisits), maxV = std::max(minV, o.maxVisits);
 
+  Savers savers;
+  auto stop = [&](int made, const QString& why) {
+    const int saved = savers.finish(error);
+    if (saved >= made && error) *error = why;
+    return std::min(saved, made);
+  };
   for (int n = 1; n <= o.files; ++n) {
-    SubjectFile f;
-    if (!f.CreateEmpty()) {
-      if (error) *error = f.LastError();
-      return n - 1;
-    }
+    if (savers.failed()) break;
+    auto made = std::make_unique<SubjectFile>();
+    SubjectFile& f = *made;
+    if (!f.CreateEmpty()) return stop(n - 1, f.LastError());
     const bool male = uni(rng) < 0.5;
     const double age = 5.0 + uni(rng) * 85.0;  // at the latest visit
     f.subject.sNameFirst = QString::fromLatin1(male ? pick(rng, kMaleNames) : pick(rng, kFemaleNames));
@@ -279,9 +371,8 @@ int writeDemoFolder(const QString& folder, const Options& o, Recorder& recorder,
           s.meanYm = 0.015 + 0.008 * normal(rng);
           auto data = recorder.record(s, o.fs, o.testSeconds, testDate);
           if (!data) {
-            if (error) *error = QStringLiteral("Recording a test failed");
             log.error(QStringLiteral("Recording failed"));
-            return n - 1;
+            return stop(n - 1, QStringLiteral("Recording a test failed"));
           }
           BalanceTest* t = session->AddBalanceTest();
           t->sName = QString::fromLatin1(kind.name);
@@ -313,15 +404,12 @@ int writeDemoFolder(const QString& folder, const Options& o, Recorder& recorder,
       }
       visit->dtTimeEnd = sessionStart;
     }
-    const QString path = QDir(folder).filePath(QStringLiteral("DEMO%1.kpf").arg(n, 6, 10, QChar('0')));
-    if (!f.Save(path)) {
-      if (error) *error = f.LastError();
-      log.error("Cannot save " + path + ": " + f.LastError());
-      return n - 1;
-    }
+    savers.add(n, QDir(folder).filePath(QStringLiteral("DEMO%1.kpf").arg(n, 6, 10, QChar('0'))),
+               std::move(made));
   }
+  const int written = savers.finish(error);
   log.completed();
-  return o.files;
+  return written;
 }
 
 }  // namespace tarn::demodata

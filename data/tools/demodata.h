@@ -25,8 +25,9 @@ class Recorder {
   virtual PlateZero zero() const = 0;
 };
 
-// Zeroes and records on a simulated platform running faster than real time. Needs a Qt
-// application object on the calling thread (it runs the event loop while it waits).
+// Zeroes and records on a simulated platform whose clock the recorder advances itself, so it
+// runs at processor speed. Takes the plate clock in hand while it lives (unless a caller already
+// has); needs a Qt application object on the calling thread.
 std::unique_ptr<Recorder> makePlateRecorder(quint64 seed);
 // The platform's sway model written straight into calibrated loads: the same sway without the
 // converters and the event loop, for large benchmark folders.
