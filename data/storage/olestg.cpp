@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QtEndian>
 
+#include <sqlite3.h>
+
 #include <cstring>
 
 #include "core/eventlog.h"
@@ -172,14 +174,32 @@ bool copyTree(Database& src, qint64 srcId, Database& dst, qint64 dstId, int dept
 // The tree of the storage file at path, remembering which file it is the image of.
 std::shared_ptr<Database> readImage(const QString& path, const QString& label, bool writable, QString* why,
                                     Database::Check check = Database::Check::Whole) {
-  // Taken before reading: a file changed while it is read is then not taken for this image.
-  const QString stamp = folders::fileStamp(path);
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) {
     *why = QStringLiteral("cannot open \"%1\": %2").arg(path, f.errorString());
     return nullptr;
   }
+  // A file that is written in place (the list file), or whose writer died mid-transaction, is
+  // read under the database's own shared lock: a writer is then never halfway, and the first
+  // reader after a crash puts the old file back from its journal. f stays open until the lock
+  // is gone, as closing a file drops every lock the process holds on it.
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> locked(nullptr, &sqlite3_close_v2);
+  if (check == Database::Check::Own || QFileInfo::exists(path + QStringLiteral("-journal"))) {
+    sqlite3* c = nullptr;
+    const int rc =
+        sqlite3_open_v2(path.toUtf8().constData(), &c, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    locked.reset(c);
+    if (rc == SQLITE_OK) sqlite3_busy_timeout(c, Database::kFileBusyMs);
+    if (rc != SQLITE_OK || sqlite3_exec(c, "BEGIN; SELECT count(*) FROM sqlite_schema", nullptr, nullptr,
+                                        nullptr) != SQLITE_OK) {
+      *why = QStringLiteral("cannot read \"%1\": %2").arg(path, QString::fromUtf8(sqlite3_errmsg(c)));
+      return nullptr;
+    }
+  }
+  // Taken before reading: a file changed while it is read is then not taken for this image.
+  const QString stamp = folders::fileStamp(path);
   const QByteArray image = f.readAll();
+  locked.reset();
   f.close();
   auto db = Database::openImage(image, label, writable, why, check);
   if (!db) {
@@ -440,7 +460,7 @@ bool KMX_OLEStorage::WriteToFile(const QString& path) {
     return false;
   }
   QString why;
-  if (!db_->writeFile(path, &why)) {
+  if (!db_->writeFile(path, &why, true)) {
     log.error(why);
     return false;
   }

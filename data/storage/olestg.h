@@ -2,7 +2,8 @@
 // Structured storage: named storages holding named streams of tagged values, nested to any depth,
 // kept in one SQLite database per root. Memory roots are in-memory databases; storage files are
 // read whole into memory when opened and written whole (temporary file, then rename) when their
-// root is committed, so a file on disk is always either the old one or the complete new one.
+// root is committed, so a file on disk is always either the old one or the complete new one. A
+// memory root written back to the file it came from changes that file in one transaction.
 //
 // Names follow compound-file rules: 1 to 31 characters, none of / \ : !, unique within a storage
 // without regard to case. Objects are handed out as shared pointers; an absent element opens as null.
@@ -147,9 +148,11 @@ class KMX_OLEStorage {
 
   // On a root: ends the pending transaction; a storage file is then written whole.
   bool Commit(int flags = stgcommit::Default);
-  // On a root: writes everything below it as the storage file at path, replacing the file whole.
-  // When the root was read from that file, or last written to it, and the file is still as it was
-  // then, only what changed since goes into a copy of that image; otherwise the image is built anew.
+  // On a root: writes everything below it as the storage file at path. When the root was read
+  // from that file, or last written to it, and the file is still as it was then, only what changed
+  // since goes into the file itself, in one transaction with a synced rollback journal (a crash
+  // leaves the old file, put back by its next reader, or the new one). Otherwise, or when that
+  // fails, the file is replaced whole (temporary file, then rename).
   bool WriteToFile(const QString& path);
   // On a root: the file at path holds exactly this root (read from or written to it, and neither
   // side changed since), so writing it again would give the same file.

@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 #include "core/clock.h"
+#include "core/eventlog.h"
 #include "core/folders.h"
 #include "data/storage/olestg.h"
 
@@ -49,6 +51,12 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   bool open() { return sqlite3_open_v2(":memory:", &db_, kOpenFlags, nullptr) == SQLITE_OK; }
+  // The database file itself, as it is on disk (never created here).
+  bool openFile(const QString& path) {
+    const QByteArray name = path.toUtf8();
+    return sqlite3_open_v2(name.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) ==
+           SQLITE_OK;
+  }
   sqlite3* get() const { return db_; }
 
   // Settings every connection gets; opened files are untrusted input.
@@ -679,6 +687,63 @@ FileImage Database::serialize(QString* why, std::vector<qint64>* rows) {
   return image;
 }
 
+bool Database::applyChanges(sqlite3* c, std::vector<qint64>* fileRows, QString* why) {
+  auto errText = [](sqlite3* db, const char* what) {
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromUtf8(sqlite3_errmsg(db)));
+  };
+  Statement del(c, "DELETE FROM elements WHERE id = ?");
+  Statement ins(c, "INSERT INTO elements(parent, name, name_key, kind, data) VALUES (?,?,?,?,?)");
+  Statement upd(c, "UPDATE elements SET data = ? WHERE id = ?");
+  if (!del || !ins || !upd) {
+    if (why) *why = errText(c, "preparing the file image");
+    return false;
+  }
+  auto run = [&](sqlite3_stmt* st) {
+    const int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    if (rc == SQLITE_DONE) return true;
+    if (why) *why = errText(c, "patching the file image");
+    return false;
+  };
+  auto bindData = [](sqlite3_stmt* st, int col, const Node& n) {
+    if (n.kind != KindStream)
+      sqlite3_bind_null(st, col);
+    else if (n.data.isEmpty())
+      sqlite3_bind_zeroblob(st, col, 0);
+    else
+      sqlite3_bind_blob64(st, col, n.data.constData(), sqlite3_uint64(n.data.size()), SQLITE_STATIC);
+  };
+  for (const qint64 row : droppedRows) {
+    sqlite3_bind_int64(del.get(), 1, row);
+    if (!run(del.get())) return false;
+  }
+  // In id order, so that a new storage gets its row before its children refer to it.
+  std::vector<qint64>& rows = *fileRows;
+  rows.assign(nodes.size(), 0);
+  std::string nameBuf, keyBuf;
+  for (size_t id = RootId; id < nodes.size(); ++id) {
+    const Node& n = nodes[id];
+    if (n.kind == KindNone) continue;
+    rows[id] = n.row;
+    if (n.row > 0) {
+      if (!n.changed) continue;
+      bindData(upd.get(), 1, n);
+      sqlite3_bind_int64(upd.get(), 2, n.row);
+      if (!run(upd.get())) return false;
+      continue;
+    }
+    const QString key = nameKey(n.name);
+    sqlite3_bind_int64(ins.get(), 1, n.parent == 0 ? 0 : rows[size_t(n.parent)]);
+    bindNameFast(ins.get(), 2, n.name, nameBuf);
+    bindNameFast(ins.get(), 3, key, keyBuf);
+    sqlite3_bind_int(ins.get(), 4, n.kind);
+    bindData(ins.get(), 5, n);
+    if (!run(ins.get())) return false;
+    rows[id] = sqlite3_last_insert_rowid(c);
+  }
+  return true;
+}
+
 FileImage Database::patchBase(QString* why) {
   if (!commitTransaction(why)) return FileImage();
   auto owner = std::make_shared<Connection>();
@@ -701,55 +766,8 @@ FileImage Database::patchBase(QString* why) {
     if (why && why->isEmpty()) *why = c.errText("preparing the file image");
     return FileImage();
   }
-  Statement del(c.get(), "DELETE FROM elements WHERE id = ?");
-  Statement ins(c.get(), "INSERT INTO elements(parent, name, name_key, kind, data) VALUES (?,?,?,?,?)");
-  Statement upd(c.get(), "UPDATE elements SET data = ? WHERE id = ?");
-  if (!del || !ins || !upd) {
-    if (why) *why = c.errText("preparing the file image");
-    return FileImage();
-  }
-  auto run = [&](sqlite3_stmt* st) {
-    const int rc = sqlite3_step(st);
-    sqlite3_reset(st);
-    if (rc == SQLITE_DONE) return true;
-    if (why) *why = c.errText("patching the file image");
-    return false;
-  };
-  auto bindData = [](sqlite3_stmt* st, int col, const Node& n) {
-    if (n.kind != KindStream)
-      sqlite3_bind_null(st, col);
-    else if (n.data.isEmpty())
-      sqlite3_bind_zeroblob(st, col, 0);
-    else
-      sqlite3_bind_blob64(st, col, n.data.constData(), sqlite3_uint64(n.data.size()), SQLITE_STATIC);
-  };
-  for (const qint64 row : droppedRows) {
-    sqlite3_bind_int64(del.get(), 1, row);
-    if (!run(del.get())) return FileImage();
-  }
-  // In id order, so that a new storage gets its row before its children refer to it.
-  std::vector<qint64> rows(nodes.size(), 0);
-  std::string nameBuf, keyBuf;
-  for (size_t id = RootId; id < nodes.size(); ++id) {
-    const Node& n = nodes[id];
-    if (n.kind == KindNone) continue;
-    rows[id] = n.row;
-    if (n.row > 0) {
-      if (!n.changed) continue;
-      bindData(upd.get(), 1, n);
-      sqlite3_bind_int64(upd.get(), 2, n.row);
-      if (!run(upd.get())) return FileImage();
-      continue;
-    }
-    const QString key = nameKey(n.name);
-    sqlite3_bind_int64(ins.get(), 1, n.parent == 0 ? 0 : rows[size_t(n.parent)]);
-    bindNameFast(ins.get(), 2, n.name, nameBuf);
-    bindNameFast(ins.get(), 3, key, keyBuf);
-    sqlite3_bind_int(ins.get(), 4, n.kind);
-    bindData(ins.get(), 5, n);
-    if (!run(ins.get())) return FileImage();
-    rows[id] = sqlite3_last_insert_rowid(c.get());
-  }
+  std::vector<qint64> rows;
+  if (!applyChanges(c.get(), &rows, why)) return FileImage();
   if (!c.exec("COMMIT", why)) return FileImage();
   FileImage image;
   sqlite3_int64 size = 0;
@@ -766,6 +784,7 @@ FileImage Database::patchBase(QString* why) {
 
 void Database::adoptAsBase(const FileImage& image, const QString& path, const std::vector<qint64>* rows) {
   base = image;
+  baseIsFile = !image.bytes;
   basePath = path;
   baseStamp = folders::fileStamp(path);
   droppedRows.clear();
@@ -777,24 +796,90 @@ void Database::adoptAsBase(const FileImage& image, const QString& path, const st
   }
 }
 
+namespace {
+std::function<void(sqlite3*)>& beforeFileCommitHook() {
+  static std::function<void(sqlite3*)> hook;
+  return hook;
+}
+
+// "dev:ino" of a stamp: which file it is, whatever was written into it.
+QStringView fileIdentity(const QString& stamp) {
+  const qsizetype second = stamp.indexOf(QLatin1Char(':'), stamp.indexOf(QLatin1Char(':')) + 1);
+  return second < 0 ? QStringView() : QStringView(stamp).left(second);
+}
+}  // namespace
+
+void Database::setBeforeFileCommitHook(std::function<void(sqlite3*)> hook) {
+  beforeFileCommitHook() = std::move(hook);
+}
+
+bool Database::patchFile(const QString& path, QString* why) {
+  if (!commitTransaction(why)) return false;
+  Connection c;
+  if (!c.openFile(path)) {
+    if (why) *why = c.errText("opening the file");
+    return false;
+  }
+  // A real rollback journal, synced: a crash at any point leaves the old or the new file, and
+  // the next reader of the file puts the old one back from the journal. Another writer waits.
+  sqlite3_busy_timeout(c.get(), kFileBusyMs);
+  if (!c.exec("PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; BEGIN IMMEDIATE", why)) return false;
+  // Checked again under the write lock: another writer may have got there first.
+  if (folders::fileStamp(path) != baseStamp) {
+    c.exec("ROLLBACK", nullptr);
+    if (why) *why = QStringLiteral("the file was changed by another writer");
+    return false;
+  }
+  std::vector<qint64> rows;
+  if (!applyChanges(c.get(), &rows, why)) {
+    c.exec("ROLLBACK", nullptr);
+    return false;
+  }
+  if (beforeFileCommitHook()) beforeFileCommitHook()(c.get());
+  if (!c.exec("COMMIT", why)) {
+    c.exec("ROLLBACK", nullptr);
+    return false;
+  }
+  const QString old = baseStamp;
+  adoptAsBase(FileImage(), path, &rows);
+  if (fileIdentity(baseStamp) != fileIdentity(old)) {
+    // Replaced meanwhile by a whole write: what we wrote went into a file nobody reads now.
+    baseIsFile = false;
+    if (why) *why = QStringLiteral("the file was replaced by another writer");
+    return false;
+  }
+  return true;
+}
+
 bool Database::canPatch(const QString& path) const {
-  return base.bytes && !basePath.isEmpty() && basePath == QFileInfo(path).absoluteFilePath() &&
-         !baseStamp.isEmpty() && baseStamp == folders::fileStamp(basePath);
+  return (base.bytes || baseIsFile) && !basePath.isEmpty() &&
+         basePath == QFileInfo(path).absoluteFilePath() && !baseStamp.isEmpty() &&
+         baseStamp == folders::fileStamp(basePath);
 }
 
 bool Database::isSavedIn(const QString& path) const { return !touched && dirty.empty() && canPatch(path); }
 
-bool Database::writeFile(const QString& path, QString* why) {
+bool Database::writeFile(const QString& path, QString* why, bool inPlace) {
   const QString target = QFileInfo(path).absoluteFilePath();
-  std::vector<qint64> rows;
   const bool patch = canPatch(target);
-  const FileImage image = patch ? patchBase(why) : serialize(why, &rows);
+  if (patch && inPlace) {
+    QString whyNot;
+    if (patchFile(target, &whyNot)) return true;
+    // The file is as it was, or not ours any more: it is written whole below.
+    ProcLog log("KMOLEStg", "WriteToFile", QStringLiteral("File = %1").arg(target));
+    log.step(QStringLiteral("Changes not written in place (%1): the file is written whole").arg(whyNot));
+    baseIsFile = false;
+    base = FileImage();
+  }
+  std::vector<qint64> rows;
+  const bool copy = patch && base.bytes;
+  const FileImage image = copy ? patchBase(why) : serialize(why, &rows);
   if (!image.bytes) return false;
   // A private temporary file beside the target, renamed over it only when every byte is on
   // disk; on failure the old file stays as it was.
   const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(image.bytes), image.size);
   if (!folders::writePrivateFile(target, bytes, why)) return false;
-  if (patch) rows = std::move(patchedRows_);
+  if (copy) rows = std::move(patchedRows_);
   adoptAsBase(image, target, &rows);
   return true;
 }

@@ -1,14 +1,18 @@
 #pragma once
 // Inside of the structured storage: the element tree of one root, held in memory while the root
-// is open. SQLite is only the file format: a file is read whole into the tree when opened, and the
-// tree is written out whole as a fresh database on a root commit. Not for callers; see olestg.h.
+// is open. A file is read whole into the tree when opened; the tree is written out as a fresh
+// database, as a patched copy of the image it came from, or as a transaction on that very file.
+// Not for callers; see olestg.h.
 #include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 #include <vector>
+
+struct sqlite3;
 
 namespace tarn {
 class KMX_OLEStream;
@@ -106,7 +110,12 @@ struct Database {
   // Writes the tree as the file at path, replaced whole. When the tree was read from that file
   // (or last written to it) and the file is still as it was then, only the elements changed
   // since are put into a copy of its image; otherwise the image is built anew.
-  bool writeFile(const QString& path, QString* why);
+  // inPlace: the changes go into the file itself instead, in one transaction of the file's own
+  // database, and the image is no longer held in memory; whenever that cannot be done (the file
+  // is not the image, or anything fails) the file is written whole as above.
+  bool writeFile(const QString& path, QString* why, bool inPlace = false);
+  // For tests: called on the file's connection with the changes made, before they are committed.
+  static void setBeforeFileCommitHook(std::function<void(sqlite3*)> hook);
   // Whether the next writeFile to path would only patch the image it holds.
   bool canPatch(const QString& path) const;
   // The file at path is the image of this tree as it is: nothing changed since it was read
@@ -134,6 +143,8 @@ struct Database {
   QString baseStamp;
   std::vector<qint64> droppedRows;  // rows of the image whose elements were destroyed since
   bool touched = false;             // an element added, changed or destroyed since the image was taken
+  bool baseIsFile = false;          // the image is only the file at basePath (last written in place)
+  static constexpr int kFileBusyMs = 10000;  // how long a write or locked read waits for another
 
  private:
   qint64 addNode(qint64 parent, const QString& name, int kind, const QByteArray& data);
@@ -141,6 +152,10 @@ struct Database {
   qint64 child(qint64 parent, const QString& name) const;
   static constexpr size_t kFewChildren = 16;
   FileImage patchBase(QString* why);
+  bool patchFile(const QString& path, QString* why);
+  // Deletes, updates and inserts the changed rows on c, in id order; fileRows receives each
+  // element's row by id.
+  bool applyChanges(sqlite3* c, std::vector<qint64>* fileRows, QString* why);
   std::vector<qint64> patchedRows_;  // rows of the image patchBase made, by id
   void adoptAsBase(const FileImage& image, const QString& path, const std::vector<qint64>* rows);
 };

@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
+#include <utility>
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+
+#include <sqlite3.h>
+#include <unistd.h>
 
 #include "core/clock.h"
 #include "core/folders.h"
@@ -14,6 +19,7 @@
 #include "data/lists/list.h"
 #include "data/lists/listrefresh.h"
 #include "data/storage/olestg.h"
+#include "data/storage/storagetree.h"
 #include "data/tests/data_testutil.h"
 #include "data/tests/lists_testutil.h"
 #include "testsupport/childprocess.h"
@@ -557,6 +563,163 @@ TEST(ListsRefresh, TheListFileIsWrittenOnlyWithWhatChanged) {
   EXPECT_EQ(fileContents(first.listFile),
             (QStringList{"b.kpf=B2/2", "c.kpf=C2/1", "d.kpf=D2/1", "e.kpf=E/1", "tests 5 visits 4"}));
   EXPECT_EQ(KM_RQListFile::subjectFilesOpened(), expectedOpened + 1);  // and the other process's one
+}
+
+// Every stream of the list's storage with its values, sorted: two files that list the same
+// lines hold the same list, whatever the order of their rows.
+QStringList storedList(KMX_OLEStorage& root) {
+  auto sub = root.OpenStorage(QString::fromLatin1(KM_RQList::kDefaultStorageName), stgmode::Read);
+  if (!sub) return {"<no list storage>"};
+  QStringList lines = StgListTree(*sub);
+  lines.sort();
+  return lines;
+}
+
+QStringList storedList(const QString& listFile) {
+  KMX_OLEStgTool tool;
+  auto root = tool.OpenStorageFile(listFile, stgmode::Read);
+  return root ? storedList(*root) : QStringList{"<not readable>"};
+}
+
+// What a whole write of the list in memory would store.
+QStringList wholeWriteOf(KM_RQList& list) {
+  KMX_OLEStgTool tool;
+  const qint64 block = tool.AllocMemoryBlock();
+  auto root = tool.CreateRootStorageOnMemory("MEM_whole", stgmode::CreateReplace, block);
+  if (!root || !list.Save(root.get(), QString::fromLatin1(KM_RQList::kDefaultStorageName)))
+    return {"<not saved>"};
+  return storedList(*root);
+}
+
+QString fileIdentity(const QString& path) { return folders::fileStamp(path).section(':', 0, 1); }
+
+// Changed entries of a list that is what its file holds go into that file itself; a list file
+// another writer replaced is written whole. Either way the file stores what a whole write would.
+TEST(ListsRefresh, ChangedEntriesGoIntoTheFileItselfUnlessAnotherWriterReplacedIt) {
+  const QString d = dataFolder();
+  for (const char* n : {"a", "b", "c"}) ASSERT_TRUE(writeSimpleFile(at(d, QString(n) + ".kpf"), n));
+  ListsRefreshParams p;
+  p.listFolder = testsupport::sandboxFolder() + "/common";
+  p.dataPath = d;
+  KM_RQList list;
+  const ListsRefreshResult first = ListsRefresh(list, p);
+  ASSERT_TRUE(first.ok);
+
+  // Runs its work once, at the first entry of the update pass: between the load and the save.
+  struct Meanwhile : KM_RQListEvents {
+    std::function<void()> work;
+    void RefreshDelOld(qint32, qint32) override {}
+    void RefreshAddNew(qint32, qint32) override {}
+    void RefreshUpdate(qint32, qint32) override {
+      if (work) std::exchange(work, nullptr)();
+    }
+  };
+  QString replacedAs;  // the file the other writer put there
+  // Files kept open: file numbers are reused as soon as a file is gone.
+  std::vector<std::unique_ptr<QFile>> held;
+  auto hold = [&] {
+    held.push_back(std::make_unique<QFile>(first.listFile));
+    ASSERT_TRUE(held.back()->open(QIODevice::ReadOnly));
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    std::function<void()> meanwhile;
+    bool inPlace;  // the same file afterwards, not a new one renamed over it
+  };
+  const Step steps[] = {
+      {"one subject file saved again",
+       [&] { ASSERT_TRUE(writeSimpleFile(at(d, "b.kpf"), "B2", 45001.5, 0.002, 1)); }, nullptr, true},
+      {"a file removed and one added",
+       [&] {
+         ASSERT_TRUE(QFile::remove(at(d, "a.kpf")));
+         ASSERT_TRUE(writeSimpleFile(at(d, "f.kpf"), "F", 45002.5, 0.002, 2));
+       },
+       nullptr, true},
+      {"the same entry changed twice in a row", [&] { ASSERT_TRUE(writeSimpleFile(at(d, "b.kpf"), "B3")); },
+       nullptr, true},
+      {"another process wrote its own list whole over the file during the refresh",
+       [&] { ASSERT_TRUE(writeSimpleFile(at(d, "c.kpf"), "C2")); },
+       [&] {
+         KM_RQList other;
+         other.Refresh(p.minCoPFz, d, ".kpf");
+         ASSERT_TRUE(other.FileSave(first.listFile));
+         hold();
+         replacedAs = fileIdentity(first.listFile);
+       },
+       false},
+      {"after the whole write, in place again", [&] { ASSERT_TRUE(writeSimpleFile(at(d, "f.kpf"), "F2")); },
+       nullptr, true},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.change();
+    Meanwhile events;
+    events.work = step.meanwhile;
+    list.setEvents(&events);
+    replacedAs.clear();
+    held.clear();
+    hold();  // so that a new file cannot take its number
+    const QString before = fileIdentity(first.listFile);
+    const ListsRefreshResult r = ListsRefresh(list, p);
+    list.setEvents(nullptr);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(fileIdentity(first.listFile) == before, step.inPlace);
+    if (!replacedAs.isEmpty()) EXPECT_NE(fileIdentity(first.listFile), replacedAs);
+    EXPECT_FALSE(QFile::exists(first.listFile + "-journal"));
+    EXPECT_EQ(storedList(first.listFile), wholeWriteOf(list));
+    EXPECT_EQ(fileContents(first.listFile), listContents(list));
+  }
+  EXPECT_EQ(fileContents(first.listFile),
+            (QStringList{"b.kpf=B3/1", "c.kpf=C2/1", "f.kpf=F2/1", "tests 3 visits 3"}));
+}
+
+// A station killed while its changes go into the list file leaves the list as it was before;
+// the next reader puts it back, and the next refresh brings it up to date.
+TEST(ListsRefresh, AKilledInPlaceWriteLeavesTheOldList) {
+  struct Case {
+    const char* what;
+    bool pagesWritten;  // changed pages already in the file when the process dies
+  };
+  const Case cases[] = {{"killed before any page reached the file", false},
+                        {"killed with the changed pages in the file", true}};
+  int round = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const QString d = dataFolder() + QString::number(++round);
+    QDir().mkpath(d);
+    for (const char* n : {"a", "b", "c"}) ASSERT_TRUE(writeSimpleFile(at(d, QString(n) + ".kpf"), n));
+    ListsRefreshParams p;
+    p.listFolder = testsupport::sandboxFolder() + "/common";
+    p.dataPath = d;
+    KM_RQList list;
+    const ListsRefreshResult first = ListsRefresh(list, p);
+    ASSERT_TRUE(first.ok);
+    const QStringList old = storedList(first.listFile);
+    ASSERT_TRUE(writeSimpleFile(at(d, "b.kpf"), "B2", 45001.5, 0.002, 1));
+
+    const bool flush = c.pagesWritten;
+    ASSERT_EQ(testsupport::runInChild([&] {
+                stgdetail::Database::setBeforeFileCommitHook([flush](sqlite3* db) {
+                  if (flush && sqlite3_db_cacheflush(db) != SQLITE_OK) ::_exit(2);
+                  ::_exit(0);
+                });
+                KM_RQList child;
+                ListsRefresh(child, p);
+                return 1;  // the write never reached its commit
+              }),
+              0);
+    ASSERT_TRUE(QFile::exists(first.listFile + "-journal"));
+    EXPECT_EQ(storedList(first.listFile), old);
+
+    const ListsRefreshResult r = ListsRefresh(list, p);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.rebuilt, 1);
+    EXPECT_FALSE(QFile::exists(first.listFile + "-journal"));
+    EXPECT_EQ(storedList(first.listFile), wholeWriteOf(list));
+    EXPECT_EQ(fileContents(first.listFile),
+              (QStringList{"a.kpf=a/1", "b.kpf=B2/2", "c.kpf=c/1", "tests 4 visits 3"}));
+  }
 }
 
 }  // namespace
