@@ -258,6 +258,7 @@ int removeOrphanListFiles(const QString& folder, const QString& indexPath, const
   for (const QString& name : folders::filesEndingIn(folder, dottedExt(ext))) {
     if (!pattern.match(name).hasMatch() || named.contains(name)) continue;
     if (QFile::remove(dir.filePath(name))) ++removed;
+    QFile::remove(dir.filePath(name + QStringLiteral("-journal")));  // the database journal it kept
   }
   return removed;
 }

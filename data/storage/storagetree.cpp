@@ -1,6 +1,7 @@
 #include "data/storage/storagetree.h"
 
 #include <sqlite3.h>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -822,8 +823,10 @@ bool Database::patchFile(const QString& path, QString* why) {
   }
   // A real rollback journal, synced: a crash at any point leaves the old or the new file, and
   // the next reader of the file puts the old one back from the journal. Another writer waits.
+  // The journal is kept (its header cleared at each commit): creating and deleting it every time
+  // costs the file system's own journal a commit each, several times the write itself.
   sqlite3_busy_timeout(c.get(), kFileBusyMs);
-  if (!c.exec("PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; BEGIN IMMEDIATE", why)) return false;
+  if (!c.exec("PRAGMA journal_mode = PERSIST; PRAGMA synchronous = FULL; BEGIN IMMEDIATE", why)) return false;
   // Checked again under the write lock: another writer may have got there first.
   if (folders::fileStamp(path) != baseStamp) {
     c.exec("ROLLBACK", nullptr);
@@ -870,6 +873,16 @@ bool Database::writeFile(const QString& path, QString* why, bool inPlace) {
     log.step(QStringLiteral("Changes not written in place (%1): the file is written whole").arg(whyNot));
     baseIsFile = false;
     base = FileImage();
+  }
+  // A journal left beside the file belongs to the file being replaced: what it holds is put back
+  // (a writer killed halfway) and it goes, under the file's write lock, so that no reader ever
+  // applies it to the new file.
+  Connection journalOwner;
+  const QString journal = target + QStringLiteral("-journal");
+  if (inPlace && QFileInfo::exists(journal) && journalOwner.openFile(target)) {
+    sqlite3_busy_timeout(journalOwner.get(), kFileBusyMs);
+    if (journalOwner.exec("BEGIN IMMEDIATE; SELECT count(*) FROM sqlite_schema", nullptr))
+      QFile::remove(journal);
   }
   std::vector<qint64> rows;
   const bool copy = patch && base.bytes;

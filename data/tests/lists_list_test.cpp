@@ -591,6 +591,13 @@ QStringList wholeWriteOf(KM_RQList& list) {
   return storedList(*root);
 }
 
+// A rollback journal beside the file that a reader would play back: it starts with the magic.
+bool hotJournal(const QString& listFile) {
+  QFile f(listFile + "-journal");
+  static const QByteArray magic("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
+  return f.open(QIODevice::ReadOnly) && f.read(8) == magic;
+}
+
 QString fileIdentity(const QString& path) { return folders::fileStamp(path).section(':', 0, 1); }
 
 // Changed entries of a list that is what its file holds go into that file itself; a list file
@@ -666,7 +673,7 @@ TEST(ListsRefresh, ChangedEntriesGoIntoTheFileItselfUnlessAnotherWriterReplacedI
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(fileIdentity(first.listFile) == before, step.inPlace);
     if (!replacedAs.isEmpty()) EXPECT_NE(fileIdentity(first.listFile), replacedAs);
-    EXPECT_FALSE(QFile::exists(first.listFile + "-journal"));
+    EXPECT_FALSE(hotJournal(first.listFile));
     EXPECT_EQ(storedList(first.listFile), wholeWriteOf(list));
     EXPECT_EQ(fileContents(first.listFile), listContents(list));
   }
@@ -679,10 +686,12 @@ TEST(ListsRefresh, ChangedEntriesGoIntoTheFileItselfUnlessAnotherWriterReplacedI
 TEST(ListsRefresh, AKilledInPlaceWriteLeavesTheOldList) {
   struct Case {
     const char* what;
-    bool pagesWritten;  // changed pages already in the file when the process dies
+    bool pagesWritten;   // changed pages already in the file when the process dies
+    bool replacedWhole;  // then another process writes its list whole, reading nothing first
   };
-  const Case cases[] = {{"killed before any page reached the file", false},
-                        {"killed with the changed pages in the file", true}};
+  const Case cases[] = {{"killed before any page reached the file", false, false},
+                        {"killed with the changed pages in the file", true, false},
+                        {"killed with the pages in the file, then a whole write", true, true}};
   int round = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -710,12 +719,21 @@ TEST(ListsRefresh, AKilledInPlaceWriteLeavesTheOldList) {
               }),
               0);
     ASSERT_TRUE(QFile::exists(first.listFile + "-journal"));
-    EXPECT_EQ(storedList(first.listFile), old);
+    EXPECT_EQ(hotJournal(first.listFile), c.pagesWritten);
+    if (c.replacedWhole) {  // the old journal must not be played back into the new file
+      KM_RQList other;
+      other.Refresh(p.minCoPFz, d, ".kpf");
+      ASSERT_TRUE(other.FileSave(first.listFile));
+      EXPECT_EQ(storedList(first.listFile), wholeWriteOf(other));
+    } else {
+      EXPECT_EQ(storedList(first.listFile), old);
+    }
+    EXPECT_FALSE(hotJournal(first.listFile));
 
     const ListsRefreshResult r = ListsRefresh(list, p);
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.rebuilt, 1);
-    EXPECT_FALSE(QFile::exists(first.listFile + "-journal"));
+    EXPECT_EQ(r.rebuilt, c.replacedWhole ? 0 : 1);
+    EXPECT_FALSE(hotJournal(first.listFile));
     EXPECT_EQ(storedList(first.listFile), wholeWriteOf(list));
     EXPECT_EQ(fileContents(first.listFile),
               (QStringList{"a.kpf=a/1", "b.kpf=B2/2", "c.kpf=c/1", "tests 4 visits 3"}));
