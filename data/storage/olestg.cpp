@@ -174,15 +174,9 @@ bool copyTree(Database& src, qint64 srcId, Database& dst, qint64 dstId, int dept
 // The tree of the storage file at path, remembering which file it is the image of.
 std::shared_ptr<Database> readImage(const QString& path, const QString& label, bool writable, QString* why,
                                     Database::Check check = Database::Check::Whole) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) {
-    *why = QStringLiteral("cannot open \"%1\": %2").arg(path, f.errorString());
-    return nullptr;
-  }
   // A file that is written in place (the list file), or whose writer died mid-transaction, is
   // read under the database's own shared lock: a writer is then never halfway, and the first
-  // reader after a crash puts the old file back from its journal. f stays open until the lock
-  // is gone, as closing a file drops every lock the process holds on it.
+  // reader after a crash puts the old file back from its journal.
   std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> locked(nullptr, &sqlite3_close_v2);
   if (check == Database::Check::Own || QFileInfo::exists(path + QStringLiteral("-journal"))) {
     sqlite3* c = nullptr;
@@ -198,7 +192,13 @@ std::shared_ptr<Database> readImage(const QString& path, const QString& label, b
   }
   // Taken before reading: a file changed while it is read is then not taken for this image.
   const QString stamp = folders::fileStamp(path);
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) {
+    *why = QStringLiteral("cannot open \"%1\": %2").arg(path, f.errorString());
+    return nullptr;
+  }
   const QByteArray image = f.readAll();
+  // The lock goes first: closing a file drops every lock the process holds on it.
   locked.reset();
   f.close();
   auto db = Database::openImage(image, label, writable, why, check);
