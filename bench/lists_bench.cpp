@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/plainsqlite.h"
 #include "core/folders.h"
 #include "data/lists/list.h"
 #include "data/lists/listrefresh.h"
@@ -172,26 +173,8 @@ void ListFileLoadPlainSqlite(benchmark::State& state) {
   const QString file = listFile(n);
   qint64 rows = 0;
   for (auto _ : state) {
-    QFile f(file);
-    f.open(QIODevice::ReadOnly);
-    const QByteArray image = f.readAll();
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr);
-    auto* buf = reinterpret_cast<unsigned char*>(const_cast<char*>(image.constData()));
-    sqlite3_deserialize(db, "main", buf, image.size(), image.size(), SQLITE_DESERIALIZE_READONLY);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT id, parent, name, kind, data FROM elements ORDER BY id", -1, &st, nullptr);
-    rows = 0;
     qint64 sum = 0;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      sum += sqlite3_column_int64(st, 0) + sqlite3_column_int64(st, 1) + sqlite3_column_int(st, 3);
-      sum += sqlite3_column_bytes16(st, 2) + reinterpret_cast<const char*>(sqlite3_column_text16(st, 2))[0];
-      const void* blob = sqlite3_column_blob(st, 4);
-      sum += sqlite3_column_bytes(st, 4) + (blob ? *static_cast<const char*>(blob) : 0);
-      ++rows;
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
+    rows = tarn::bench::plainSqliteReadElements(file, true, sum);
     benchmark::DoNotOptimize(sum);
   }
   state.counters["rows"] = static_cast<double>(rows);

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 
+#include "bench/plainsqlite.h"
 #include "data/storage/olestg.h"
 
 namespace {
@@ -185,26 +186,8 @@ void StoragePlainSqliteReadAll(benchmark::State& state) {
   const QString path = writeListFile(dir);
   qint64 rows = 0;
   for (auto _ : state) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    const QByteArray image = f.readAll();
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr);
-    auto* buf = reinterpret_cast<unsigned char*>(const_cast<char*>(image.constData()));
-    sqlite3_deserialize(db, "main", buf, image.size(), image.size(), SQLITE_DESERIALIZE_READONLY);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT id, parent, name, kind, data FROM elements ORDER BY id", -1, &st, nullptr);
-    rows = 0;
     qint64 sum = 0;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      sum += sqlite3_column_int64(st, 0) + sqlite3_column_int64(st, 1) + sqlite3_column_int(st, 3);
-      sum += sqlite3_column_bytes(st, 2) + reinterpret_cast<const char*>(sqlite3_column_text(st, 2))[0];
-      const void* blob = sqlite3_column_blob(st, 4);
-      sum += sqlite3_column_bytes(st, 4) + (blob ? *static_cast<const char*>(blob) : 0);
-      ++rows;
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
+    rows = tarn::bench::plainSqliteReadElements(path, false, sum);
     benchmark::DoNotOptimize(sum);
   }
   state.counters["rows"] = double(rows);
