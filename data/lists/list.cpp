@@ -38,8 +38,7 @@ bool isOverweight(qint32 c) { return c == 3 || c == 4 || c == 8 || c == 9; }
 
 }  // namespace
 
-KM_RQList::KM_RQList()
-    : sVersion_(QString::fromLatin1(recordio::kVersionText)), fVersion_(recordio::kVersionNumber) {}
+KM_RQList::KM_RQList() : sVersion_(recordio::versionText()), fVersion_(recordio::kVersionNumber) {}
 
 KM_RQList::~KM_RQList() = default;
 
@@ -69,7 +68,7 @@ void KM_RQList::clear() {
   sLoadedDataPath_.clear();
   stats_ = Stats{};
   fMinCoPFz_ = 0;
-  sVersion_ = QString::fromLatin1(recordio::kVersionText);
+  sVersion_ = recordio::versionText();
   fVersion_ = recordio::kVersionNumber;
 }
 

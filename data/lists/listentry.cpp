@@ -28,6 +28,9 @@ constexpr char kCheckStream[] = "Check";
 
 const KM_RQSummarySet kNoSummary{};
 
+// A stored count reserves room up to this many records at once; a damaged count claims anything.
+constexpr qint32 kMaxReserved = 1024;
+
 void readSummary(recordio::Reader& rd, KM_RQResultSummary& s) {
   rd.date(s.dtDate);
   rd.single(s.fValue);
@@ -167,7 +170,7 @@ KM_RQListFile::KM_RQListFile() { reset(); }
 void KM_RQListFile::reset() {
   sFileName.clear();
   clearContents();
-  sVersion_ = QString::fromLatin1(recordio::kVersionText);
+  sVersion_ = recordio::versionText();
   fVersion_ = recordio::kVersionNumber;
 }
 
@@ -364,25 +367,26 @@ bool KM_RQListFile::Load(KMX_OLEStorage* storage, const QString& name) {
       break;
   }
   try {
-    auto open = [&](const char* stream) {
-      auto s = sub->OpenStream(QString::fromLatin1(stream), stgmode::Read);
-      if (!s) throw StorageError(std::string("missing stream ") + stream);
+    auto open = [&](const QString& stream) {
+      auto s = sub->OpenStream(stream, stgmode::Read);
+      if (!s) throw StorageError("missing stream " + stream.toStdString());
       return s;
     };
     {
-      auto s = open("Data");
+      auto s = open(QStringLiteral("Data"));
       recordio::Reader rd(*s);
       entryData(rd, *this, lVisitCount_, lSessionCount_, dtCreationDate_, dtLastEditDate_, dtLastSTDate_,
                 lSTVisitCount_, lSTSessionCount_);
     }
     qint32 nBalance = 0;
     {
-      auto s = open("Balance");
+      auto s = open(QStringLiteral("Balance"));
       recordio::Reader rd(*s);
       readSummaries(rd, bSummary_, "test types");
       nBalance = readCount(rd, "balance tests");
       lTestBMICount_ = readCount(rd, "BMI tests");
     }
+    balance_.reserve(size_t(std::min(nBalance, kMaxReserved)));
     for (qint32 i = 1; i <= nBalance; ++i) {
       KM_RQListTestBalance r;
       if (!r.Load(sub.get(), recordio::elementName("TestB", i)))
@@ -390,13 +394,13 @@ bool KM_RQListFile::Load(KMX_OLEStorage* storage, const QString& name) {
       balance_.push_back(std::move(r));
     }
     {
-      auto s = open("BMI");
+      auto s = open(QStringLiteral("BMI"));
       recordio::Reader rd(*s);
       readSummaries(rd, bmiSummary_, "BMI kinds");
     }
     qint32 nVision = 0;
     {
-      auto s = open("Vision");
+      auto s = open(QStringLiteral("Vision"));
       recordio::Reader rd(*s);
       readSummaries(rd, vSummary_, "eyes");
       nVision = readCount(rd, "vision tests");
@@ -408,7 +412,7 @@ bool KM_RQListFile::Load(KMX_OLEStorage* storage, const QString& name) {
       vision_.push_back(std::move(r));
     }
     // Written by this program only; an entry without it (an older list file) is rebuilt once.
-    if (auto s = sub->OpenStream(QString::fromLatin1(kCheckStream), stgmode::Read)) {
+    if (auto s = sub->OpenStream(QStringLiteral("Check"), stgmode::Read)) {
       recordio::Reader rd(*s);
       qint32 damaged = 0;
       rd.text(sStamp_);

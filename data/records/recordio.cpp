@@ -2,7 +2,33 @@
 
 #include <QStringList>
 
+#include <cstring>
+
 namespace tarn::recordio {
+
+QString elementName(const char* word, qint32 number) {
+  // Built in one go: a list load names tens of thousands of elements.
+  char buf[48];
+  const qsizetype w = qsizetype(qstrnlen(word, 32));
+  std::memcpy(buf, word, size_t(w));
+  buf[w] = ' ';
+  char digits[12];
+  int n = 0;
+  quint32 v = number < 0 ? quint32(-qint64(number)) : quint32(number);
+  do {
+    digits[n++] = char('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  qsizetype len = w + 1;
+  if (number < 0) buf[len++] = '-';
+  while (n > 0) buf[len++] = digits[--n];
+  return QString::fromLatin1(buf, len);
+}
+
+const QString& versionText() {
+  static const QString text = QString::fromLatin1(kVersionText);
+  return text;
+}
 
 QString resolveName(const QString& name, QString& remembered, const char* defaultName) {
   const QString n = name.trimmed();

@@ -95,13 +95,14 @@ class Writer {
 };
 
 // Element names "File 12", "TestB 3": the word, one blank, the number without leading zeros.
-inline QString elementName(const char* word, qint32 number) {
-  return QString::fromLatin1(word) + ' ' + QString::number(number);
-}
+QString elementName(const char* word, qint32 number);
+
+// kVersionText as a shared text.
+const QString& versionText();
 
 // Version bookkeeping of one record, kept apart from its data members.
 struct RecordHeader {
-  QString sVersion = QString::fromLatin1(kVersionText);
+  QString sVersion = versionText();
   float fVersion = kVersionNumber;
   QString sStorageName;
 };
@@ -118,7 +119,7 @@ bool loadRecord(const char* module, KMX_OLEStorage* storage, const QString& name
   }
   const QString stgName = resolveName(name, h.sStorageName, defaultName);
   data = Data{};
-  h.sVersion = QString::fromLatin1(kVersionText);
+  h.sVersion = versionText();
   h.fVersion = kVersionNumber;
   auto sub = storage->OpenStorage(stgName, stgmode::Read);
   if (!sub) {

@@ -99,6 +99,29 @@ void encode(QByteArray& out, const StgValue& v, qint32 l, qint16 i, float f, dou
   }
 }
 
+// A text of units UTF-16 units stored little-endian at q. Records repeat their short texts (plate
+// and test names, visit ids, version marks), so those are shared through a small table per thread
+// instead of allocated each time they are read.
+QString storedText(const char* q, quint32 units) {
+  if constexpr (Q_BYTE_ORDER != Q_LITTLE_ENDIAN) {
+    QString s(qsizetype(units), Qt::Uninitialized);
+    QChar* d = s.data();
+    for (quint32 k = 0; k < units; ++k) d[k] = QChar(get<quint16>(q + 2 * k));
+    return s;
+  }
+  constexpr quint32 kShortUnits = 40;
+  constexpr quint32 kSlots = 127;
+  const size_t bytes = size_t(units) * 2;
+  if (units == 0 || units > kShortUnits) return QString(reinterpret_cast<const QChar*>(q), qsizetype(units));
+  quint32 h = 2166136261u;
+  for (size_t i = 0; i < bytes; ++i) h = (h ^ quint8(q[i])) * 16777619u;
+  thread_local QString recent[kSlots];
+  QString& slot = recent[h % kSlots];
+  if (slot.size() != qsizetype(units) || std::memcmp(slot.constData(), q, bytes) != 0)
+    slot = QString(reinterpret_cast<const QChar*>(q), qsizetype(units));
+  return slot;
+}
+
 // One value at pos; an Error value (and pos at the end) when the bytes do not hold one.
 StgValue decode(const QByteArray& c, qsizetype& pos) {
   const qsizetype n = c.size();
@@ -117,15 +140,7 @@ StgValue decode(const QByteArray& c, qsizetype& pos) {
       if (!need(4)) return damaged();
       const quint32 units = get<quint32>(p + pos + 1);
       if (qsizetype(units) > (n - pos - 5) / 2) return damaged();
-      QString s(qsizetype(units), Qt::Uninitialized);
-      const char* q = p + pos + 5;
-      if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
-        std::memcpy(s.data(), q, size_t(units) * 2);
-      } else {
-        QChar* d = s.data();
-        for (quint32 k = 0; k < units; ++k) d[k] = QChar(get<quint16>(q + 2 * k));
-      }
-      v = StgValue::fromString(s);
+      v = StgValue::fromString(storedText(p + pos + 5, units));
       pos += 5 + 2 * qsizetype(units);
       break;
     }
@@ -555,7 +570,8 @@ KMX_OLEStream::KMX_OLEStream(std::shared_ptr<Database> db, qint64 id, const QStr
       name_(name),
       writable_(writable),
       content_(std::move(content)),
-      loaded_(loaded) {}
+      loaded_(loaded),
+      seenRemovals_(db_->removals) {}
 
 KMX_OLEStream::~KMX_OLEStream() {
   flush();
@@ -641,7 +657,13 @@ StgValue KMX_OLEStream::ReadNext(StgType asked, bool flagA, bool flagB) {
   return v;
 }
 
-bool KMX_OLEStream::alive() const { return db_->alive(id_); }
+bool KMX_OLEStream::alive() const {
+  // Elements only ever die by removal: while none was removed, the stream's element still lives.
+  if (db_->removals == seenRemovals_) return true;
+  if (!db_->alive(id_)) return false;
+  seenRemovals_ = db_->removals;
+  return true;
+}
 
 bool KMX_OLEStream::ReadDouble(double& v) {
   StgType t;
@@ -674,14 +696,7 @@ bool KMX_OLEStream::ReadString(QString& v) {
   if (!p || t != StgType::String) return false;
   const quint32 units = get<quint32>(p);
   if (qsizetype(units) > (content_.size() - pos_ - 5) / 2) return false;
-  const char* q = p + 4;
-  if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
-    v = QString(reinterpret_cast<const QChar*>(q), qsizetype(units));
-  } else {
-    v.resize(qsizetype(units));
-    QChar* d = v.data();
-    for (quint32 k = 0; k < units; ++k) d[k] = QChar(get<quint16>(q + 2 * k));
-  }
+  v = storedText(p + 4, units);
   pos_ += 5 + 2 * qsizetype(units);
   return true;
 }

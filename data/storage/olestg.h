@@ -289,6 +289,7 @@ class KMX_OLEStream {
   bool dirty_ = false;
   qsizetype pos_ = 0;
   size_t dirtyPos_ = size_t(-1);  // place in the root's list of streams with pending values
+  mutable quint64 seenRemovals_;  // the root's removal count when the element was last seen alive
 };
 
 // A readable listing of everything below a storage, for diagnostics: one line per element,

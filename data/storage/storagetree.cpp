@@ -39,6 +39,9 @@ constexpr const char* kSchema =
 constexpr qint64 kCheckBudget = 500;
 constexpr qint64 kCheckBudgetPerMiB = 20;
 
+// Size of the blocks that hold the contents of streams read from a file (larger ones get their own).
+constexpr qsizetype kArenaBytes = qsizetype(1) << 20;
+
 int pastDeadline(void* deadline) { return clock::threadCpuMs() > *static_cast<qint64*>(deadline); }
 
 // Owns one connection to an in-memory database.
@@ -364,6 +367,10 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
     d->nodes.reserve(size_t(std::min<qint64>(maxId, image.size() / 16) + 1));
   // Kept: a later write of the same file patches it.
   auto kept = std::make_shared<QByteArray>(image);
+  // The streams' contents go side by side into a few large blocks, which the streams then share:
+  // no block of its own per stream to allocate and free.
+  char* arenaNext = nullptr;
+  char* arenaEnd = nullptr;
   const char* from = kept->constData();
   qint64 skippedRows = 0;  // rows of the image left out of the tree
   Statement st(c.get(), "SELECT id, parent, name, kind, data FROM elements WHERE id >= 1 ORDER BY id");
@@ -393,8 +400,25 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
     }
     const QString name = names.read(st.get(), 2);
     if (parent != 0 && d->child(parent, name) != 0) continue;  // a second row of one name: left out
-    const QByteArray data = kind == KindStream ? columnBlob(st.get(), 4) : QByteArray();
-    const qint64 id = d->addNode(parent, name, kind, data);
+    QByteArray data;
+    if (kind == KindStream) {
+      const void* p = sqlite3_column_blob(st.get(), 4);
+      const int n = sqlite3_column_bytes(st.get(), 4);
+      if (p && n > 0 && n <= kArenaBytes / 8) {
+        if (n > arenaEnd - arenaNext) {
+          auto arena = std::make_shared<QByteArray>(kArenaBytes, Qt::Uninitialized);
+          arenaNext = arena->data();
+          arenaEnd = arenaNext + arena->size();
+          d->arenas.push_back(std::move(arena));
+        }
+        std::memcpy(arenaNext, p, size_t(n));
+        data = QByteArray::fromRawData(arenaNext, n);
+        arenaNext += n;
+      } else {
+        data = columnBlob(st.get(), 4);
+      }
+    }
+    const qint64 id = d->addNodeAsIs(parent, name, kind, data);
     d->nodes[size_t(id)].row = fileId;
     if (kind == KindStorage) storageIds.push_back({fileId, id});
     --skippedRows;
@@ -409,7 +433,17 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   return d;
 }
 
+QByteArray Database::owned(const QByteArray& data) {
+  // Bytes that some other block holds (another tree's streams) may go with that block: copied.
+  // Such bytes come without a block of their own, so no capacity.
+  return data.isEmpty() || data.capacity() > 0 ? data : QByteArray(data.constData(), data.size());
+}
+
 qint64 Database::addNode(qint64 parent, const QString& name, int kind, const QByteArray& data) {
+  return addNodeAsIs(parent, name, kind, owned(data));
+}
+
+qint64 Database::addNodeAsIs(qint64 parent, const QString& name, int kind, const QByteArray& data) {
   // Built apart first: the arguments may refer to texts inside the table, which can move.
   Node n;
   n.parent = parent;
@@ -419,25 +453,48 @@ qint64 Database::addNode(qint64 parent, const QString& name, int kind, const QBy
   const auto id = qint64(nodes.size());
   nodes.push_back(std::move(n));
   if (parent != 0) {
+    link(id);
     Node& p = nodes[size_t(parent)];
-    p.kids.push_back(id);
     if (p.indexed) {
       index.add(NameIndex::hash(parent, nodes[size_t(id)].name), id);
-    } else if (p.kids.size() > kFewChildren) {
+    } else if (size_t(p.kidCount) > kFewChildren) {
       // From now on this storage's children are found through the index.
       p.indexed = true;
-      for (const qint64 kid : p.kids) index.add(NameIndex::hash(parent, nodes[size_t(kid)].name), kid);
+      for (qint64 kid = p.firstKid; kid != 0; kid = nodes[size_t(kid)].nextSib)
+        index.add(NameIndex::hash(parent, nodes[size_t(kid)].name), kid);
     }
   }
   ++liveCount;
   return id;
 }
 
+void Database::link(qint64 id) {
+  Node& n = nodes[size_t(id)];
+  Node& p = nodes[size_t(n.parent)];
+  n.prevSib = p.lastKid;
+  n.nextSib = 0;
+  if (p.lastKid != 0)
+    nodes[size_t(p.lastKid)].nextSib = id;
+  else
+    p.firstKid = id;
+  p.lastKid = id;
+  ++p.kidCount;
+}
+
+void Database::unlink(qint64 id) {
+  Node& n = nodes[size_t(id)];
+  Node& p = nodes[size_t(n.parent)];
+  (n.prevSib != 0 ? nodes[size_t(n.prevSib)].nextSib : p.firstKid) = n.nextSib;
+  (n.nextSib != 0 ? nodes[size_t(n.nextSib)].prevSib : p.lastKid) = n.prevSib;
+  n.prevSib = n.nextSib = 0;
+  --p.kidCount;
+}
+
 qint64 Database::child(qint64 parent, const QString& name) const {
   const Node& p = nodes[size_t(parent)];
   if (p.indexed) return index.find(nodes, parent, name, NameIndex::hash(parent, name));
   // A few children lie side by side in the table, and their names are mostly shared texts.
-  for (const qint64 kid : p.kids)
+  for (qint64 kid = p.firstKid; kid != 0; kid = nodes[size_t(kid)].nextSib)
     if (sameKey(nodes[size_t(kid)].name, name)) return kid;
   return 0;
 }
@@ -470,7 +527,7 @@ bool Database::setData(qint64 id, const QByteArray& data, QString* why) {
     return false;
   }
   Node& n = nodes[size_t(id)];
-  n.data = data;
+  n.data = owned(data);
   n.changed = true;
   touched = true;
   return true;
@@ -491,8 +548,8 @@ bool Database::children(qint64 parent, std::vector<ChildRow>* rows, bool withDat
     return false;
   }
   const Node& p = nodes[size_t(parent)];
-  rows->reserve(rows->size() + p.kids.size());
-  for (const qint64 id : p.kids) {
+  rows->reserve(rows->size() + size_t(p.kidCount));
+  for (qint64 id = p.firstKid; id != 0; id = nodes[size_t(id)].nextSib) {
     const Node& n = nodes[size_t(id)];
     rows->push_back(ChildRow{id, n.name, n.kind, withData ? n.data : QByteArray()});
   }
@@ -506,12 +563,9 @@ bool Database::destroyTree(qint64 id, QString* why) {
     if (why) *why = QStringLiteral("the element cannot be removed");
     return false;
   }
-  {
-    auto& siblings = nodes[size_t(nodes[size_t(id)].parent)].kids;
-    const auto it = std::lower_bound(siblings.begin(), siblings.end(), id);
-    if (it != siblings.end() && *it == id) siblings.erase(it);
-  }
+  unlink(id);
   touched = true;
+  ++removals;
   // Without recursion: a tree read from a file may be nested arbitrarily deep. Each element goes
   // with whether its parent's children are in the index (the parent may be gone by then).
   std::vector<std::pair<qint64, bool>> pending{{id, nodes[size_t(nodes[size_t(id)].parent)].indexed}};
@@ -521,7 +575,8 @@ bool Database::destroyTree(qint64 id, QString* why) {
     Node& n = nodes[size_t(cur)];
     if (inIndex) index.remove(NameIndex::hash(n.parent, n.name), cur);
     if (n.row > 0) droppedRows.push_back(n.row);
-    for (const qint64 kid : n.kids) pending.emplace_back(kid, n.indexed);
+    for (qint64 kid = n.firstKid; kid != 0; kid = nodes[size_t(kid)].nextSib)
+      pending.emplace_back(kid, n.indexed);
     n = Node{};  // kind None: objects still held for it go stale
     --liveCount;
   }
@@ -581,6 +636,7 @@ bool Database::backupInto(Database& dest, QString* why) {
     return false;
   }
   dest.nodes = nodes;
+  dest.arenas = arenas;  // the copied streams share them
   dest.index = index;
   dest.liveCount = liveCount;
   return true;

@@ -35,15 +35,21 @@ struct ChildRow {
 
 // One element. Ids are indexes into the node table and are never reused, so an object holding
 // the id of a destroyed element stays stale for good.
+// A storage's children are linked in ascending ids (creation order), so that building a tree
+// allocates nothing per storage.
 struct Node {
   qint64 parent = 0;
   int kind = KindNone;
+  qint32 kidCount = 0;  // a storage's children
   QString name;
-  QByteArray data;           // a stream's contents
-  std::vector<qint64> kids;  // a storage's children, ascending ids (creation order)
-  qint64 row = 0;            // its row in the root's file image; 0 when not there
-  bool changed = false;      // contents differ from its row in the file image
-  bool indexed = false;      // a storage whose children are in the name index (it had many)
+  QByteArray data;      // a stream's contents
+  qint64 firstKid = 0;  // a storage's first and last child; 0 when it has none
+  qint64 lastKid = 0;
+  qint64 nextSib = 0;  // the next and previous child of the same parent; 0 at either end
+  qint64 prevSib = 0;
+  qint64 row = 0;        // its row in the root's file image; 0 when not there
+  bool changed = false;  // contents differ from its row in the file image
+  bool indexed = false;  // a storage whose children are in the name index (it had many)
 };
 
 // Children by parent and name without regard to case: open addressing over (hash, id) pairs, the
@@ -97,6 +103,9 @@ struct Database {
   bool alive(qint64 id) const {
     return id > 0 && id < qint64(nodes.size()) && nodes[size_t(id)].kind != KindNone;
   }
+  // Counts removals of elements: an object that found its element alive while this stood still
+  // need not look again.
+  quint64 removals = 0;
 
   bool isEmptyTree() const { return liveCount == 1; }
   bool isFresh() const { return nodes.size() == 2; }  // a root that never held an element
@@ -132,6 +141,9 @@ struct Database {
   bool inTransaction = false;
 
   std::vector<Node> nodes;  // index = id; 0 unused
+  // Blocks that streams read from a file share instead of holding copies of their own (contents
+  // handed in from elsewhere are always copied, see owned()).
+  std::vector<std::shared_ptr<const QByteArray>> arenas;
   NameIndex index;
   qint64 liveCount = 0;
   std::vector<KMX_OLEStream*> dirty;
@@ -148,9 +160,18 @@ struct Database {
 
  private:
   qint64 addNode(qint64 parent, const QString& name, int kind, const QByteArray& data);
+  // The same, data kept as it is: only for bytes of this tree's own arenas.
+  qint64 addNodeAsIs(qint64 parent, const QString& name, int kind, const QByteArray& data);
+  // Contents that this tree can keep: bytes some other block holds are copied.
+  static QByteArray owned(const QByteArray& data);
+  // Links a node, already in the table, as the last child of its parent; unlinks it again.
+  void link(qint64 id);
+  void unlink(qint64 id);
   // The child of that name, 0 when there is none.
   qint64 child(qint64 parent, const QString& name) const;
-  static constexpr size_t kFewChildren = 16;
+  // Up to this many children are compared in place; a list entry of many tests stays below it, so
+  // the index holds only the few large storages (a list's entries) and stays in the caches.
+  static constexpr size_t kFewChildren = 64;
   FileImage patchBase(QString* why);
   bool patchFile(const QString& path, QString* why);
   // Deletes, updates and inserts the changed rows on c, in id order; fileRows receives each

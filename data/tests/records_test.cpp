@@ -144,6 +144,14 @@ TEST_F(BalanceRecord, StorageNameRulesAndMakeCopy) {
   EXPECT_EQ(copy.storageName(), "");  // the name stays with the original
 }
 
+TEST(RecordNames, WordBlankAndNumberWithoutLeadingZeros) {
+  EXPECT_EQ(recordio::elementName("File", 1), "File 1");
+  EXPECT_EQ(recordio::elementName("TestB", 10), "TestB 10");
+  EXPECT_EQ(recordio::elementName("File", 0), "File 0");
+  EXPECT_EQ(recordio::elementName("TestV", 2147483647), "TestV 2147483647");
+  EXPECT_EQ(recordio::elementName("X", -2147483647 - 1), "X -2147483648");
+}
+
 TEST_F(VisionRecord, RoundTripLayoutAndDefaultName) {
   KM_RQListTestVision w;
   // clang-format off

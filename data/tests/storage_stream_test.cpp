@@ -73,6 +73,30 @@ TEST_F(StorageStream, AllSevenTypesComeBackInOrderAndType) {
   EXPECT_EQ(s->ReadNext().type(), StgType::Error);
 }
 
+// Short texts that repeat are shared between reads; every read must still give its own text,
+// whether it was met before, differs only in its last unit, or is long.
+TEST_F(StorageStream, TextsComeBackExactlyWhetherRepeatedOrNot) {
+  QStringList texts;
+  for (int k = 0; k < 600; ++k) texts << QString("Visit %1").arg(k % 7) << QString("T%1").arg(k) << QString();
+  texts << QString(40, QChar('x')) << QString(41, QChar('x')) << QString(300, QChar(0x00E9))
+        << QString(40, QChar('x')) << "Visit 3";
+  {
+    auto s = root->CreateStream("Texts", stgmode::CreateReplace);
+    for (const QString& t : texts) ASSERT_TRUE(s->Write(StgValue::fromString(t)));
+  }
+  for (int pass = 0; pass < 2; ++pass) {
+    auto s = root->OpenStream("Texts");
+    for (qsizetype k = 0; k < texts.size(); ++k) {
+      QString got;
+      if (pass == 0)
+        ASSERT_TRUE(s->ReadString(got)) << k;
+      else
+        got = s->ReadNext().toString();
+      ASSERT_EQ(got, texts[k]) << k;
+    }
+  }
+}
+
 TEST_F(StorageStream, FlagsTravelWithEachValue) {
   {
     auto s = root->CreateStream("Version");

@@ -1,6 +1,10 @@
 // Storages: names, opening, copying, moving, destroying, enumerating, summary information.
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+
+#include <functional>
+
 #include "data/storage/olestg.h"
 #include "data/tests/storage_testutil.h"
 
@@ -83,7 +87,13 @@ TEST_F(StorageTree, DestroyedElementsLeaveStaleObjectsThatRefuseWork) {
   auto file = root->CreateStorage("File 1");
   auto data = file->CreateStream("Data");
   ASSERT_TRUE(data->Write(StgValue::fromLong(1)));
+  ASSERT_TRUE(writeStream(*root, "Other", {StgValue::fromLong(3), StgValue::fromLong(4)}));
+  auto other = root->OpenStream("Other");
+  EXPECT_EQ(other->ReadNext().toLong(), 3);
   EXPECT_FALSE(root->DestroyElement("Absent"));
+  ASSERT_TRUE(writeStream(*root, "Gone", {}));
+  ASSERT_TRUE(root->DestroyElement("Gone"));
+  EXPECT_EQ(other->ReadNext().toLong(), 4) << "another element's removal leaves a stream alone";
   ASSERT_TRUE(root->DestroyElement("File 1"));
   EXPECT_TRUE(file->isReverted());
   EXPECT_FALSE(file->CreateStream("Other"));
@@ -201,7 +211,8 @@ TEST(StorageTool, MemoryBlocksAndModes) {
 // Children are found by name without regard to case however many a storage holds, before and
 // after some are destroyed and made again, in memory and read back from a file.
 TEST_F(StorageTree, ChildrenAreFoundWhateverTheirNumber) {
-  for (const int count : {3, 16, 17, 40}) {
+  // Either side of the number from which a storage's children are found through the index.
+  for (const int count : {3, 64, 65, 150}) {
     SCOPED_TRACE(count);
     auto st = root->CreateStorage(QString("Holder %1").arg(count));
     ASSERT_TRUE(st);
@@ -221,7 +232,11 @@ TEST_F(StorageTree, ChildrenAreFoundWhateverTheirNumber) {
         }
       }
       EXPECT_FALSE(holder.OpenStream("Item 0"));
-      EXPECT_EQ(enumerate(holder).size(), count / 2 + (count + 3) / 4);
+      // In creation order: the survivors first, then the ones made again.
+      QStringList want;
+      for (int k = 2; k <= count; k += 2) want << QString("Item %1:2").arg(k);
+      for (int k = 1; k <= count; k += 4) want << QString("item %1:2").arg(k);
+      EXPECT_EQ(enumerate(holder), want);
     };
     check(*st);
     const QString path = stgtest::sandboxPath(QString("holder%1.slf").arg(count));
@@ -232,6 +247,48 @@ TEST_F(StorageTree, ChildrenAreFoundWhateverTheirNumber) {
     ASSERT_TRUE(holder);
     check(*holder);
   }
+}
+
+// Streams read from a file share their bytes with the tree they were read into; copies taken into
+// other roots, and streams still open, must keep working once that tree is gone.
+TEST_F(StorageTree, CopiesOfAFileTreeOutliveIt) {
+  buildSampleTree(*root);
+  const QString path = stgtest::sandboxPath("shared.slf");
+  ASSERT_TRUE(root->WriteToFile(path));
+  const QStringList want = StgListTree(*root);
+  auto load = [&] { return tool.LoadRootStorageOnMemory("MEM_file", tool.AllocMemoryBlock(), path); };
+
+  // Each copy from a tree of its own, which goes before the copy is read.
+  auto copied = [&](const std::function<bool(KMX_OLEStorage&, KMX_OLEStorage&)>& copy,
+                    const std::function<void(KMX_OLEStorage&)>& prepare = {}) {
+    auto dest = memoryRoot(tool, "MEM_dest");
+    if (prepare) prepare(*dest);
+    auto fromFile = load();
+    EXPECT_TRUE(fromFile && copy(*fromFile, *dest));
+    return dest;
+  };
+  auto whole = copied([](auto& src, auto& dest) { return src.CopyTo(dest); });  // a fresh root: whole
+  EXPECT_EQ(StgListTree(*whole), want);
+  auto busy = copied([](auto& src, auto& dest) { return src.CopyTo(dest); },  // element by element
+                     [](auto& dest) { writeStream(dest, "Keep", {StgValue::fromLong(1)}); });
+  QStringList got = StgListTree(*busy);
+  EXPECT_TRUE(got.removeOne("Keep: Long 1"));
+  EXPECT_EQ(got, want);
+  auto one = copied([](auto& src, auto& dest) { return src.CopyElementTo("List", dest); });
+  EXPECT_EQ(StgListTree(*one), want.filter(QRegularExpression("^List")));
+
+  // Streams still open, one of them written back into the tree unchanged, then changed.
+  auto fromFile = load();
+  ASSERT_TRUE(fromFile);
+  auto open = fromFile->OpenStorage("List")->OpenStorage("File 2")->OpenStream("Data");
+  auto rewrite =
+      fromFile->OpenStorage("List", stgmode::ReadWrite)->OpenStream("FileData", stgmode::ReadWrite);
+  ASSERT_TRUE(open && rewrite && rewrite->Commit(0));
+  fromFile.reset();
+  EXPECT_EQ(open->ReadNext().toString(), "subject2.kpf");
+  EXPECT_EQ(open->ReadNext().toLong(), 2000);
+  ASSERT_TRUE(rewrite->Write(StgValue::fromLong(5)));
+  ASSERT_TRUE(rewrite->Commit(0));
 }
 
 }  // namespace
