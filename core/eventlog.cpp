@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <atomic>
+#include <charconv>
+#include <cstring>
 #include <mutex>
 
 #include "core/clock.h"
@@ -24,13 +28,65 @@
 namespace tarn {
 namespace eventlog {
 namespace {
+// Lines gathered while a batch runs, written when this many bytes are waiting.
+constexpr size_t kBatchBytes = 64 * 1024;
+
 struct LogState {
   std::mutex mutex;
   int fd = -1;
   QString path;
   QString lastError = QStringLiteral("The event log has not been started.");
   bool writeFailed = false;  // once a write failed, nothing more is written in this run
+  int batches = 0;           // batches alive
+  // Lines of a batch not yet written: a fixed block, so that a crash can still write it out.
+  char pending[kBatchBytes];
+  size_t pendingBytes = 0;
 };
+std::atomic<bool> g_running{false};  // the log is open: a cheap test before any line is made
+
+// A crash during a batch writes the lines still waiting, then lets the signal take its course.
+// Only async-signal-safe calls here; the lines are the last the program logged.
+std::atomic<int> g_crashFd{-1};
+std::atomic<const char*> g_crashData{nullptr};
+std::atomic<size_t> g_crashBytes{0};
+
+void onFatalSignal(int sig) {
+  const int fd = g_crashFd.load();
+  const char* p = g_crashData.load();
+  size_t left = g_crashBytes.load();
+  while (fd >= 0 && p && left > 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n <= 0) break;
+    p += n;
+    left -= size_t(n);
+  }
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
+void installCrashWriter() {
+  static const bool installed = [] {
+    for (const int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
+      struct sigaction old {};
+      // A handler someone else put there (a debugging tool) is left alone.
+      if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+      struct sigaction sa {};
+      sa.sa_handler = onFatalSignal;
+      sigemptyset(&sa.sa_mask);
+      sa.sa_flags = SA_RESETHAND;
+      ::sigaction(sig, &sa, nullptr);
+    }
+    return true;
+  }();
+  (void)installed;
+}
+
+void publishPending(const LogState& s) {
+  g_crashBytes.store(0);
+  g_crashData.store(s.pending);
+  g_crashFd.store(s.fd);
+  g_crashBytes.store(s.pendingBytes);
+}
 
 LogState& state() {
   static LogState s;
@@ -59,6 +115,8 @@ void writeLine(LogState& s, const QByteArray& line) {
       const QString why = QString::fromLocal8Bit(::strerror(n < 0 ? errno : EIO));
       ::close(s.fd);
       s.fd = -1;
+      g_running.store(false, std::memory_order_relaxed);
+      g_crashFd.store(-1);
       s.writeFailed = true;
       s.lastError = QStringLiteral("The event log %1 could not be written: %2")
                         .arg(QDir::toNativeSeparators(s.path), why);
@@ -70,9 +128,40 @@ void writeLine(LogState& s, const QByteArray& line) {
   }
 }
 
-bool startLocked(LogState& s, const QString& file) {
+// Writes the lines a batch gathered.
+void flushPending(LogState& s) {
+  if (s.pendingBytes == 0) return;
+  const QByteArray block = QByteArray::fromRawData(s.pending, qsizetype(s.pendingBytes));
+  s.pendingBytes = 0;
+  publishPending(s);
+  if (s.fd >= 0) writeLine(s, block);
+}
+
+void closeLocked(LogState& s) {
+  flushPending(s);
   if (s.fd >= 0) ::close(s.fd);
   s.fd = -1;
+  g_running.store(false, std::memory_order_relaxed);
+  g_crashFd.store(-1);
+}
+
+// One line, whole (text ends with its line feed): written at once, or gathered while a batch runs.
+void appendLocked(LogState& s, const char* text, size_t bytes, bool urgent) {
+  if (s.fd < 0) return;
+  if (s.batches > 0 && !urgent && bytes <= kBatchBytes) {
+    if (s.pendingBytes + bytes > kBatchBytes) flushPending(s);
+    if (s.fd < 0) return;
+    std::memcpy(s.pending + s.pendingBytes, text, bytes);
+    s.pendingBytes += bytes;
+    publishPending(s);
+    return;
+  }
+  flushPending(s);
+  if (s.fd >= 0) writeLine(s, QByteArray::fromRawData(text, qsizetype(bytes)));
+}
+
+bool startLocked(LogState& s, const QString& file) {
+  closeLocked(s);
   s.path = file;
   if (file.isEmpty()) {
     s.lastError = QStringLiteral("No event log file was given.");
@@ -92,9 +181,24 @@ bool startLocked(LogState& s, const QString& file) {
   if (::fstat(s.fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
     ::fchmod(s.fd, st.st_mode & 0700);
   s.lastError.clear();
+  g_running.store(true, std::memory_order_relaxed);
+  g_crashFd.store(s.fd);
+  installCrashWriter();
   return true;
 }
 }  // namespace
+
+Batch::Batch() {
+  LogState& s = state();
+  std::lock_guard lock(s.mutex);
+  ++s.batches;
+}
+
+Batch::~Batch() {
+  LogState& s = state();
+  std::lock_guard lock(s.mutex);
+  if (--s.batches == 0) flushPending(s);
+}
 
 bool start(const QString& file) {
   LogState& s = state();
@@ -105,16 +209,11 @@ bool start(const QString& file) {
 void stop() {
   LogState& s = state();
   std::lock_guard lock(s.mutex);
-  if (s.fd >= 0) ::close(s.fd);
-  s.fd = -1;
+  closeLocked(s);
   if (!s.writeFailed) s.lastError = QStringLiteral("The event log has been stopped.");
 }
 
-bool isRunning() {
-  LogState& s = state();
-  std::lock_guard lock(s.mutex);
-  return s.fd >= 0;
-}
+bool isRunning() { return g_running.load(std::memory_order_relaxed); }
 
 QString path() {
   LogState& s = state();
@@ -129,14 +228,14 @@ QString lastError() {
 }
 
 void logEvent(const QString& text, EventType type) {
-  LogState& s = state();
-  std::lock_guard lock(s.mutex);
-  if (s.fd < 0) return;
+  if (!isRunning()) return;
   QByteArray line;
   if (type == EventType::Error) line = kErrorPrefix;
   line += text.toUtf8();
   line += '\n';
-  writeLine(s, line);
+  LogState& s = state();
+  std::lock_guard lock(s.mutex);
+  appendLocked(s, line.constData(), size_t(line.size()), type == EventType::Error);
 }
 
 QString stepLine(const char* module, const char* procedure, const QString& step) {
@@ -144,14 +243,40 @@ QString stepLine(const char* module, const char* procedure, const QString& step)
          QLatin1String(procedure) + '\t' + step;
 }
 
+namespace {
+// A step line made straight in UTF-8, as stepLine() gives it: the commonest line of all.
+void logStepLine(const char* module, const char* procedure, const QString& step, EventType type) {
+  char head[256];
+  size_t n = 0;
+  if (type == EventType::Error) {
+    std::memcpy(head, kErrorPrefix, sizeof kErrorPrefix - 1);
+    n = sizeof kErrorPrefix - 1;
+  }
+  n = size_t(std::to_chars(head + n, head + 32, clock::tickCount()).ptr - head);
+  for (const char* part : {module, procedure}) {
+    head[n++] = '\t';
+    const size_t len = qstrnlen(part, sizeof head - n - 2);
+    std::memcpy(head + n, part, len);
+    n += len;
+  }
+  head[n++] = '\t';
+  QByteArray line = step.toUtf8();
+  line.prepend(head, qsizetype(n));
+  line += '\n';
+  LogState& s = state();
+  std::lock_guard lock(s.mutex);
+  appendLocked(s, line.constData(), size_t(line.size()), type == EventType::Error);
+}
+}  // namespace
+
 void logStep(const char* module, const char* procedure, const QString& step) {
   if (!isRunning()) return;  // keep the common case of a stopped log cheap
-  logEvent(stepLine(module, procedure, step), EventType::Information);
+  logStepLine(module, procedure, step, EventType::Information);
 }
 
 void logError(const char* module, const char* procedure, const QString& text) {
   if (!isRunning()) return;
-  logEvent(stepLine(module, procedure, QStringLiteral("Error: ") + text), EventType::Error);
+  logStepLine(module, procedure, QStringLiteral("Error: ") + text, EventType::Error);
 }
 
 QString headerText(bool cleared) {
@@ -174,8 +299,7 @@ void clearLog() {
   {
     std::lock_guard lock(s.mutex);
     if (s.path.isEmpty()) return;
-    if (s.fd >= 0) ::close(s.fd);
-    s.fd = -1;
+    closeLocked(s);
     QFile::remove(s.path);
     if (!startLocked(s, s.path)) {
       // Logging stopped after a failed write: an empty log still marks the run as not yet ended.
@@ -206,8 +330,7 @@ void endNormally() {
   {
     LogState& s = state();
     std::lock_guard lock(s.mutex);
-    if (s.fd >= 0) ::close(s.fd);
-    s.fd = -1;
+    closeLocked(s);
     if (!s.writeFailed) s.lastError = QStringLiteral("The event log has been stopped.");
     file = s.path;
   }

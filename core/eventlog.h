@@ -1,7 +1,8 @@
 #pragma once
 // The running event log: one step line per noteworthy step of every procedure,
 // "<ticks>\t<module>\t<procedure>\t<step>". Each line reaches the file with its own write, so a
-// process that is killed leaves every line it logged. Logging never throws and never stops the
+// process that is killed leaves every line it logged (inside a Batch, see below, all but the last
+// block's). Logging never throws and never stops the
 // program: when the file cannot be opened, logging is off and lastError() says why.
 // Error events carry the prefix "[ERROR] " in front of their text; information events none.
 // The first write that fails (a full disk) ends logging for the rest of the run; the operator is
@@ -40,6 +41,19 @@ bool previousRunEndedAbnormally(const QString& folder);  // the log of the last 
 // Whatever the answer, the left-over log is deleted afterwards. Failures are ignored.
 void handOffErrorLog(const QString& folder, bool send);
 void endNormally();  // stop and delete the log: its absence marks a normal end
+
+// While a batch is alive (on any thread), information lines are gathered and written in blocks
+// of 64 KiB instead of one write each: for bulk work that runs without the operator, such as a
+// list load, whose every record logs its steps. Error lines, the end of the last batch and
+// stopping the log write what waits; so does a crash (its signal), so only a process killed
+// outright can lose lines, at most one block.
+class Batch {
+ public:
+  Batch();
+  ~Batch();
+  Batch(const Batch&) = delete;
+  Batch& operator=(const Batch&) = delete;
+};
 }  // namespace eventlog
 
 // Cheap "Begin" / step / "Procedure Completed" lines for one procedure.

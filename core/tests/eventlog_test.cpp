@@ -134,6 +134,57 @@ TEST_F(EventLog, AKilledProcessLeavesEveryLineAndANormalEndLeavesNoLog) {
   EXPECT_FALSE(eventlog::previousRunEndedAbnormally(folders::commonDataFolder()));
 }
 
+// Bulk work logs in blocks: what a batch gathered reaches the file when the batch ends, before an
+// error line, when the log stops, when a block fills, and when the process crashes.
+TEST_F(EventLog, ABatchWritesItsLinesInOrderWhenItEndsOrSomethingUrgentComes) {
+  ASSERT_TRUE(eventlog::start(logFile()));
+  eventlog::logStep("m", "p", "before");
+  {
+    eventlog::Batch outer;
+    eventlog::logStep("m", "p", "gathered 1");
+    {
+      eventlog::Batch inner;
+      eventlog::logStep("m", "p", QString::fromUtf8("gathered \xC3\xA9 2"));
+    }
+    EXPECT_EQ(readLines(logFile()).size(), 1) << "an inner batch ending writes nothing yet";
+    eventlog::logError("m", "p", "urgent");
+    QStringList lines = readLines(logFile());
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines[2].endsWith(QString::fromUtf8("\tm\tp\tgathered \xC3\xA9 2")));
+    EXPECT_TRUE(lines[3].startsWith("[ERROR] ") && lines[3].endsWith("\tm\tp\tError: urgent"));
+    eventlog::logStep("m", "p", "after the error");
+    EXPECT_EQ(readLines(logFile()).size(), 4);
+  }
+  EXPECT_TRUE(readLines(logFile()).last().endsWith("\tafter the error"));
+
+  // Far more than a block: nothing lost, nothing out of order, nothing left once the log stops.
+  {
+    eventlog::Batch batch;
+    for (int i = 0; i < 5000; ++i)
+      eventlog::logStep("KM_RQListFile", "Load", QStringLiteral("line %1").arg(i));
+    EXPECT_GT(readLines(logFile()).size(), 5) << "a full block is written";
+    eventlog::stop();
+  }
+  const QStringList lines = readLines(logFile());
+  ASSERT_EQ(lines.size(), 5005);
+  for (int i = 0; i < 5000; ++i)
+    ASSERT_TRUE(lines[5 + i].endsWith(QStringLiteral("\tKM_RQListFile\tLoad\tline %1").arg(i))) << i;
+}
+
+TEST_F(EventLog, ACrashDuringABatchStillLeavesItsLines) {
+  const int code = testsupport::runInChild([&] {
+    eventlog::start(logFile());
+    eventlog::Batch batch;
+    for (int i = 0; i < 300; ++i) eventlog::logStep("KM_RQListFile", "Load", QString::number(i));
+    ::abort();
+    return 0;
+  });
+  EXPECT_EQ(code, -1) << "the child crashed";
+  const QStringList lines = readLines(logFile());
+  ASSERT_EQ(lines.size(), 300);
+  EXPECT_TRUE(lines.last().endsWith("\tLoad\t299"));
+}
+
 class ErrorLogHandOff : public EventLog {
  protected:
   void SetUp() override {

@@ -29,6 +29,8 @@ ListsRefreshParams ListsRefreshParams::fromSettings() {
 }
 
 ListsRefreshResult ListsRefresh(KM_RQList& list, const ListsRefreshParams& p) {
+  // Every entry read or rebuilt logs its steps: tens of thousands of lines for a large folder.
+  eventlog::Batch batch;
   ProcLog log("mdifrmMain", "Lists_Refresh", "Path = " + p.dataPath);
   ListsRefreshResult r;
   const QString dataPath = folders::withSlash(p.dataPath.trimmed());
