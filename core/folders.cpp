@@ -415,8 +415,9 @@ QStringList filesEndingIn(const QString& folder, const QString& suffix) {
   while (const dirent* e = ::readdir(dir)) {
     const QString name = decodeName(QByteArray(e->d_name));
     if (!name.endsWith(suffix, Qt::CaseInsensitive)) continue;
+    // The directory says what most entries are; links and file systems that do not say are asked.
     struct stat st {};
-    if (::fstatat(dirFd, e->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (e->d_type != DT_REG && (::fstatat(dirFd, e->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode))) continue;
     out << name;
   }
   ::closedir(dir);

@@ -113,8 +113,13 @@ QString storedText(const char* q, quint32 units) {
   constexpr quint32 kSlots = 127;
   const size_t bytes = size_t(units) * 2;
   if (units == 0 || units > kShortUnits) return QString(reinterpret_cast<const QChar*>(q), qsizetype(units));
-  quint32 h = 2166136261u;
-  for (size_t i = 0; i < bytes; ++i) h = (h ^ quint8(q[i])) * 16777619u;
+  // The length with the first and last eight bytes tell texts apart well enough for a table
+  // that only spares allocations: a text met is always compared whole.
+  quint64 head = 0, tail = 0;
+  std::memcpy(&head, q, std::min<size_t>(bytes, 8));
+  std::memcpy(&tail, q + bytes - std::min<size_t>(bytes, 8), std::min<size_t>(bytes, 8));
+  quint64 h64 = (head * 0x9e3779b97f4a7c15ULL) ^ (tail + bytes) * 0xff51afd7ed558ccdULL;
+  const auto h = quint32(h64 ^ (h64 >> 29));
   thread_local QString recent[kSlots];
   QString& slot = recent[h % kSlots];
   if (slot.size() != qsizetype(units) || std::memcmp(slot.constData(), q, bytes) != 0)
@@ -207,6 +212,19 @@ std::shared_ptr<Database> readImage(const QString& path, const QString& label, b
   }
   // Taken before reading: a file changed while it is read is then not taken for this image.
   const QString stamp = folders::fileStamp(path);
+  if (check == Database::Check::Own) {
+    // Our own file is read through the locked connection itself, page by page, rather than
+    // copied whole into memory first.
+    auto db = Database::openFile(locked.get(), QFileInfo(path).size(), label, writable, why);
+    sqlite3_exec(locked.get(), "COMMIT", nullptr, nullptr, nullptr);
+    if (!db) {
+      *why = QStringLiteral("\"%1\": %2").arg(path, *why);
+      return nullptr;
+    }
+    db->basePath = QFileInfo(path).absoluteFilePath();
+    db->baseStamp = stamp;
+    return db;
+  }
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) {
     *why = QStringLiteral("cannot open \"%1\": %2").arg(path, f.errorString());

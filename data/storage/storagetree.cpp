@@ -44,6 +44,13 @@ constexpr qsizetype kArenaBytes = qsizetype(1) << 20;
 
 int pastDeadline(void* deadline) { return clock::threadCpuMs() > *static_cast<qint64*>(deadline); }
 
+}  // namespace
+
+QString errText(sqlite3* db, const char* what) {
+  return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromUtf8(sqlite3_errmsg(db)));
+}
+
+namespace {
 // Owns one connection to an in-memory database.
 class Connection {
  public:
@@ -83,9 +90,7 @@ class Connection {
     return false;
   }
 
-  QString errText(const char* what) const {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromUtf8(sqlite3_errmsg(db_)));
-  }
+  QString errText(const char* what) const { return stgdetail::errText(db_, what); }
 
   // A fresh file of this store's kind: header marks and the table, no rows.
   bool createSchema(QString* why) {
@@ -308,33 +313,70 @@ std::shared_ptr<Database> Database::createEmpty(const QString& label, QString* w
 
 std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QString& label, bool writable,
                                               QString* why, Check check) {
+  if (image.size() < 512 || std::memcmp(image.constData(), "SQLite format 3", 16) != 0) {
+    if (why) *why = QStringLiteral("not a storage file");
+    return nullptr;
+  }
+  Connection c;
+  if (!c.open()) {
+    if (why) *why = QStringLiteral("cannot open an in-memory database");
+    return nullptr;
+  }
+  c.harden();
+  // Read in place: a read-only database never writes into the caller's bytes, which outlive c.
+  const auto n = sqlite3_int64(image.size());
+  auto* buf = reinterpret_cast<unsigned char*>(const_cast<char*>(image.constData()));
+  if (sqlite3_deserialize(c.get(), "main", buf, n, n, SQLITE_DESERIALIZE_READONLY) != SQLITE_OK) {
+    if (why) *why = c.errText("reading the file");
+    return nullptr;
+  }
+  qint64 skippedRows = 0;
+  auto d = readRows(c.get(), image.size(), label, writable, why, check, skippedRows);
+  // Kept, when every row made it into the tree: a later write of the same file patches it.
+  // Anything left out (a damaged file) goes when the file is next written whole.
+  if (d && skippedRows == 0) {
+    auto kept = std::make_shared<QByteArray>(image);
+    d->base = FileImage{kept, reinterpret_cast<const unsigned char*>(kept->constData()), kept->size()};
+  }
+  return d;
+}
+
+std::shared_ptr<Database> Database::openFile(sqlite3* c, qint64 bytes, const QString& label, bool writable,
+                                             QString* why) {
+  // Untrusted bytes as any file, but the connection's own settings (its journal) stay as they are.
+  sqlite3_db_config(c, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(c, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+  sqlite3_db_config(c, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+  sqlite3_db_config(c, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+  sqlite3_limit(c, SQLITE_LIMIT_ATTACHED, 0);
+  // Each page is read once, in order: a small cache stays in the processor's caches.
+  sqlite3_exec(c, "PRAGMA cell_size_check = ON; PRAGMA cache_size = -256", nullptr, nullptr, nullptr);
+  qint64 skippedRows = 0;
+  auto d = readRows(c, bytes, label, writable, why, Check::Own, skippedRows);
+  // The file itself is then what a later write changes in place.
+  if (d && skippedRows == 0) d->baseIsFile = true;
+  return d;
+}
+
+std::shared_ptr<Database> Database::readRows(sqlite3* c, qint64 bytes, const QString& label, bool writable,
+                                             QString* why, Check check, qint64& skippedRows) {
   auto fail = [why](const QString& text) {
     if (why) *why = text;
     return nullptr;
   };
-  if (image.size() < 512 || std::memcmp(image.constData(), "SQLite format 3", 16) != 0)
-    return fail(QStringLiteral("not a storage file"));
-
-  Connection c;
-  if (!c.open()) return fail(QStringLiteral("cannot open an in-memory database"));
-  c.harden();
-  qint64 deadline = clock::threadCpuMs() + kCheckBudget + kCheckBudgetPerMiB * (image.size() >> 20);
-  sqlite3_progress_handler(c.get(), 1000, pastDeadline, &deadline);
-  // Read in place: a read-only database never writes into the caller's bytes, which outlive c.
-  const auto n = sqlite3_int64(image.size());
-  auto* buf = reinterpret_cast<unsigned char*>(const_cast<char*>(image.constData()));
-  if (sqlite3_deserialize(c.get(), "main", buf, n, n, SQLITE_DESERIALIZE_READONLY) != SQLITE_OK)
-    return fail(c.errText("reading the file"));
+  qint64 deadline = clock::threadCpuMs() + kCheckBudget + kCheckBudgetPerMiB * (bytes >> 20);
+  sqlite3_progress_handler(c, 1000, pastDeadline, &deadline);
+  const std::unique_ptr<sqlite3, void (*)(sqlite3*)> unhook(
+      c, [](sqlite3* db) { sqlite3_progress_handler(db, 0, nullptr, nullptr); });
 
   // Header marks first: they are cheap and turn away other databases before anything else.
   qint64 appId = 0, version = 0;
-  if (!queryInt(c.get(), "PRAGMA application_id", &appId) ||
-      !queryInt(c.get(), "PRAGMA user_version", &version))
-    return fail(c.errText("damaged file"));
+  if (!queryInt(c, "PRAGMA application_id", &appId) || !queryInt(c, "PRAGMA user_version", &version))
+    return fail(errText(c, "damaged file"));
   if (appId != kApplicationId) return fail(QStringLiteral("not a storage file of this kind"));
   if (version != kSchemaVersion) return fail(QStringLiteral("unknown storage file version %1").arg(version));
 
-  const QString schema = schemaFingerprint(c.get());
+  const QString schema = schemaFingerprint(c);
   if (schema.isEmpty() || schema != expectedSchema())
     return fail(QStringLiteral("damaged file: unexpected database layout"));
 
@@ -343,14 +385,14 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   // caches can be made again.
   if (check == Check::Whole) {
     QString verdict;
-    if (!queryText(c.get(), "PRAGMA quick_check(1)", &verdict) || verdict != QLatin1String("ok"))
-      return fail(QStringLiteral("damaged file: %1").arg(verdict.isEmpty() ? c.errText("check") : verdict));
+    if (!queryText(c, "PRAGMA quick_check(1)", &verdict) || verdict != QLatin1String("ok"))
+      return fail(QStringLiteral("damaged file: %1").arg(verdict.isEmpty() ? errText(c, "check") : verdict));
   }
 
   qint64 rootKind = 0, rootParent = -1;
-  if (!queryInt(c.get(), "SELECT kind FROM elements WHERE id = 1", &rootKind) ||
-      !queryInt(c.get(), "SELECT parent FROM elements WHERE id = 1", &rootParent) ||
-      rootKind != KindStorage || rootParent != 0)
+  if (!queryInt(c, "SELECT kind FROM elements WHERE id = 1", &rootKind) ||
+      !queryInt(c, "SELECT parent FROM elements WHERE id = 1", &rootParent) || rootKind != KindStorage ||
+      rootParent != 0)
     return fail(QStringLiteral("damaged file: no root storage"));
 
   // One pass in id order. Children always carry a larger id than their parent (ids only grow), so
@@ -363,18 +405,15 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
   // Room for every row at once (ids grow with rows, so the largest is a bound of their number):
   // the table is then never moved while it fills. A damaged file may claim anything.
   qint64 maxId = 0;
-  if (queryInt(c.get(), "SELECT max(id) FROM elements", &maxId) && maxId > 0)
-    d->nodes.reserve(size_t(std::min<qint64>(maxId, image.size() / 16) + 1));
-  // Kept: a later write of the same file patches it.
-  auto kept = std::make_shared<QByteArray>(image);
+  if (queryInt(c, "SELECT max(id) FROM elements", &maxId) && maxId > 0)
+    d->nodes.reserve(size_t(std::min<qint64>(maxId, bytes / 16) + 1));
   // The streams' contents go side by side into a few large blocks, which the streams then share:
   // no block of its own per stream to allocate and free.
   char* arenaNext = nullptr;
   char* arenaEnd = nullptr;
-  const char* from = kept->constData();
-  qint64 skippedRows = 0;  // rows of the image left out of the tree
-  Statement st(c.get(), "SELECT id, parent, name, kind, data FROM elements WHERE id >= 1 ORDER BY id");
-  if (!st) return fail(c.errText("reading the elements"));
+  skippedRows = 0;
+  Statement st(c, "SELECT id, parent, name, kind, data FROM elements WHERE id >= 1 ORDER BY id");
+  if (!st) return fail(errText(c, "reading the elements"));
   std::vector<std::pair<qint64, qint64>> storageIds;  // file id -> our id, ascending (rows come in id order)
   NameReader names;
   int rc;
@@ -424,12 +463,9 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
     --skippedRows;
   }
   if (rc != SQLITE_DONE)
-    return fail(QStringLiteral("damaged file: %1").arg(c.errText("reading the elements")));
+    return fail(QStringLiteral("damaged file: %1").arg(errText(c, "reading the elements")));
   if (d->nodes.size() < 2 || d->nodes[RootId].kind != KindStorage)
     return fail(QStringLiteral("damaged file: no root storage"));
-  // Only an image whose every row made it into the tree can be patched later; anything left
-  // out (a damaged file) goes when the file is next written whole.
-  if (skippedRows == 0) d->base = FileImage{kept, reinterpret_cast<const unsigned char*>(from), kept->size()};
   return d;
 }
 

@@ -89,6 +89,11 @@ struct Database {
   enum class Check { Whole, Own };
   static std::shared_ptr<Database> openImage(const QByteArray& image, const QString& label, bool writable,
                                              QString* why, Check check = Check::Whole);
+  // The same straight from a storage file the station wrote itself, through c, a connection to it
+  // that holds a read transaction (its shared lock) for as long as this runs; bytes is the file's
+  // size. The tree then knows the file as its image without holding its bytes.
+  static std::shared_ptr<Database> openFile(sqlite3* c, qint64 bytes, const QString& label, bool writable,
+                                            QString* why);
 
   // Errors come back as false / -1 with the reason in *why. Names compare without regard to case.
   // New element's id; 0 when the name is taken, -1 on error. data: a stream's contents.
@@ -159,6 +164,10 @@ struct Database {
   static constexpr int kFileBusyMs = 10000;  // how long a write or locked read waits for another
 
  private:
+  // Checks a database of bytes bytes on c and reads its elements; skippedRows counts the rows left
+  // out (damage).
+  static std::shared_ptr<Database> readRows(sqlite3* c, qint64 bytes, const QString& label, bool writable,
+                                            QString* why, Check check, qint64& skippedRows);
   qint64 addNode(qint64 parent, const QString& name, int kind, const QByteArray& data);
   // The same, data kept as it is: only for bytes of this tree's own arenas.
   qint64 addNodeAsIs(qint64 parent, const QString& name, int kind, const QByteArray& data);
@@ -187,6 +196,8 @@ inline char16_t upperUnit(char16_t c) {
   return QChar(c).toUpper().unicode();
 }
 QString nameKey(const QString& name);
+// "what: <SQLite's last error message on db>".
+QString errText(sqlite3* db, const char* what);
 bool sameKey(const QString& a, const QString& b);
 // Empty when the name is acceptable, else the reason.
 QString checkName(const QString& name);
