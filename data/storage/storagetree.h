@@ -148,7 +148,7 @@ struct Database {
   std::vector<Node> nodes;  // index = id; 0 unused
   // Blocks that streams read from a file share instead of holding copies of their own (contents
   // handed in from elsewhere are always copied, see owned()).
-  std::vector<std::shared_ptr<const QByteArray>> arenas;
+  std::vector<std::shared_ptr<const char>> arenas;
   NameIndex index;
   qint64 liveCount = 0;
   std::vector<KMX_OLEStream*> dirty;
