@@ -181,6 +181,26 @@ void ListFileLoadPlainSqlite(benchmark::State& state) {
 }
 BENCHMARK(ListFileLoadPlainSqlite)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The two above alternately, their ratio in one run.
+void ListFileLoadVsPlain(benchmark::State& state) {
+  const int n = scaled(static_cast<int>(state.range(0)));
+  const QString file = listFile(n);
+  bool loaded = true;
+  tarn::bench::pairedWithPlain(
+      state,
+      [&] {
+        tarn::KM_RQList list;
+        loaded = list.FileLoad(file) && loaded;
+      },
+      [&] {
+        qint64 sum = 0;
+        tarn::bench::plainSqliteReadElements(file, true, sum);
+        benchmark::DoNotOptimize(sum);
+      });
+  if (!loaded) state.SkipWithError("load failed");
+}
+BENCHMARK(ListFileLoadVsPlain)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(4);
+
 // A save of the whole list to a new file (nothing of an earlier image to patch).
 void ListFileSaveWhole(benchmark::State& state) {
   const int n = scaled(static_cast<int>(state.range(0)));

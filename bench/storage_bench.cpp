@@ -194,6 +194,32 @@ void StoragePlainSqliteReadAll(benchmark::State& state) {
 }
 BENCHMARK(StoragePlainSqliteReadAll)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// The two above alternately, their ratio in one run.
+void StorageLoadImageVsPlain(benchmark::State& state) {
+  g_few = state.range(0) == 1;
+  QTemporaryDir dir;
+  const QString path = writeListFile(dir);
+  KMX_OLEStgTool tool;
+  qint64 values = 0, rows = 0;
+  tarn::bench::pairedWithPlain(
+      state,
+      [&] {
+        const qint64 h = tool.AllocMemoryBlock(KMX_OLEStgTool::DefaultMemoryBlockSize, 0);
+        auto mem = tool.LoadRootStorageOnMemory(QStringLiteral("MEM_") + path, h, path);
+        values = mem ? readAll(*mem) : 0;
+        tool.ReleaseMemoryBlock(h);
+      },
+      [&] {
+        qint64 sum = 0;
+        rows = tarn::bench::plainSqliteReadElements(path, false, sum);
+        benchmark::DoNotOptimize(sum);
+      });
+  if (values == 0) state.SkipWithError("load failed");
+  state.counters["values"] = double(values);
+  state.counters["rows"] = double(rows);
+}
+BENCHMARK(StorageLoadImageVsPlain)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(15);
+
 // The read half alone: every stream of a memory root read value by value.
 void StorageReadAllFromMemoryRoot(benchmark::State& state) {
   g_few = state.range(0) == 1;

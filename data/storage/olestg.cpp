@@ -596,7 +596,7 @@ KMX_OLEStream::~KMX_OLEStream() {
   db_->unmarkDirty(this);
 }
 
-bool KMX_OLEStream::reverted() const { return !db_->alive(id_); }
+bool KMX_OLEStream::reverted() const { return !alive(); }
 
 bool KMX_OLEStream::flush() {
   if (!dirty_) return true;
