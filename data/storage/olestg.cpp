@@ -511,14 +511,12 @@ StgElementType KMX_OLEStorage::EnumElements(int next, QString& name) {
     enumStarted_ = true;
     enumSnapshot_.clear();
     enumPos_ = 0;
-    std::vector<ChildRow> rows;
     QString why;
     if (isReverted()) {
       logError("EnumElements", QStringLiteral("storage \"%1\" was destroyed").arg(name_));
-    } else if (!db_->children(id_, &rows, false, &why)) {
+    } else if (!db_->childNames(id_, &enumSnapshot_, &why)) {
       logError("EnumElements", why);
     }
-    for (auto& r : rows) enumSnapshot_.emplace_back(std::move(r.name), r.kind);
   }
   if (enumPos_ >= enumSnapshot_.size()) return StgElementType::End;
   const auto& e = enumSnapshot_[enumPos_++];

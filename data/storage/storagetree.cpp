@@ -248,6 +248,7 @@ bool sameKey(const QString& a, const QString& b) {
   if (b.size() != n) return false;
   const QChar* p = a.constData();
   const QChar* q = b.constData();
+  if (p == q) return true;  // one shared text (names read from a file mostly are)
   for (qsizetype i = 0; i < n; ++i)
     if (p[i] != q[i] && upperUnit(p[i].unicode()) != upperUnit(q[i].unicode())) return false;
   return true;
@@ -603,6 +604,18 @@ bool Database::loadData(qint64 id, QByteArray* data, QString* why) {
     return false;
   }
   *data = nodes[size_t(id)].data;
+  return true;
+}
+
+bool Database::childNames(qint64 parent, std::vector<std::pair<QString, int>>* names, QString* why) const {
+  if (!alive(parent)) {
+    if (why) *why = QStringLiteral("the storage no longer exists");
+    return false;
+  }
+  const Node& p = nodes[size_t(parent)];
+  names->reserve(names->size() + size_t(p.kidCount));
+  for (qint64 id = p.firstKid; id != 0; id = nodes[size_t(id)].nextSib)
+    names->emplace_back(nodes[size_t(id)].name, nodes[size_t(id)].kind);
   return true;
 }
 

@@ -103,6 +103,8 @@ struct Database {
   bool setData(qint64 id, const QByteArray& data, QString* why);
   bool loadData(qint64 id, QByteArray* data, QString* why);
   bool children(qint64 parent, std::vector<ChildRow>* rows, bool withData, QString* why);
+  // The children's names and kinds alone, in creation order.
+  bool childNames(qint64 parent, std::vector<std::pair<QString, int>>* names, QString* why) const;
   bool destroyTree(qint64 id, QString* why);
   bool isSameOrAncestor(qint64 ancestor, qint64 id) const;  // ancestor is id or above it
   bool alive(qint64 id) const {
