@@ -244,39 +244,54 @@ QString stepLine(const char* module, const char* procedure, const QString& step)
 }
 
 namespace {
-// A step line made straight in UTF-8, as stepLine() gives it: the commonest line of all.
-void logStepLine(const char* module, const char* procedure, const QString& step, EventType type) {
-  char head[256];
+// A step line made straight in UTF-8, as stepLine() gives it: the commonest line of all. lead, a
+// plain ASCII text, goes in front of the step text. Lines of ASCII that fit are made on the stack.
+void logStepLine(const char* module, const char* procedure, const char* lead, QStringView step,
+                 EventType type) {
+  char buf[512];
+  constexpr size_t kRoom = sizeof buf - 1;  // the line feed always fits
   size_t n = 0;
-  if (type == EventType::Error) {
-    std::memcpy(head, kErrorPrefix, sizeof kErrorPrefix - 1);
-    n = sizeof kErrorPrefix - 1;
-  }
-  n = size_t(std::to_chars(head + n, head + 32, clock::tickCount()).ptr - head);
-  for (const char* part : {module, procedure}) {
-    head[n++] = '\t';
-    const size_t len = qstrnlen(part, sizeof head - n - 2);
-    std::memcpy(head + n, part, len);
+  auto put = [&](const char* text) {  // leaves room for the tabs between the parts
+    const size_t len = qstrnlen(text, n + 8 < kRoom ? kRoom - 8 - n : 0);
+    std::memcpy(buf + n, text, len);
     n += len;
+  };
+  if (type == EventType::Error) put(kErrorPrefix);
+  n = size_t(std::to_chars(buf + n, buf + n + 16, clock::tickCount()).ptr - buf);
+  buf[n++] = '\t';
+  put(module);
+  buf[n++] = '\t';
+  put(procedure);
+  buf[n++] = '\t';
+  put(lead);
+  QByteArray spill;  // a long or non-ASCII step
+  const char16_t* u = step.utf16();
+  const qsizetype units = step.size();
+  qsizetype i = 0;
+  while (i < units && n < kRoom && u[i] < 0x80) buf[n++] = char(u[i++]);
+  if (i < units) {
+    spill = QByteArray(buf, qsizetype(n)) + step.mid(i).toUtf8();
+    spill += '\n';
+  } else {
+    buf[n++] = '\n';
   }
-  head[n++] = '\t';
-  QByteArray line = step.toUtf8();
-  line.prepend(head, qsizetype(n));
-  line += '\n';
   LogState& s = state();
   std::lock_guard lock(s.mutex);
-  appendLocked(s, line.constData(), size_t(line.size()), type == EventType::Error);
+  if (spill.isEmpty())
+    appendLocked(s, buf, n, type == EventType::Error);
+  else
+    appendLocked(s, spill.constData(), size_t(spill.size()), type == EventType::Error);
 }
 }  // namespace
 
 void logStep(const char* module, const char* procedure, const QString& step) {
   if (!isRunning()) return;  // keep the common case of a stopped log cheap
-  logStepLine(module, procedure, step, EventType::Information);
+  logStepLine(module, procedure, "", step, EventType::Information);
 }
 
 void logError(const char* module, const char* procedure, const QString& text) {
   if (!isRunning()) return;
-  logStepLine(module, procedure, QStringLiteral("Error: ") + text, EventType::Error);
+  logStepLine(module, procedure, "Error: ", text, EventType::Error);
 }
 
 QString headerText(bool cleared) {
@@ -341,13 +356,11 @@ void endNormally() {
 ProcLog::ProcLog(const char* module, const char* procedure, const QString& beginDetails)
     : module_(module), procedure_(procedure) {
   if (!eventlog::isRunning()) return;
-  QString text = QStringLiteral("Begin");
-  if (!beginDetails.isEmpty()) {
-    // Callers pass either ", File = x" or "File = x"; both read "Begin, File = x".
-    if (!beginDetails.startsWith(',') && !beginDetails.startsWith(' ')) text += QStringLiteral(", ");
-    text += beginDetails;
-  }
-  eventlog::logStep(module_, procedure_, text);
+  // Callers pass either ", File = x" or "File = x"; both read "Begin, File = x".
+  const bool separated =
+      beginDetails.isEmpty() || beginDetails.startsWith(',') || beginDetails.startsWith(' ');
+  eventlog::logStepLine(module_, procedure_, separated ? "Begin" : "Begin, ", beginDetails,
+                        EventType::Information);
 }
 
 void ProcLog::step(const QString& text) const { eventlog::logStep(module_, procedure_, text); }

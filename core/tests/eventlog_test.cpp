@@ -61,10 +61,14 @@ TEST_F(EventLog, StepLinesHeadersAndErrorsHaveTheirExactShape) {
   }
   ProcLog("mdifrmMain", "fnFileOpen", "File = /d/a.kpf");
   ProcLog("mdifrmMain", "fnFileSave", ", File = /d/b.kpf");
+  // Longer than a line made in one piece, and with text beyond ASCII past that point.
+  const QString longStep = QString(700, QChar('x')) + QString::fromUtf8(" \xC3\xA9t\xC3\xA9");
+  eventlog::logStep("KM_RQList", "Load", longStep);
   clock::setNow(QDateTime());
 
   const QStringList lines = readLines(logFile());
-  ASSERT_EQ(lines.size(), 7);
+  ASSERT_EQ(lines.size(), 8);
+  EXPECT_TRUE(lines[7].endsWith("\tKM_RQList\tLoad\t" + longStep));
   EXPECT_EQ(lines[0], "Application Version 1.0.0 - Log Started at " +
                           clock::generalDateText(QDateTime(QDate(2026, 12, 5), QTime(23, 27, 3))));
   EXPECT_TRUE(lines[0].contains("27:03")) << lines[0].toStdString();
