@@ -572,7 +572,9 @@ qint64 Database::insert(qint64 parent, const QString& name, int kind, const QByt
   }
   if (child(parent, name)) return 0;
   touched = true;
-  return addNode(parent, name, kind, kind == KindStream && data ? *data : QByteArray());
+  const qint64 id = addNode(parent, name, kind, kind == KindStream && data ? *data : QByteArray());
+  changedIds.push_back(id);
+  return id;
 }
 
 qint64 Database::find(qint64 parent, const QString& name, int* kind, QByteArray* data) {
@@ -593,6 +595,7 @@ bool Database::setData(qint64 id, const QByteArray& data, QString* why) {
   }
   Node& n = nodes[size_t(id)];
   n.data = owned(data);
+  if (!n.changed) changedIds.push_back(id);
   n.changed = true;
   touched = true;
   return true;
@@ -821,10 +824,7 @@ FileImage Database::serialize(QString* why, std::vector<qint64>* rows) {
   return image;
 }
 
-bool Database::applyChanges(sqlite3* c, std::vector<qint64>* fileRows, QString* why) {
-  auto errText = [](sqlite3* db, const char* what) {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromUtf8(sqlite3_errmsg(db)));
-  };
+bool Database::applyChanges(sqlite3* c, std::vector<std::pair<qint64, qint64>>* inserted, QString* why) {
   Statement del(c, "DELETE FROM elements WHERE id = ?");
   Statement ins(c, "INSERT INTO elements(parent, name, name_key, kind, data) VALUES (?,?,?,?,?)");
   Statement upd(c, "UPDATE elements SET data = ? WHERE id = ?");
@@ -851,14 +851,20 @@ bool Database::applyChanges(sqlite3* c, std::vector<qint64>* fileRows, QString* 
     sqlite3_bind_int64(del.get(), 1, row);
     if (!run(del.get())) return false;
   }
-  // In id order, so that a new storage gets its row before its children refer to it.
-  std::vector<qint64>& rows = *fileRows;
-  rows.assign(nodes.size(), 0);
+  // Only what was added or changed, in id order, so that a new storage gets its row before its
+  // children refer to it. The tree's own rows change only once the caller's transaction is in.
+  std::sort(changedIds.begin(), changedIds.end());
+  changedIds.erase(std::unique(changedIds.begin(), changedIds.end()), changedIds.end());
+  inserted->clear();
+  auto rowOf = [&](qint64 id) -> qint64 {
+    if (nodes[size_t(id)].row > 0) return nodes[size_t(id)].row;
+    const auto it = std::lower_bound(inserted->begin(), inserted->end(), std::make_pair(id, qint64(0)));
+    return it != inserted->end() && it->first == id ? it->second : 0;
+  };
   std::string nameBuf, keyBuf;
-  for (size_t id = RootId; id < nodes.size(); ++id) {
-    const Node& n = nodes[id];
-    if (n.kind == KindNone) continue;
-    rows[id] = n.row;
+  for (const qint64 id : changedIds) {
+    const Node& n = nodes[size_t(id)];
+    if (n.kind == KindNone) continue;  // destroyed since
     if (n.row > 0) {
       if (!n.changed) continue;
       bindData(upd.get(), 1, n);
@@ -867,13 +873,13 @@ bool Database::applyChanges(sqlite3* c, std::vector<qint64>* fileRows, QString* 
       continue;
     }
     const QString key = nameKey(n.name);
-    sqlite3_bind_int64(ins.get(), 1, n.parent == 0 ? 0 : rows[size_t(n.parent)]);
+    sqlite3_bind_int64(ins.get(), 1, n.parent == 0 ? 0 : rowOf(n.parent));
     bindNameFast(ins.get(), 2, n.name, nameBuf);
     bindNameFast(ins.get(), 3, key, keyBuf);
     sqlite3_bind_int(ins.get(), 4, n.kind);
     bindData(ins.get(), 5, n);
     if (!run(ins.get())) return false;
-    rows[id] = sqlite3_last_insert_rowid(c);
+    inserted->emplace_back(id, sqlite3_last_insert_rowid(c));
   }
   return true;
 }
@@ -900,9 +906,12 @@ FileImage Database::patchBase(QString* why) {
     if (why && why->isEmpty()) *why = c.errText("preparing the file image");
     return FileImage();
   }
-  std::vector<qint64> rows;
-  if (!applyChanges(c.get(), &rows, why)) return FileImage();
+  std::vector<std::pair<qint64, qint64>> inserted;
+  if (!applyChanges(c.get(), &inserted, why)) return FileImage();
   if (!c.exec("COMMIT", why)) return FileImage();
+  std::vector<qint64> rows(nodes.size(), 0);
+  for (size_t id = RootId; id < nodes.size(); ++id) rows[id] = nodes[id].row;
+  for (const auto& [id, row] : inserted) rows[size_t(id)] = row;
   FileImage image;
   sqlite3_int64 size = 0;
   image.bytes = sqlite3_serialize(c.get(), "main", &size, SQLITE_SERIALIZE_NOCOPY);
@@ -922,12 +931,25 @@ void Database::adoptAsBase(const FileImage& image, const QString& path, const st
   basePath = path;
   baseStamp = folders::fileStamp(path);
   droppedRows.clear();
+  changedIds.clear();
   touched = false;
   for (size_t id = RootId; id < nodes.size(); ++id) {
     Node& n = nodes[id];
     n.changed = false;
     n.row = rows && id < rows->size() ? (*rows)[id] : 0;
   }
+}
+
+void Database::adoptChanges(const QString& path, const std::vector<std::pair<qint64, qint64>>& inserted) {
+  base = FileImage();
+  baseIsFile = true;
+  basePath = path;
+  baseStamp = folders::fileStamp(path);
+  for (const qint64 id : changedIds) nodes[size_t(id)].changed = false;
+  for (const auto& [id, row] : inserted) nodes[size_t(id)].row = row;
+  droppedRows.clear();
+  changedIds.clear();
+  touched = false;
 }
 
 namespace {
@@ -966,8 +988,8 @@ bool Database::patchFile(const QString& path, QString* why) {
     if (why) *why = QStringLiteral("the file was changed by another writer");
     return false;
   }
-  std::vector<qint64> rows;
-  if (!applyChanges(c.get(), &rows, why)) {
+  std::vector<std::pair<qint64, qint64>> inserted;
+  if (!applyChanges(c.get(), &inserted, why)) {
     c.exec("ROLLBACK", nullptr);
     return false;
   }
@@ -977,7 +999,7 @@ bool Database::patchFile(const QString& path, QString* why) {
     return false;
   }
   const QString old = baseStamp;
-  adoptAsBase(FileImage(), path, &rows);
+  adoptChanges(path, inserted);
   if (fileIdentity(baseStamp) != fileIdentity(old)) {
     // Replaced meanwhile by a whole write: what we wrote went into a file nobody reads now.
     baseIsFile = false;

@@ -161,6 +161,7 @@ struct Database {
   QString basePath;
   QString baseStamp;
   std::vector<qint64> droppedRows;  // rows of the image whose elements were destroyed since
+  std::vector<qint64> changedIds;   // elements added or whose contents changed since (repeats allowed)
   bool touched = false;             // an element added, changed or destroyed since the image was taken
   bool baseIsFile = false;          // the image is only the file at basePath (last written in place)
   static constexpr int kFileBusyMs = 10000;  // how long a write or locked read waits for another
@@ -185,11 +186,13 @@ struct Database {
   static constexpr size_t kFewChildren = 64;
   FileImage patchBase(QString* why);
   bool patchFile(const QString& path, QString* why);
-  // Deletes, updates and inserts the changed rows on c, in id order; fileRows receives each
-  // element's row by id.
-  bool applyChanges(sqlite3* c, std::vector<qint64>* fileRows, QString* why);
+  // Deletes, updates and inserts the changed rows on c, in id order; inserted receives the new
+  // elements' rows, by ascending id.
+  bool applyChanges(sqlite3* c, std::vector<std::pair<qint64, qint64>>* inserted, QString* why);
   std::vector<qint64> patchedRows_;  // rows of the image patchBase made, by id
   void adoptAsBase(const FileImage& image, const QString& path, const std::vector<qint64>* rows);
+  // After the changes went into the file at path itself: inserted gives the new elements' rows.
+  void adoptChanges(const QString& path, const std::vector<std::pair<qint64, qint64>>& inserted);
 };
 
 // Upper-cases per UTF-16 unit, as compound-file names compare.

@@ -672,7 +672,9 @@ TEST(ListsRefresh, ChangedEntriesGoIntoTheFileItselfUnlessAnotherWriterReplacedI
     list.setEvents(nullptr);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(fileIdentity(first.listFile) == before, step.inPlace);
-    if (!replacedAs.isEmpty()) EXPECT_NE(fileIdentity(first.listFile), replacedAs);
+    if (!replacedAs.isEmpty()) {
+      EXPECT_NE(fileIdentity(first.listFile), replacedAs);
+    }
     EXPECT_FALSE(hotJournal(first.listFile));
     EXPECT_EQ(storedList(first.listFile), wholeWriteOf(list));
     EXPECT_EQ(fileContents(first.listFile), listContents(list));
