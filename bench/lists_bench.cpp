@@ -108,6 +108,21 @@ void ListsRefreshKeptUnchanged(benchmark::State& state) {
 }
 BENCHMARK(ListsRefreshKeptUnchanged)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The subject file halfway down a folder of n files, saved again: a new file of the same contents.
+struct Resaved {
+  QString path;
+  QByteArray bytes;
+  explicit Resaved(int n)
+      : path(QDir(folder(n)).filePath(QStringLiteral("S%1.kpf").arg(n / 2, 6, 10, QChar('0')))) {
+    QFile f(path);
+    if (f.open(QIODevice::ReadOnly)) bytes = f.readAll();
+  }
+  void write() const {
+    QString why;
+    tarn::folders::writePrivateFile(path, bytes, &why);
+  }
+};
+
 // The same list object refreshed again after one subject file changed (a test was saved): the
 // entry is read again and the list file written.
 void ListsRefreshOneChanged(benchmark::State& state) {
@@ -115,15 +130,10 @@ void ListsRefreshOneChanged(benchmark::State& state) {
   listFile(n);
   tarn::KM_RQList list;
   tarn::ListsRefresh(list, params(n));
-  const QString changed = QDir(folder(n)).filePath(QStringLiteral("S%1.kpf").arg(n / 2, 6, 10, QChar('0')));
-  QFile f(changed);
-  f.open(QIODevice::ReadOnly);
-  const QByteArray bytes = f.readAll();
-  f.close();
+  const Resaved changed(n);
   for (auto _ : state) {
     state.PauseTiming();
-    QString why;
-    tarn::folders::writePrivateFile(changed, bytes, &why);  // a new file of the same contents
+    changed.write();
     state.ResumeTiming();
     const tarn::ListsRefreshResult r = tarn::ListsRefresh(list, params(n));
     if (!r.ok || r.rebuilt != 1) state.SkipWithError("not exactly one entry rebuilt");
@@ -140,18 +150,13 @@ void ListsRefreshOneChangedVsKept(benchmark::State& state) {
   listFile(n);
   tarn::KM_RQList list;
   tarn::ListsRefresh(list, params(n));
-  const QString changed = QDir(folder(n)).filePath(QStringLiteral("S%1.kpf").arg(n / 2, 6, 10, QChar('0')));
-  QFile f(changed);
-  f.open(QIODevice::ReadOnly);
-  const QByteArray bytes = f.readAll();
-  f.close();
+  const Resaved changed(n);
   double bestKept = 1e300, bestChanged = 1e300;
   for (auto _ : state) {
     const auto t0 = Clock::now();
     const tarn::ListsRefreshResult kept = tarn::ListsRefresh(list, params(n));
     const auto t1 = Clock::now();
-    QString why;
-    tarn::folders::writePrivateFile(changed, bytes, &why);  // a new file of the same contents
+    changed.write();
     const auto t2 = Clock::now();
     const tarn::ListsRefreshResult one = tarn::ListsRefresh(list, params(n));
     const auto t3 = Clock::now();
