@@ -355,7 +355,7 @@ std::shared_ptr<KMX_OLEStorage> KMX_OLEStorage::OpenStorage(const QString& name,
     return nullptr;
   }
   int kind = 0;
-  const qint64 id = db_->find(id_, name, &kind, nullptr);
+  const qint64 id = db_->find(id_, name, &kind, nullptr, enumeratedId(name));
   if (id <= 0) return nullptr;  // absent: the caller decides whether to create it
   if (kind != KindStorage) {
     logError("OpenStorage", QStringLiteral("\"%1\" is a stream, not a storage").arg(name));
@@ -374,7 +374,7 @@ std::shared_ptr<KMX_OLEStream> KMX_OLEStorage::OpenStream(const QString& name, i
   int kind = 0;
   QByteArray data;
   // A stream opened for writing is usually rewritten whole, so its contents are read only on demand.
-  const qint64 id = db_->find(id_, name, &kind, write ? nullptr : &data);
+  const qint64 id = db_->find(id_, name, &kind, write ? nullptr : &data, enumeratedId(name));
   if (id <= 0) return nullptr;
   if (kind != KindStream) {
     logError("OpenStream", QStringLiteral("\"%1\" is a storage, not a stream").arg(name));
@@ -427,7 +427,7 @@ bool KMX_OLEStorage::MoveElementTo(const QString& name, KMX_OLEStorage& dest, co
   int kind = 0;
   QByteArray data;
   db_->flushAll();
-  const qint64 id = db_->find(id_, name, &kind, &data);
+  const qint64 id = db_->find(id_, name, &kind, &data, enumeratedId(name));
   if (id <= 0) {
     logError(proc, QStringLiteral("element \"%1\" not found").arg(name));
     return false;
@@ -451,7 +451,7 @@ bool KMX_OLEStorage::MoveElementTo(const QString& name, KMX_OLEStorage& dest, co
 bool KMX_OLEStorage::DestroyElement(const QString& name) {
   if (!usable("DestroyElement", *this, true, name)) return false;
   QString why;
-  const qint64 id = db_->find(id_, name, nullptr, nullptr);
+  const qint64 id = db_->find(id_, name, nullptr, nullptr, enumeratedId(name));
   if (id <= 0 || !db_->destroyTree(id, &why)) {
     logError("DestroyElement", id == 0 ? QStringLiteral("element \"%1\" not found").arg(name)
                                        : QStringLiteral("\"%1\": %2").arg(name, why));
@@ -520,8 +520,14 @@ StgElementType KMX_OLEStorage::EnumElements(int next, QString& name) {
   }
   if (enumPos_ >= enumSnapshot_.size()) return StgElementType::End;
   const auto& e = enumSnapshot_[enumPos_++];
-  name = e.first;
-  return e.second == KindStorage ? StgElementType::Storage : StgElementType::Stream;
+  name = e.name;
+  return e.kind == KindStorage ? StgElementType::Storage : StgElementType::Stream;
+}
+
+qint64 KMX_OLEStorage::enumeratedId(const QString& name) const {
+  if (enumPos_ == 0 || enumPos_ > enumSnapshot_.size()) return 0;
+  const stgdetail::EnumEntry& e = enumSnapshot_[enumPos_ - 1];
+  return sameKey(e.name, name) ? e.id : 0;
 }
 
 bool KMX_OLEStorage::OpenSummaryInfo() {

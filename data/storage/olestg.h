@@ -118,6 +118,12 @@ class StgValue {
 
 namespace stgdetail {
 struct Database;
+// One element of an enumeration's snapshot.
+struct EnumEntry {
+  QString name;
+  int kind;
+  qint64 id;
+};
 }  // namespace stgdetail
 
 class KMX_OLEStream;
@@ -181,7 +187,10 @@ class KMX_OLEStorage {
   QString name_;
   bool writable_;
   QList<QPair<QString, QString>> summary_;
-  std::vector<std::pair<QString, int>> enumSnapshot_;
+  std::vector<stgdetail::EnumEntry> enumSnapshot_;
+  // The id of the element the enumeration gave last when name is its name, else 0: what is
+  // opened right after it is enumerated needs no search.
+  qint64 enumeratedId(const QString& name) const;
   size_t enumPos_ = 0;
   bool enumStarted_ = false;
 };

@@ -60,10 +60,16 @@ void adviseHugePages(void* p, size_t bytes) {
 #endif
 }
 
-std::shared_ptr<const char> newArena() {
+// A block of bytes bytes; a whole block (kArenaBytes) is aligned to and advised as a huge page.
+std::shared_ptr<const char> newArena(qsizetype bytes) {
   void* p = nullptr;
-  if (::posix_memalign(&p, size_t(kArenaBytes), size_t(kArenaBytes)) != 0) throw std::bad_alloc();
-  adviseHugePages(p, size_t(kArenaBytes));
+  if (bytes == kArenaBytes) {
+    if (::posix_memalign(&p, size_t(kArenaBytes), size_t(kArenaBytes)) != 0) p = nullptr;
+    if (p) adviseHugePages(p, size_t(kArenaBytes));
+  } else {
+    p = std::malloc(size_t(bytes));
+  }
+  if (!p) throw std::bad_alloc();
   return std::shared_ptr<const char>(static_cast<const char*>(p),
                                      [](const char* q) { std::free(const_cast<char*>(q)); });
 }
@@ -438,6 +444,8 @@ std::shared_ptr<Database> Database::readRows(sqlite3* c, qint64 bytes, const QSt
   }
   // The streams' contents go side by side into a few large blocks, which the streams then share:
   // no block of its own per stream to allocate and free.
+  // A small file (a subject file) needs no more than its own size.
+  const qsizetype arenaBytes = std::min<qsizetype>(kArenaBytes, std::max<qint64>(bytes, 4096));
   char* arenaNext = nullptr;
   char* arenaEnd = nullptr;
   skippedRows = 0;
@@ -472,11 +480,11 @@ std::shared_ptr<Database> Database::readRows(sqlite3* c, qint64 bytes, const QSt
     if (kind == KindStream) {
       const void* p = sqlite3_column_blob(st.get(), 4);
       const int n = sqlite3_column_bytes(st.get(), 4);
-      if (p && n > 0 && n <= kArenaBytes / 8) {
+      if (p && n > 0 && n <= arenaBytes / 8) {
         if (n > arenaEnd - arenaNext) {
-          auto arena = newArena();
+          auto arena = newArena(arenaBytes);
           arenaNext = const_cast<char*>(arena.get());
-          arenaEnd = arenaNext + kArenaBytes;
+          arenaEnd = arenaNext + arenaBytes;
           d->arenas.push_back(std::move(arena));
         }
         std::memcpy(arenaNext, p, size_t(n));
@@ -577,9 +585,11 @@ qint64 Database::insert(qint64 parent, const QString& name, int kind, const QByt
   return id;
 }
 
-qint64 Database::find(qint64 parent, const QString& name, int* kind, QByteArray* data) {
+qint64 Database::find(qint64 parent, const QString& name, int* kind, QByteArray* data, qint64 hint) {
   if (!alive(parent)) return 0;
-  const qint64 id = child(parent, name);
+  const bool hit = hint > 0 && alive(hint) && nodes[size_t(hint)].parent == parent &&
+                   sameKey(nodes[size_t(hint)].name, name);
+  const qint64 id = hit ? hint : child(parent, name);
   if (id == 0) return 0;
   const Node& n = nodes[size_t(id)];
   if (kind) *kind = n.kind;
@@ -610,7 +620,7 @@ bool Database::loadData(qint64 id, QByteArray* data, QString* why) {
   return true;
 }
 
-bool Database::childNames(qint64 parent, std::vector<std::pair<QString, int>>* names, QString* why) const {
+bool Database::childNames(qint64 parent, std::vector<EnumEntry>* names, QString* why) const {
   if (!alive(parent)) {
     if (why) *why = QStringLiteral("the storage no longer exists");
     return false;
@@ -618,7 +628,7 @@ bool Database::childNames(qint64 parent, std::vector<std::pair<QString, int>>* n
   const Node& p = nodes[size_t(parent)];
   names->reserve(names->size() + size_t(p.kidCount));
   for (qint64 id = p.firstKid; id != 0; id = nodes[size_t(id)].nextSib)
-    names->emplace_back(nodes[size_t(id)].name, nodes[size_t(id)].kind);
+    names->push_back(EnumEntry{nodes[size_t(id)].name, nodes[size_t(id)].kind, id});
   return true;
 }
 

@@ -18,6 +18,7 @@ namespace tarn {
 class KMX_OLEStream;
 
 namespace stgdetail {
+struct EnumEntry;
 
 // Marks our files in the database header (offset 68), so foreign databases are told apart cheaply.
 constexpr qint32 kApplicationId = 0x544E5354;
@@ -98,13 +99,14 @@ struct Database {
   // Errors come back as false / -1 with the reason in *why. Names compare without regard to case.
   // New element's id; 0 when the name is taken, -1 on error. data: a stream's contents.
   qint64 insert(qint64 parent, const QString& name, int kind, const QByteArray* data, QString* why);
-  // id of a child by name, with its kind and (when asked) contents; 0 when absent.
-  qint64 find(qint64 parent, const QString& name, int* kind, QByteArray* data);
+  // id of a child by name, with its kind and (when asked) contents; 0 when absent. hint: the id the
+  // child probably has (the element an enumeration just gave), tried before any search.
+  qint64 find(qint64 parent, const QString& name, int* kind, QByteArray* data, qint64 hint = 0);
   bool setData(qint64 id, const QByteArray& data, QString* why);
   bool loadData(qint64 id, QByteArray* data, QString* why);
   bool children(qint64 parent, std::vector<ChildRow>* rows, bool withData, QString* why);
-  // The children's names and kinds alone, in creation order.
-  bool childNames(qint64 parent, std::vector<std::pair<QString, int>>* names, QString* why) const;
+  // The children's names, kinds and ids alone, in creation order.
+  bool childNames(qint64 parent, std::vector<EnumEntry>* names, QString* why) const;
   bool destroyTree(qint64 id, QString* why);
   bool isSameOrAncestor(qint64 ancestor, qint64 id) const;  // ancestor is id or above it
   bool alive(qint64 id) const {

@@ -78,6 +78,16 @@ TEST_F(StorageTree, EnumerationListsChildrenInCreationOrderAndSurvivesDestroying
   EXPECT_EQ(enumerate(*list), (QStringList{"Version:2", "FileData:2"}));
   EXPECT_EQ(StgListTree(*root).filter("TestB").size(), 0);  // grandchildren went too
 
+  // What was just enumerated opens as itself, whatever the case of its name, and not as an element
+  // of that name that was made again after the enumeration.
+  ASSERT_EQ(list->EnumElements(0, name), StgElementType::Stream);
+  ASSERT_EQ(name, "Version");
+  EXPECT_EQ(list->OpenStream("VERSION")->ReadNext().toString(), "KM RQLists");
+  ASSERT_TRUE(list->DestroyElement("Version"));
+  ASSERT_TRUE(writeStream(*list, "Version", {StgValue::fromString("again")}));
+  EXPECT_EQ(list->OpenStream(name)->ReadNext().toString(), "again");
+  EXPECT_EQ(list->OpenStream("FileData")->ReadNext().toLong(), 2) << "another name is looked up";
+
   auto empty = root->CreateStorage("Empty");
   EXPECT_EQ(empty->EnumElements(0, name), StgElementType::End);
   EXPECT_EQ(empty->EnumElements(1, name), StgElementType::End);
