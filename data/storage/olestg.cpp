@@ -127,68 +127,6 @@ QString storedText(const char* q, quint32 units) {
   return slot;
 }
 
-// One value at pos; an Error value (and pos at the end) when the bytes do not hold one.
-StgValue decode(const QByteArray& c, qsizetype& pos) {
-  const qsizetype n = c.size();
-  const char* p = c.constData();
-  if (pos >= n) return StgValue::error(QStringLiteral("no more values"));
-  const quint8 tag = quint8(p[pos]);
-  const auto type = StgType(tag & kTypeMask);
-  auto need = [&](qsizetype bytes) { return n - pos - 1 >= bytes; };
-  auto damaged = [&] {
-    pos = n;
-    return StgValue::error(QStringLiteral("damaged value"));
-  };
-  StgValue v;
-  switch (type) {
-    case StgType::String: {
-      if (!need(4)) return damaged();
-      const quint32 units = get<quint32>(p + pos + 1);
-      if (qsizetype(units) > (n - pos - 5) / 2) return damaged();
-      v = StgValue::fromString(storedText(p + pos + 5, units));
-      pos += 5 + 2 * qsizetype(units);
-      break;
-    }
-    case StgType::Long:
-      if (!need(4)) return damaged();
-      v = StgValue::fromLong(get<qint32>(p + pos + 1));
-      pos += 5;
-      break;
-    case StgType::Integer:
-      if (!need(2)) return damaged();
-      v = StgValue::fromInteger(get<qint16>(p + pos + 1));
-      pos += 3;
-      break;
-    case StgType::Boolean:
-      if (!need(2)) return damaged();
-      v = StgValue::fromBoolean(get<qint16>(p + pos + 1) != 0);
-      pos += 3;
-      break;
-    case StgType::Single: {
-      if (!need(4)) return damaged();
-      const quint32 bits = get<quint32>(p + pos + 1);
-      float f;
-      std::memcpy(&f, &bits, 4);
-      v = StgValue::fromSingle(f);
-      pos += 5;
-      break;
-    }
-    case StgType::Double:
-    case StgType::Date: {
-      if (!need(8)) return damaged();
-      const quint64 bits = get<quint64>(p + pos + 1);
-      double d;
-      std::memcpy(&d, &bits, 8);
-      v = type == StgType::Date ? StgValue::fromDate(d) : StgValue::fromDouble(d);
-      pos += 9;
-      break;
-    }
-    default:
-      return damaged();
-  }
-  return v;
-}
-
 bool copyTree(Database& src, qint64 srcId, Database& dst, qint64 dstId, int depth, QString* why);
 
 // The tree of the storage file at path, remembering which file it is the image of.
@@ -650,22 +588,78 @@ bool KMX_OLEStream::Write(const StgValue& value, bool flagA, bool flagB) {
   return true;
 }
 
+bool KMX_OLEStream::decode(StgValue& v) {
+  const qsizetype n = content_.size();
+  const char* p = content_.constData() + pos_;
+  if (pos_ >= n) return false;
+  const quint8 tag = quint8(*p);
+  const auto type = StgType(tag & kTypeMask);
+  const qsizetype after = n - pos_ - 1;  // bytes after the tag
+  qsizetype size = 0;                    // of the value after its tag
+  switch (type) {
+    case StgType::String: {
+      if (after < 4) return false;
+      const quint32 units = get<quint32>(p + 1);
+      if (qsizetype(units) > (after - 4) / 2) return false;
+      v.text_ = storedText(p + 5, units);
+      size = 4 + 2 * qsizetype(units);
+      break;
+    }
+    case StgType::Long:
+      if (after < 4) return false;
+      v.num_.l = get<qint32>(p + 1);
+      size = 4;
+      break;
+    case StgType::Integer:
+      if (after < 2) return false;
+      v.num_.i = get<qint16>(p + 1);
+      size = 2;
+      break;
+    case StgType::Boolean:
+      if (after < 2) return false;
+      v.num_.i = get<qint16>(p + 1) != 0 ? -1 : 0;
+      size = 2;
+      break;
+    case StgType::Single: {
+      if (after < 4) return false;
+      const quint32 bits = get<quint32>(p + 1);
+      std::memcpy(&v.num_.f, &bits, 4);
+      size = 4;
+      break;
+    }
+    case StgType::Double:
+    case StgType::Date: {
+      if (after < 8) return false;
+      const quint64 bits = get<quint64>(p + 1);
+      std::memcpy(&v.num_.d, &bits, 8);
+      size = 8;
+      break;
+    }
+    default:
+      return false;
+  }
+  v.type_ = type;
+  v.flagA_ = (tag & kFlagA) != 0;
+  v.flagB_ = (tag & kFlagB) != 0;
+  pos_ += 1 + size;
+  return true;
+}
+
 StgValue KMX_OLEStream::ReadNext(bool flagA, bool flagB) {
   Q_UNUSED(flagA);
   Q_UNUSED(flagB);
-  if (reverted()) return StgValue::error(QStringLiteral("stream \"%1\" was destroyed").arg(name_));
-  if (!ensureLoaded()) return StgValue::error(QStringLiteral("stream \"%1\" cannot be read").arg(name_));
-  const bool past = pos_ >= content_.size();
-  const quint8 tag = past ? 0 : quint8(content_.at(pos_));
-  StgValue v = decode(content_, pos_);
-  if (v.isError()) {
+  StgValue v;
+  if (reverted()) {
+    v = StgValue::error(QStringLiteral("stream \"%1\" was destroyed").arg(name_));
+  } else if (!ensureLoaded()) {
+    v = StgValue::error(QStringLiteral("stream \"%1\" cannot be read").arg(name_));
+  } else if (const bool past = pos_ >= content_.size(); past || !decode(v)) {
+    // A damaged value ends the stream: nothing after it can be told apart.
+    pos_ = content_.size();
     v = StgValue::error(past ? QStringLiteral("read past the end of stream \"%1\"").arg(name_)
                              : QStringLiteral("damaged value in stream \"%1\"").arg(name_));
     logError("ReadNext", v.errorText());
-    return v;
   }
-  v.flagA_ = (tag & kFlagA) != 0;
-  v.flagB_ = (tag & kFlagB) != 0;
   return v;
 }
 

@@ -255,6 +255,9 @@ class KMX_OLEStream {
   friend struct stgdetail::Database;
   bool flush();
   bool ensureLoaded();
+  // The value at the read position into v (empty before) and the position past it; false, with
+  // nothing moved, when the bytes there do not hold a whole value.
+  bool decode(StgValue& v);
   // The tag of the next value and the bytes after it, when at least need of them are there;
   // nullptr otherwise.
   const char* peek(StgType& type, qsizetype need) {

@@ -195,10 +195,14 @@ void bindNameFast(sqlite3_stmt* st, int col, const QString& s, std::string& buf)
 // shared instead of made again.
 class NameReader {
  public:
-  QString read(sqlite3_stmt* st, int col) {
+  // Valid until the next read.
+  const QString& read(sqlite3_stmt* st, int col) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
     const int bytes = sqlite3_column_bytes(st, col);
-    if (!p) return QString();
+    if (!p) {
+      other_ = QString();
+      return other_;
+    }
     quint32 h = 2166136261u;
     bool ascii = true;
     for (int i = 0; i < bytes; ++i) {
@@ -206,7 +210,10 @@ class NameReader {
       ascii = ascii && c < 0x80;
       h = (h ^ c) * 16777619u;
     }
-    if (!ascii) return QString::fromUtf8(p, bytes);
+    if (!ascii) {
+      other_ = QString::fromUtf8(p, bytes);
+      return other_;
+    }
     QString& slot = slots_[(h ^ (h >> 15)) % kSlots];
     const QLatin1StringView text(p, bytes);
     if (slot.size() != bytes || slot != text) slot = QString(text);
@@ -216,6 +223,7 @@ class NameReader {
  private:
   static constexpr quint32 kSlots = 251;
   QString slots_[kSlots];
+  QString other_;
 };
 
 QByteArray columnBlob(sqlite3_stmt* st, int col) {
@@ -474,7 +482,7 @@ std::shared_ptr<Database> Database::readRows(sqlite3* c, qint64 bytes, const QSt
       if (p == storageIds.end() || p->first != fileParent) continue;
       parent = p->second;
     }
-    const QString name = names.read(st.get(), 2);
+    const QString& name = names.read(st.get(), 2);
     if (parent != 0 && d->child(parent, name) != 0) continue;  // a second row of one name: left out
     QByteArray data;
     if (kind == KindStream) {
