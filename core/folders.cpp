@@ -389,9 +389,8 @@ ReadResult readFile(const QString& path, qint64 maxBytes, QByteArray* bytes, QSt
   return r;
 }
 
-QString fileStamp(const QString& path) {
-  struct stat st {};
-  if (::stat(encodeName(path).constData(), &st) != 0) return QString();
+namespace {
+QString stampText(const struct stat& st) {
   // "dev:ino:size:mtime.ns:ctime.ns", formatted in one go: a refresh takes one per subject file.
   char text[128];
   const int n = std::snprintf(
@@ -400,6 +399,17 @@ QString fileStamp(const QString& path) {
       static_cast<long long>(st.st_mtim.tv_sec), static_cast<long long>(st.st_mtim.tv_nsec),
       static_cast<long long>(st.st_ctim.tv_sec), static_cast<long long>(st.st_ctim.tv_nsec));
   return n > 0 ? QString::fromLatin1(text, std::min<int>(n, int(sizeof text) - 1)) : QString();
+}
+}  // namespace
+
+QString fileStamp(const QString& path) {
+  struct stat st {};
+  return ::stat(encodeName(path).constData(), &st) == 0 ? stampText(st) : QString();
+}
+
+QString fileStamp(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 ? stampText(st) : QString();
 }
 
 qint64 fileSize(const QString& path) {

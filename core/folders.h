@@ -69,6 +69,7 @@ ReadResult readFile(const QString& path, qint64 maxBytes, QByteArray* bytes, QSt
 // and change times; any replacement or write changes it, even one that keeps size and mtime.
 // Empty when the file is missing.
 QString fileStamp(const QString& path);
+QString fileStamp(int fd);             // the same of a file held open
 qint64 fileSize(const QString& path);  // -1 when missing
 // Regular files (and links to them) of folder whose names end in suffix (compared without regard
 // to case), hidden ones included; sorted without regard to case, ties by code unit. Empty when

@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QtEndian>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -129,14 +131,67 @@ QString storedText(const char* q, quint32 units) {
 
 bool copyTree(Database& src, qint64 srcId, Database& dst, qint64 dstId, int depth, QString* why);
 
+// A station's own file (the list file), read through a connection to it that holds the database's
+// shared lock, page by page rather than copied whole into memory first: a writer in place is then
+// never halfway, and the first reader after a crash puts the old file back from its journal. Null,
+// with *retry set, when another writer renamed a new file over path meanwhile.
+std::shared_ptr<Database> readOwnFile(const QString& path, const QString& label, bool writable, QString* why,
+                                      bool* retry) {
+  *retry = false;
+  // The file as the name leads to it now, held open until the connection is closed (closing it
+  // earlier would drop the connection's lock: locks belong to the process): its stamp is that of
+  // the file the connection reads, as long as the name still leads to it once the lock is held.
+  struct Held {
+    int fd = -1;
+    ~Held() {
+      if (fd >= 0) ::close(fd);
+    }
+  } held;
+  held.fd = ::open(folders::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> locked(nullptr, &sqlite3_close_v2);
+  sqlite3* c = nullptr;
+  const int rc =
+      sqlite3_open_v2(path.toUtf8().constData(), &c, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  locked.reset(c);
+  if (rc == SQLITE_OK) sqlite3_busy_timeout(c, Database::kFileBusyMs);
+  if (held.fd < 0 || rc != SQLITE_OK ||
+      sqlite3_exec(c, "BEGIN; SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    *why = QStringLiteral("cannot read \"%1\": %2").arg(path, QString::fromUtf8(sqlite3_errmsg(c)));
+    return nullptr;
+  }
+  if (afterReadLockHook()) afterReadLockHook()(path);
+  // Taken under the lock, before reading: what is read is what the stamp says.
+  const QString stamp = folders::fileStamp(held.fd);
+  if (stamp.isEmpty() || fileIdentity(stamp) != fileIdentity(folders::fileStamp(path))) {
+    *why = QStringLiteral("\"%1\" was replaced while it was opened").arg(path);
+    *retry = true;
+    return nullptr;
+  }
+  auto db = Database::openFile(c, QFileInfo(path).size(), label, writable, why);
+  sqlite3_exec(c, "COMMIT", nullptr, nullptr, nullptr);
+  if (!db) {
+    *why = QStringLiteral("\"%1\": %2").arg(path, *why);
+    return nullptr;
+  }
+  db->basePath = QFileInfo(path).absoluteFilePath();
+  db->baseStamp = stamp;
+  return db;
+}
+
 // The tree of the storage file at path, remembering which file it is the image of.
 std::shared_ptr<Database> readImage(const QString& path, const QString& label, bool writable, QString* why,
                                     Database::Check check = Database::Check::Whole) {
-  // A file that is written in place (the list file), or whose writer died mid-transaction, is
-  // read under the database's own shared lock: a writer is then never halfway, and the first
-  // reader after a crash puts the old file back from its journal.
+  if (check == Database::Check::Own) {
+    bool retry = true;
+    std::shared_ptr<Database> db;
+    for (int attempt = 0; attempt < 3 && retry; ++attempt)
+      db = readOwnFile(path, label, writable, why, &retry);
+    return db;
+  }
+  // A file whose writer died mid-transaction is read under the database's own shared lock: the
+  // first reader after a crash puts the old file back from its journal.
   std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> locked(nullptr, &sqlite3_close_v2);
-  if (check == Database::Check::Own || QFileInfo::exists(path + QStringLiteral("-journal"))) {
+  if (QFileInfo::exists(path + QStringLiteral("-journal"))) {
     sqlite3* c = nullptr;
     const int rc =
         sqlite3_open_v2(path.toUtf8().constData(), &c, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -150,19 +205,6 @@ std::shared_ptr<Database> readImage(const QString& path, const QString& label, b
   }
   // Taken before reading: a file changed while it is read is then not taken for this image.
   const QString stamp = folders::fileStamp(path);
-  if (check == Database::Check::Own) {
-    // Our own file is read through the locked connection itself, page by page, rather than
-    // copied whole into memory first.
-    auto db = Database::openFile(locked.get(), QFileInfo(path).size(), label, writable, why);
-    sqlite3_exec(locked.get(), "COMMIT", nullptr, nullptr, nullptr);
-    if (!db) {
-      *why = QStringLiteral("\"%1\": %2").arg(path, *why);
-      return nullptr;
-    }
-    db->basePath = QFileInfo(path).absoluteFilePath();
-    db->baseStamp = stamp;
-    return db;
-  }
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) {
     *why = QStringLiteral("cannot open \"%1\": %2").arg(path, f.errorString());

@@ -976,12 +976,21 @@ std::function<void(sqlite3*)>& beforeFileCommitHook() {
   return hook;
 }
 
-// "dev:ino" of a stamp: which file it is, whatever was written into it.
+}  // namespace
+
 QStringView fileIdentity(const QString& stamp) {
   const qsizetype second = stamp.indexOf(QLatin1Char(':'), stamp.indexOf(QLatin1Char(':')) + 1);
   return second < 0 ? QStringView() : QStringView(stamp).left(second);
 }
-}  // namespace
+
+std::function<void(const QString&)>& afterReadLockHook() {
+  static std::function<void(const QString&)> hook;
+  return hook;
+}
+
+void Database::setAfterReadLockHook(std::function<void(const QString&)> hook) {
+  afterReadLockHook() = std::move(hook);
+}
 
 void Database::setBeforeFileCommitHook(std::function<void(sqlite3*)> hook) {
   beforeFileCommitHook() = std::move(hook);

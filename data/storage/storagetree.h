@@ -134,6 +134,8 @@ struct Database {
   bool writeFile(const QString& path, QString* why, bool inPlace = false);
   // For tests: called on the file's connection with the changes made, before they are committed.
   static void setBeforeFileCommitHook(std::function<void(sqlite3*)> hook);
+  // For tests: called with the path once a reader of a station's own file holds its shared lock.
+  static void setAfterReadLockHook(std::function<void(const QString&)> hook);
   // Whether the next writeFile to path would only patch the image it holds.
   bool canPatch(const QString& path) const;
   // The file at path is the image of this tree as it is: nothing changed since it was read
@@ -205,6 +207,9 @@ inline char16_t upperUnit(char16_t c) {
 QString nameKey(const QString& name);
 // "what: <SQLite's last error message on db>".
 QString errText(sqlite3* db, const char* what);
+// "dev:ino" of a file stamp: which file it is, whatever was written into it.
+QStringView fileIdentity(const QString& stamp);
+std::function<void(const QString&)>& afterReadLockHook();
 bool sameKey(const QString& a, const QString& b);
 // Empty when the name is acceptable, else the reason.
 QString checkName(const QString& name);

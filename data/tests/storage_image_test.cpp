@@ -5,11 +5,14 @@
 #include <sqlite3.h>
 
 #include <QFile>
+
 #include <QString>
+#include <cstdio>
 
 #include "core/folders.h"
 
 #include "data/storage/olestg.h"
+#include "data/storage/storagetree.h"
 #include "data/tests/storage_testutil.h"
 
 namespace tarn {
@@ -166,6 +169,40 @@ TEST(StorageImage, AFileReplacedMeanwhileIsWrittenWholeNotPatched) {
   f.close();
   ASSERT_TRUE(folders::writePrivateFile(path, bytes));
   EXPECT_FALSE(root->IsSavedIn(path));
+}
+
+// A file renamed over the list file after a reader opened it but before it read it: the reader takes
+// the new file, so that a later write in place changes the file it was read from.
+TEST(StorageImage, AFileRenamedOverItWhileItIsOpenedIsReadAgain) {
+  const QString path = sandboxPath("list.slf");
+  const QString other = sandboxPath("other.slf");
+  KMX_OLEStgTool tool;
+  auto sample = tool.CreateRootStorageOnMemory("MEM_a", stgmode::CreateReplace, tool.AllocMemoryBlock());
+  buildSampleTree(*sample);
+  ASSERT_TRUE(sample->WriteToFile(path));
+  auto newer = tool.CreateRootStorageOnMemory("MEM_b", stgmode::CreateReplace, tool.AllocMemoryBlock());
+  ASSERT_TRUE(writeStream(*newer, "Newer", {StgValue::fromLong(1)}));
+  auto newerList = newer->CreateStorage("List");
+  ASSERT_TRUE(newerList && writeStream(*newerList, "FileData", {StgValue::fromLong(5)}));
+  ASSERT_TRUE(newer->WriteToFile(other));
+
+  int locks = 0;
+  stgdetail::Database::setAfterReadLockHook([&](const QString& p) {
+    if (locks++ == 0) ::rename(QFile::encodeName(other).constData(), QFile::encodeName(p).constData());
+  });
+  auto root = tool.LoadRootStorageOnMemory("MEM_list", tool.AllocMemoryBlock(), path);
+  stgdetail::Database::setAfterReadLockHook({});
+  ASSERT_TRUE(root);
+  EXPECT_EQ(locks, 2) << "read again once";
+  EXPECT_EQ(StgListTree(*root), StgListTree(*newer));
+  EXPECT_TRUE(root->IsSavedIn(path));
+
+  auto list = root->OpenStorage("List", stgmode::ReadWrite);
+  ASSERT_TRUE(list && writeStream(*list, "FileData", {StgValue::fromLong(6)}));
+  ASSERT_TRUE(root->WriteToFile(path));
+  auto back = tool.OpenStorageFile(path, stgmode::Read);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(StgListTree(*back), StgListTree(*root));
 }
 
 }  // namespace

@@ -135,8 +135,9 @@ TEST(SessionFile, AFailedSaveChangesNothingSaysWhyAndKeepsTheData) {
     EXPECT_TRUE(cur.bDataChanged());
     EXPECT_EQ(settings::read(settings::LastTemp), cur.sTempName());
     EXPECT_EQ(settings::read(settings::LastName), path);
-    if (f.reason != 4003)
+    if (f.reason != 4003) {
       EXPECT_EQ(lastNameIn(cur.sTempName()), "Recorded") << "the working copy has the data";
+    }
 
     // Once the fault is gone the same data saves.
     EXPECT_TRUE(cur.fnDataSave(false));
@@ -175,8 +176,11 @@ TEST(SessionFile, AKillAtAnyPointOfASaveLeavesTheOldOrTheNewFileWhole) {
     ASSERT_TRUE(WIFSIGNALED(status)) << "the stage was reached";
     const bool renamed = stage == "replaced";
     EXPECT_EQ(lastNameIn(path), renamed ? "New" : "Old");
-    for (const QString& b : BackupNames(path))
-      if (QFile::exists(b)) EXPECT_NE(lastNameIn(b), "<damaged>") << b.toStdString();
+    for (const QString& b : BackupNames(path)) {
+      if (QFile::exists(b)) {
+        EXPECT_NE(lastNameIn(b), "<damaged>") << b.toStdString();
+      }
+    }
 
     // The next save tidies what the killed one left and works.
     saveGenerations(path, {"After"});
@@ -255,8 +259,9 @@ TEST(SessionFile, RecoveryAsksFirstThenResumesOrForgets) {
       EXPECT_TRUE(settings::read(settings::LastName).isEmpty());
       EXPECT_TRUE(settings::read(settings::LastTemp).isEmpty());
     }
-    if (c.answer == MsgResult::No)
+    if (c.answer == MsgResult::No) {
       EXPECT_FALSE(QFile::exists(temp)) << "no health data stays in the temp folder";
+    }
     EXPECT_FALSE(cur.fnFileRecover()) << "the pair is used once";
 
     // Both calls, whichever way they ended, close their lines in the log.
