@@ -270,10 +270,7 @@ void ListFileSavePlainSqlite(benchmark::State& state) {
     QFile f(listFile(n));
     f.open(QIODevice::ReadOnly);
     const QByteArray image = f.readAll();
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr);
-    auto* buf = reinterpret_cast<unsigned char*>(const_cast<char*>(image.constData()));
-    sqlite3_deserialize(db, "main", buf, image.size(), image.size(), SQLITE_DESERIALIZE_READONLY);
+    sqlite3* db = tarn::bench::openPlainImage(image);
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, "SELECT id, parent, name, name_key, kind, data FROM elements ORDER BY id", -1, &st,
                        nullptr);

@@ -14,16 +14,22 @@
 
 namespace tarn::bench {
 
+// An in-memory connection reading image in place (image must outlive it).
+inline sqlite3* openPlainImage(const QByteArray& image) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr);
+  auto* buf = reinterpret_cast<unsigned char*>(const_cast<char*>(image.constData()));
+  sqlite3_deserialize(db, "main", buf, image.size(), image.size(), SQLITE_DESERIALIZE_READONLY);
+  return db;
+}
+
 // Rows read; `sum` keeps the column reads from being optimised away. Names are read as UTF-16 when
 // asked, as the list loader does, otherwise as UTF-8.
 inline qint64 plainSqliteReadElements(const QString& path, bool utf16Names, qint64& sum) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return 0;
   const QByteArray image = f.readAll();
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr);
-  auto* buf = reinterpret_cast<unsigned char*>(const_cast<char*>(image.constData()));
-  sqlite3_deserialize(db, "main", buf, image.size(), image.size(), SQLITE_DESERIALIZE_READONLY);
+  sqlite3* db = openPlainImage(image);
   sqlite3_stmt* st = nullptr;
   sqlite3_prepare_v2(db, "SELECT id, parent, name, kind, data FROM elements ORDER BY id", -1, &st, nullptr);
   qint64 rows = 0;

@@ -131,6 +131,25 @@ QString storedText(const char* q, quint32 units) {
 
 bool copyTree(Database& src, qint64 srcId, Database& dst, qint64 dstId, int depth, QString* why);
 
+using LockedFile = std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)>;
+
+// A connection to the database file at path holding its shared lock (a read transaction); the
+// first one after a writer died puts the old file back from the journal. Null (and why) when the
+// file cannot be read.
+LockedFile lockForReading(const QString& path, QString* why) {
+  sqlite3* c = nullptr;
+  const int rc =
+      sqlite3_open_v2(path.toUtf8().constData(), &c, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  LockedFile locked(c, &sqlite3_close_v2);
+  if (rc == SQLITE_OK) sqlite3_busy_timeout(c, Database::kFileBusyMs);
+  if (rc != SQLITE_OK ||
+      sqlite3_exec(c, "BEGIN; SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    *why = QStringLiteral("cannot read \"%1\": %2").arg(path, QString::fromUtf8(sqlite3_errmsg(c)));
+    locked.reset();
+  }
+  return locked;
+}
+
 // A station's own file (the list file), read through a connection to it that holds the database's
 // shared lock, page by page rather than copied whole into memory first: a writer in place is then
 // never halfway, and the first reader after a crash puts the old file back from its journal. Null,
@@ -148,15 +167,11 @@ std::shared_ptr<Database> readOwnFile(const QString& path, const QString& label,
     }
   } held;
   held.fd = ::open(folders::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-  std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> locked(nullptr, &sqlite3_close_v2);
-  sqlite3* c = nullptr;
-  const int rc =
-      sqlite3_open_v2(path.toUtf8().constData(), &c, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-  locked.reset(c);
-  if (rc == SQLITE_OK) sqlite3_busy_timeout(c, Database::kFileBusyMs);
-  if (held.fd < 0 || rc != SQLITE_OK ||
-      sqlite3_exec(c, "BEGIN; SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr) != SQLITE_OK) {
-    *why = QStringLiteral("cannot read \"%1\": %2").arg(path, QString::fromUtf8(sqlite3_errmsg(c)));
+  const LockedFile locked = lockForReading(path, why);
+  sqlite3* c = locked.get();
+  if (!c) return nullptr;
+  if (held.fd < 0) {
+    *why = QStringLiteral("cannot open \"%1\"").arg(path);
     return nullptr;
   }
   if (afterReadLockHook()) afterReadLockHook()(path);
@@ -190,18 +205,10 @@ std::shared_ptr<Database> readImage(const QString& path, const QString& label, b
   }
   // A file whose writer died mid-transaction is read under the database's own shared lock: the
   // first reader after a crash puts the old file back from its journal.
-  std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> locked(nullptr, &sqlite3_close_v2);
+  LockedFile locked(nullptr, &sqlite3_close_v2);
   if (QFileInfo::exists(path + QStringLiteral("-journal"))) {
-    sqlite3* c = nullptr;
-    const int rc =
-        sqlite3_open_v2(path.toUtf8().constData(), &c, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    locked.reset(c);
-    if (rc == SQLITE_OK) sqlite3_busy_timeout(c, Database::kFileBusyMs);
-    if (rc != SQLITE_OK || sqlite3_exec(c, "BEGIN; SELECT count(*) FROM sqlite_schema", nullptr, nullptr,
-                                        nullptr) != SQLITE_OK) {
-      *why = QStringLiteral("cannot read \"%1\": %2").arg(path, QString::fromUtf8(sqlite3_errmsg(c)));
-      return nullptr;
-    }
+    locked = lockForReading(path, why);
+    if (!locked) return nullptr;
   }
   // Taken before reading: a file changed while it is read is then not taken for this image.
   const QString stamp = folders::fileStamp(path);

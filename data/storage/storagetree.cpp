@@ -83,6 +83,32 @@ QString errText(sqlite3* db, const char* what) {
 }
 
 namespace {
+// What every connection that reads a file gets: its bytes are untrusted input. Settings of the
+// file itself (its journal) are left as they are.
+void hardenReading(sqlite3* db) {
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+  sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+  sqlite3_exec(db, "PRAGMA cell_size_check = ON", nullptr, nullptr, nullptr);
+}
+
+// The image an in-memory database holds, owned with it; empty (and why) when it cannot be had.
+template <class Owner>
+FileImage imageOf(std::shared_ptr<Owner> owner, sqlite3* db, QString* why) {
+  FileImage image;
+  sqlite3_int64 size = 0;
+  image.bytes = sqlite3_serialize(db, "main", &size, SQLITE_SERIALIZE_NOCOPY);
+  image.size = size;
+  if (!image.bytes || size <= 0) {
+    if (why) *why = QStringLiteral("out of memory preparing the file image");
+    return FileImage();
+  }
+  image.owner = std::move(owner);
+  return image;
+}
+
 // Owns one connection to an in-memory database.
 class Connection {
  public:
@@ -104,12 +130,7 @@ class Connection {
 
   // Settings every connection gets; opened files are untrusted input.
   void harden() {
-    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-    sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
-    sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
-    sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, 0);
-    exec("PRAGMA cell_size_check = ON", nullptr);
+    hardenReading(db_);
     exec("PRAGMA journal_mode = OFF", nullptr);
     exec("PRAGMA temp_store = MEMORY", nullptr);
   }
@@ -384,14 +405,9 @@ std::shared_ptr<Database> Database::openImage(const QByteArray& image, const QSt
 
 std::shared_ptr<Database> Database::openFile(sqlite3* c, qint64 bytes, const QString& label, bool writable,
                                              QString* why) {
-  // Untrusted bytes as any file, but the connection's own settings (its journal) stay as they are.
-  sqlite3_db_config(c, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-  sqlite3_db_config(c, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-  sqlite3_db_config(c, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
-  sqlite3_db_config(c, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
-  sqlite3_limit(c, SQLITE_LIMIT_ATTACHED, 0);
+  hardenReading(c);
   // Each page is read once, in order: a small cache stays in the processor's caches.
-  sqlite3_exec(c, "PRAGMA cell_size_check = ON; PRAGMA cache_size = -256", nullptr, nullptr, nullptr);
+  sqlite3_exec(c, "PRAGMA cache_size = -256", nullptr, nullptr, nullptr);
   qint64 skippedRows = 0;
   auto d = readRows(c, bytes, label, writable, why, Check::Own, skippedRows);
   // The file itself is then what a later write changes in place.
@@ -830,16 +846,7 @@ FileImage Database::serialize(QString* why, std::vector<qint64>* rows) {
     }
   }
   if (!c.exec("COMMIT", why)) return FileImage();
-  FileImage image;
-  sqlite3_int64 size = 0;
-  image.bytes = sqlite3_serialize(c.get(), "main", &size, SQLITE_SERIALIZE_NOCOPY);
-  image.size = size;
-  if (!image.bytes || size <= 0) {
-    if (why) *why = QStringLiteral("out of memory preparing the file image");
-    return FileImage();
-  }
-  image.owner = std::move(owner);
-  return image;
+  return imageOf(std::move(owner), c.get(), why);
 }
 
 bool Database::applyChanges(sqlite3* c, std::vector<std::pair<qint64, qint64>>* inserted, QString* why) {
@@ -930,16 +937,8 @@ FileImage Database::patchBase(QString* why) {
   std::vector<qint64> rows(nodes.size(), 0);
   for (size_t id = RootId; id < nodes.size(); ++id) rows[id] = nodes[id].row;
   for (const auto& [id, row] : inserted) rows[size_t(id)] = row;
-  FileImage image;
-  sqlite3_int64 size = 0;
-  image.bytes = sqlite3_serialize(c.get(), "main", &size, SQLITE_SERIALIZE_NOCOPY);
-  image.size = size;
-  if (!image.bytes || size <= 0) {
-    if (why) *why = QStringLiteral("out of memory preparing the file image");
-    return FileImage();
-  }
-  image.owner = std::move(owner);
-  patchedRows_ = std::move(rows);
+  FileImage image = imageOf(std::move(owner), c.get(), why);
+  if (image.bytes) patchedRows_ = std::move(rows);
   return image;
 }
 
